@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: once in a
+# normal build, once under AddressSanitizer + UndefinedBehaviorSanitizer, then
+# each fuzz target for a bounded time on its seed corpus.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+"$here/scripts/install-deps.sh"
+
+echo "== build and test (warnings are errors)"
+"$here/scripts/build.sh" build -DTOLLAN_WERROR=ON
+ctest --test-dir build --output-on-failure --parallel "$(nproc)"
+
+echo "== build and test under ASan + UBSan"
+"$here/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DTOLLAN_SANITIZE=ON -DTOLLAN_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)"
+
+echo "== fuzz targets"
+"$here/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"
