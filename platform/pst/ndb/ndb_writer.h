@@ -1,0 +1,79 @@
+// NdbWriter: the node database layer of a Unicode PST file ([MS-PST] 2.2).
+// It allocates space, writes data blocks, data trees and subnode trees as they
+// are handed over, keeps the node and block B-tree entries in memory, and on
+// Close writes the B-trees, the allocation maps, the density list and the
+// header. The layers above never see offsets or pages, only node and block ids.
+//
+// Blocks are written with the "no encryption" encoding (bCryptMethod 0).
+#ifndef TOLLAN_PLATFORM_PST_NDB_NDB_WRITER_H_
+#define TOLLAN_PLATFORM_PST_NDB_NDB_WRITER_H_
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/pst/status.h"
+
+namespace pst {
+
+using Nid = uint32_t;  // low 5 bits: node type; high 27 bits: index
+using Bid = uint64_t;  // 0 means "none"
+
+// A node's content as the layers above build it: its data stream (any size;
+// empty for none) and the subnodes it owns, each possibly with subnodes of
+// its own (an attachment's embedded message, for example).
+struct NodeData {
+  std::vector<uint8_t> data;
+  std::vector<std::pair<Nid, NodeData>> subnodes;
+};
+
+class NdbWriter {
+ public:
+  struct SubnodeEntry {
+    Nid nid = 0;
+    Bid data = 0;
+    Bid sub = 0;
+  };
+
+  // Creates a new, empty PST file at `path`. Until Close succeeds the file is
+  // not a valid PST.
+  static Status Create(const std::string& path, std::unique_ptr<NdbWriter>* out);
+  virtual ~NdbWriter() = default;
+
+  // Writes `bytes` as one data block, or as an XBLOCK / XXBLOCK tree over data
+  // blocks when it does not fit one block, and returns the root block id
+  // (0 for empty input).
+  virtual Status WriteData(std::span<const uint8_t> bytes, Bid* bid) = 0;
+
+  // Writes a subnode tree (one SLBLOCK, or an SIBLOCK over SLBLOCKs) for the
+  // given entries (any order) and returns its root block id (0 for none).
+  virtual Status WriteSubnodes(std::vector<SubnodeEntry> entries, Bid* bid) = 0;
+
+  // Adds a node to the node B-tree, or replaces the node of that id; the blocks
+  // of a replaced version are freed.
+  virtual Status PutNode(Nid nid, Nid parent, Bid data, Bid sub) = 0;
+
+  // Writes `content` (data tree and subnode trees, recursively) and puts it as
+  // node `nid`.
+  virtual Status PutNode(Nid nid, Nid parent, const NodeData& content) = 0;
+
+  virtual bool HasNode(Nid nid) const = 0;
+
+  // A node id of the given type (0..31) not used before in this file; the
+  // header's per-type counters (rgnid) follow it.
+  virtual Nid NewNid(uint8_t nid_type) = 0;
+
+  // Writes the B-trees, maps, density list and header. Afterwards the file is
+  // a complete PST; no further call is allowed.
+  virtual Status Close() = 0;
+
+  // Bytes written to the file so far.
+  virtual uint64_t FileSize() const = 0;
+};
+
+}  // namespace pst
+
+#endif  // TOLLAN_PLATFORM_PST_NDB_NDB_WRITER_H_
