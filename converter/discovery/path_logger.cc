@@ -1,0 +1,112 @@
+// Breadth-first directory walk behind pathLogger.
+#include "converter/discovery/path_logger.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <strings.h>
+#include <system_error>
+#include <vector>
+
+namespace tollan {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kSeparator = '/';
+
+bool NameLess(const std::string& a, const std::string& b) {
+  int c = strcasecmp(a.c_str(), b.c_str());
+  return c != 0 ? c < 0 : a < b;
+}
+
+}  // namespace
+
+bool ListFolderOnDisk(const std::string& path, FolderListing* out) {
+  std::error_code ec;
+  fs::directory_iterator it(path, ec);
+  if (ec) return false;
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) return false;
+    std::error_code type_ec;
+    std::string name = it->path().filename().string();
+    if (it->is_directory(type_ec) && !it->is_symlink(type_ec)) {
+      out->folders.push_back(std::move(name));
+    } else if (!it->is_directory(type_ec)) {
+      out->files.push_back(std::move(name));
+    }
+  }
+  if (ec) return false;
+  std::sort(out->folders.begin(), out->folders.end(), NameLess);
+  std::sort(out->files.begin(), out->files.end(), NameLess);
+  return true;
+}
+
+pathLogger::pathLogger(std::function<void()> yield, FolderLister lister)
+    : yield_(std::move(yield)), lister_(lister ? std::move(lister) : FolderLister(ListFolderOnDisk)) {}
+
+void pathLogger::Yield() {
+  if (yield_) yield_();
+}
+
+void pathLogger::PathLogInit() {
+  full_file_names_only_ = true;
+  path_names_.Clear();
+  full_file_names_.Clear();
+  file_names_.Clear();
+  path_pointers_.Clear();
+  unreadable_ = 0;
+}
+
+bool pathLogger::LogPath(const std::string& strPARENT) {
+  std::error_code ec;
+  if (strPARENT.empty() || !fs::is_directory(strPARENT, ec)) return true;
+  Yield();
+  std::string start = strPARENT;
+  if (start.back() != kSeparator) start += kSeparator;
+  if (!path_names_.Add(start, "K0")) return false;
+  size_t i = 1;
+  size_t j = 1;
+  count_ = 1;
+  unreadable_ = 0;
+  Yield();
+  while (i <= j) {
+    const std::string p = path_names_.Item(i);
+    FolderListing listing;
+    if (!lister_(p, &listing)) {
+      ++unreadable_;
+      Yield();
+      ++i;
+      continue;
+    }
+    for (const auto& folder : listing.folders) {
+      ++j;
+      path_names_.Add(p + folder + kSeparator, "K" + std::to_string(j));
+      Yield();
+    }
+    for (const auto& file : listing.files) {
+      const std::string key = "K" + std::to_string(count_);
+      full_file_names_.Add(p + file, key);
+      if (!full_file_names_only_) {
+        file_names_.Add(file, key);
+        path_pointers_.Add(static_cast<int32_t>(i), key);
+      }
+      ++count_;
+      Yield();
+    }
+    Yield();
+    ++i;
+  }
+  return true;
+}
+
+void pathLogger::Terminate() {
+  Yield();
+  path_names_.Clear();
+  full_file_names_.Clear();
+  file_names_.Clear();
+  path_pointers_.Clear();
+  Yield();
+}
+
+}  // namespace tollan
