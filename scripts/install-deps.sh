@@ -9,12 +9,15 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgmime-3.0-dev libhivex-dev libhivex-bin libcli11-dev
   qt6-base-dev xvfb xauth
-  pff-tools python3-pypff pst-utils nodejs npm
+  pff-tools python3-pypff pst-utils
 )
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+# Node.js may come from elsewhere with its own npm; take Debian's only when absent.
+command -v node >/dev/null 2>&1 || missing+=(nodejs)
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
