@@ -1,0 +1,123 @@
+// Names and texts the conversion engine and the batch driver build.
+#include "converter/engine/naming.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace tollan {
+
+namespace {
+
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+void RemoveAll(std::string* s, char c) {
+  std::string out;
+  out.reserve(s->size());
+  for (char x : *s) {
+    if (x != c) out.push_back(x);
+  }
+  *s = std::move(out);
+}
+
+constexpr size_t kMaxPathChars = 220;
+constexpr size_t kMaxNameBytes = 255;
+
+}  // namespace
+
+std::string FormatTimestamp(std::time_t when) {
+  std::tm tm{};
+  localtime_r(&when, &tm);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%d.%d.%02d %d.%d.%02d", tm.tm_mday, tm.tm_mon + 1,
+                tm.tm_year % 100, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  return buf;
+}
+
+std::string Timestamp() { return FormatTimestamp(std::time(nullptr)); }
+
+size_t Utf8Length(const std::string& s) {
+  size_t n = 0;
+  for (unsigned char c : s) {
+    if (!IsContinuation(c)) ++n;
+  }
+  return n;
+}
+
+std::string Utf8Prefix(const std::string& s, size_t n) {
+  size_t chars = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (!IsContinuation(static_cast<unsigned char>(s[i]))) {
+      if (chars == n) return s.substr(0, i);
+      ++chars;
+    }
+  }
+  return s;
+}
+
+std::string CleanSubject(const std::string& subject) {
+  std::string s = subject;
+  for (char c : std::string(":?\\/*\"<>|")) RemoveAll(&s, c);
+  for (int c = 1; c <= 31; ++c) RemoveAll(&s, static_cast<char>(c));
+  RemoveAll(&s, '.');
+  if (Utf8Length(s) > kMaxPathChars) s = Utf8Prefix(s, kMaxPathChars);
+  return s;
+}
+
+std::string TrimSpaces(const std::string& s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return "";
+  size_t e = s.find_last_not_of(' ');
+  return s.substr(b, e - b + 1);
+}
+
+std::string LimitTempPath(const std::string& path) {
+  std::string p = path;
+  if (Utf8Length(p) > kMaxPathChars) p = Utf8Prefix(p, kMaxPathChars) + ".eml";
+  // A long subject of non-ASCII letters can pass the byte limit of one file
+  // name while staying within 220 characters: shorten the name further.
+  size_t slash = p.rfind('/');
+  size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+  if (p.size() - name_start > kMaxNameBytes) {
+    std::string name = p.substr(name_start);
+    if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".eml") == 0) {
+      name.resize(name.size() - 4);
+    }
+    while (name.size() + 4 > kMaxNameBytes) {
+      name = Utf8Prefix(name, Utf8Length(name) - 1);
+    }
+    p = p.substr(0, name_start) + name + ".eml";
+  }
+  return p;
+}
+
+std::string SubjectTempPath(const std::string& output_folder, int64_t index,
+                            const std::string& subject) {
+  return LimitTempPath(output_folder + std::to_string(index) + "_" +
+                       TrimSpaces(CleanSubject(subject)) + ".eml");
+}
+
+std::string IndexTempPath(const std::string& output_folder, int64_t index) {
+  return LimitTempPath(output_folder + std::to_string(index) + ".eml");
+}
+
+std::string FolderNameFromFileName(const std::string& file_name) {
+  std::string s = TrimSpaces(file_name);
+  const std::string ext = ".dbx";
+  size_t pos;
+  while ((pos = s.find(ext)) != std::string::npos) s.erase(pos, ext.size());
+  return s;
+}
+
+float ProgressValue(int64_t done, int64_t count) {
+  if (count <= 0) return 0.0f;
+  return static_cast<float>(done) / static_cast<float>(count) * 100.0f;
+}
+
+std::string ProgressText(float bar_value, int64_t done, int64_t count) {
+  // nearbyint rounds halves to the even neighbour in the default mode.
+  long shown = std::lrint(std::nearbyint(bar_value));
+  return std::to_string(shown) + " % Done. " + std::to_string(done) + "/" +
+         std::to_string(count) + " Email Message(s) Converted.";
+}
+
+}  // namespace tollan
