@@ -1,0 +1,76 @@
+// PageState: the fields of a conversion page that the batch driver and the
+// conversion engine share during a run, and the run's report of what became
+// of every file and message.
+#ifndef TOLLAN_CONVERTER_ENGINE_PAGE_STATE_H_
+#define TOLLAN_CONVERTER_ENGINE_PAGE_STATE_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "converter/engine/pst_session.h"
+
+namespace tollan {
+
+// What became of one entry of a run.
+struct FileOutcome {
+  enum class State { kConverted, kSkipped, kPassedOver, kFailed };
+  std::string dbx_path;
+  std::string file_name;
+  State state = State::kConverted;
+  int64_t messages_total = 0;      // messages the source listed
+  int64_t messages_converted = 0;  // saved into the .pst
+  int64_t messages_skipped = 0;    // without a body to convert
+  int64_t messages_failed = 0;     // could not be read, imported or saved
+  std::string error;               // why the file (or its last message) failed
+};
+
+struct RunReport {
+  std::vector<FileOutcome> files;
+  std::vector<std::string> pst_files;  // every .pst made, in order
+  bool finished = false;               // the closing message was reached
+
+  int64_t MessagesConverted() const;
+  int64_t MessagesSkipped() const;
+  int64_t MessagesFailed() const;
+  int64_t FilesFailed() const;
+};
+
+struct PageState {
+  // The chosen output folder, always ending with the separator once a run has
+  // started.
+  std::string OutputFolder;
+  // The session of the single .pst (whole run) or of the current file's .pst.
+  std::unique_ptr<PstSession> PSTSession;
+  // The single .pst store of a run, owned by PSTSession.
+  PstStoreHandle* SingleStore = nullptr;
+  std::string StoreDisplayName;
+  std::string StoreFolderName;
+  RunReport report;
+};
+
+inline int64_t RunReport::MessagesConverted() const {
+  int64_t n = 0;
+  for (const auto& f : files) n += f.messages_converted;
+  return n;
+}
+inline int64_t RunReport::MessagesSkipped() const {
+  int64_t n = 0;
+  for (const auto& f : files) n += f.messages_skipped;
+  return n;
+}
+inline int64_t RunReport::MessagesFailed() const {
+  int64_t n = 0;
+  for (const auto& f : files) n += f.messages_failed;
+  return n;
+}
+inline int64_t RunReport::FilesFailed() const {
+  int64_t n = 0;
+  for (const auto& f : files) n += f.state == FileOutcome::State::kFailed ? 1 : 0;
+  return n;
+}
+
+}  // namespace tollan
+
+#endif  // TOLLAN_CONVERTER_ENGINE_PAGE_STATE_H_

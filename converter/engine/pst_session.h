@@ -1,0 +1,79 @@
+// PstSession: the personal-folders session calls the conversion engine and
+// the batch driver make: log on, add a new .pst store under a display name,
+// add a mail folder under the store's top folder, find a folder by its path,
+// add a mail item, import an Internet message into it, set properties, save,
+// log off. Failures come back as values; the callers decide whether a failure
+// ends the run or only the step.
+#ifndef TOLLAN_CONVERTER_ENGINE_PST_SESSION_H_
+#define TOLLAN_CONVERTER_ENGINE_PST_SESSION_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/pst/status.h"
+
+namespace tollan {
+
+using pst::Status;
+
+// Opaque handles owned by the session; valid until Logoff.
+class PstStoreHandle;
+class PstFolderHandle;
+
+// Message flags of the items the engine writes.
+inline constexpr int32_t kMsgFlagRead = 0x01;
+inline constexpr int32_t kMsgFlagHasAttach = 0x10;
+
+// Property tags the engine sets after the import.
+inline constexpr uint32_t kTagMessageFlags = 0x0E070003;
+inline constexpr uint32_t kTagClientSubmitTime = 0x00390040;
+inline constexpr uint32_t kTagMessageDeliveryTime = 0x0E060040;
+
+// A new, unsaved mail item of a folder.
+class PstMailItem {
+ public:
+  virtual ~PstMailItem() = default;
+  // Takes headers, body and attachments from the Internet-message file.
+  virtual Status Import(const std::string& eml_path) = 0;
+  // True when the imported message has visible attachments.
+  virtual bool HasAttachments() const = 0;
+  // Sets an integer property (PT_LONG).
+  virtual Status SetLong(uint32_t tag, int32_t value) = 0;
+  // Sets a time property (PT_SYSTIME) from a FILETIME tick count.
+  virtual Status SetTime(uint32_t tag, uint64_t filetime) = 0;
+  // Stores the item in its folder.
+  virtual Status Save() = 0;
+};
+
+class PstSession {
+ public:
+  virtual ~PstSession() = default;
+
+  virtual Status Logon() = 0;
+
+  // Creates a new .pst at `path` (which must not exist yet) with the given
+  // display name and attaches it to the session.
+  virtual Status AddPSTStore(const std::string& path, const std::string& display_name,
+                             PstStoreHandle** store) = 0;
+
+  // Adds a mail folder `name` directly under the store's top folder. Fails
+  // when a folder of that name is already there.
+  virtual Status AddFolder(PstStoreHandle* store, const std::string& name) = 0;
+
+  // The folder at "\\" + display name + "\" + folder name (deeper paths go on
+  // with further "\" pieces).
+  virtual Status GetFolderFromPath(const std::string& path, PstFolderHandle** folder) = 0;
+
+  // True when the store's top folder has a subfolder `name` (any letter case).
+  virtual bool HasFolder(PstStoreHandle* store, const std::string& name) = 0;
+
+  virtual Status AddItem(PstFolderHandle* folder, std::unique_ptr<PstMailItem>* item) = 0;
+
+  // Closes every store of the session; each becomes a complete .pst file.
+  virtual Status Logoff() = 0;
+};
+
+}  // namespace tollan
+
+#endif  // TOLLAN_CONVERTER_ENGINE_PST_SESSION_H_

@@ -1,0 +1,190 @@
+// The batch conversion run behind the Convert button.
+#include "converter/wizard/batch_driver.h"
+
+#include <utility>
+
+#include "converter/discovery/path_names.h"
+#include "converter/engine/naming.h"
+#include "converter/engine/texts.h"
+#include "converter/wizard/skip_names.h"
+
+namespace tollan {
+
+namespace {
+
+// Keeps the page locked against re-entry for the lifetime of a run.
+class RunLock {
+ public:
+  explicit RunLock(ConversionPage* page) : page_(page) { page_->SetRunLock(true); }
+  ~RunLock() { page_->SetRunLock(false); }
+
+ private:
+  ConversionPage* page_;
+};
+
+}  // namespace
+
+BatchDriver::BatchDriver(ConversionPage* page, BatchSource* source, SessionFactory sessions,
+                         Clock timestamp)
+    : page_(page),
+      source_(source),
+      sessions_(std::move(sessions)),
+      timestamp_(timestamp ? std::move(timestamp) : Clock(Timestamp)) {}
+
+void BatchDriver::Run(PageState* state) {
+  ConversionPage& page = *page_;
+  if (!page.OptOnePST() && !page.OptEachPST()) {
+    page.MsgBox(kSelectOptionText, MsgButtons::kOk, MsgIcon::kInformation, kAppTitle);
+    return;
+  }
+  if (source_->IsEmpty()) {
+    page.MsgBox(kNothingToConvertText, MsgButtons::kOk, MsgIcon::kInformation, kAppTitle);
+    return;
+  }
+  state->OutputFolder = page.BrowseForFolder(kChooseSaveFolderTitle);
+  if (state->OutputFolder.empty()) return;
+  state->OutputFolder = WithTrailingSeparator(state->OutputFolder);
+  page.DoEvents();
+  page.SetProgressRange(ProgressBarId::kProgressBar1, 0, 100);
+  page.SetProgressRange(ProgressBarId::kProgressBar2, 0, 100);
+  page.DoEvents();
+
+  RunLock lock(page_);
+  state->report = RunReport();
+  const bool single = page.OptOnePST();
+  if (single && !StartSinglePst(state)) return;
+  if (!source_->Prepare(page, *state)) {
+    if (single) EndSinglePst(state);
+    return;
+  }
+  for (int32_t k = 1; k <= source_->Count(); ++k) {
+    if (!WalkEntry(k, state)) {
+      // The run ends on the session error; what was written stays a valid
+      // file.
+      source_->Finish(page, *state);
+      if (single) EndSinglePst(state);
+      page.MsgBox(OutlookErrorText(), MsgButtons::kOk, MsgIcon::kInformation, kOutlookErrorTitle);
+      ReportFailures(*state);
+      return;
+    }
+  }
+  source_->Finish(page, *state);
+  if (single) EndSinglePst(state);
+  state->report.finished = true;
+  page.MsgBox(ClosingText(), MsgButtons::kOk, MsgIcon::kInformation, kAppTitle);
+  ReportFailures(*state);
+}
+
+bool BatchDriver::StartSinglePst(PageState* state) {
+  state->PSTSession = sessions_();
+  Status s = state->PSTSession ? state->PSTSession->Logon()
+                               : Status::IoError("no personal-folders session available");
+  std::string path;
+  if (s.ok()) {
+    path = state->OutputFolder + source_->SinglePstFilePrefix() + timestamp_() + ".pst";
+    state->StoreDisplayName = source_->SinglePstDisplayPrefix() + " : Created - " + timestamp_();
+    s = state->PSTSession->AddPSTStore(path, state->StoreDisplayName, &state->SingleStore);
+  }
+  if (!s.ok()) {
+    state->report.files.push_back({path, GetFileNameFromPath(path), FileOutcome::State::kFailed,
+                                   0, 0, 0, 0, s.ToString()});
+    page_->MsgBox(OutlookErrorText(), MsgButtons::kOk, MsgIcon::kInformation, kOutlookErrorTitle);
+    state->PSTSession.reset();
+    state->SingleStore = nullptr;
+    return false;
+  }
+  state->report.pst_files.push_back(path);
+  return true;
+}
+
+void BatchDriver::EndSinglePst(PageState* state) {
+  if (!state->PSTSession) return;
+  Status s = state->PSTSession->Logoff();
+  if (!s.ok()) {
+    state->report.files.push_back({state->report.pst_files.empty() ? "" : state->report.pst_files.back(),
+                                   "", FileOutcome::State::kFailed, 0, 0, 0, 0, s.ToString()});
+  }
+  state->SingleStore = nullptr;
+  state->PSTSession.reset();
+}
+
+std::string BatchDriver::FreeFolderName(PageState* state, const std::string& name) {
+  std::string candidate = name;
+  for (int n = 2; state->PSTSession->HasFolder(state->SingleStore, candidate); ++n) {
+    candidate = name + " (" + std::to_string(n) + ")";
+  }
+  return candidate;
+}
+
+bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
+  ConversionPage& page = *page_;
+  std::string dbx_path;
+  if (!source_->EntryPath(k, &dbx_path)) return true;
+  dbx_path = TrimSpaces(dbx_path);
+  const std::string file_name = GetFileNameFromPath(dbx_path);
+  std::string folder_name = FolderNameFromFileName(file_name);
+  FileOutcome outcome;
+  outcome.dbx_path = dbx_path;
+  outcome.file_name = file_name;
+
+  if (file_name.empty() || folder_name.empty()) {
+    outcome.state = FileOutcome::State::kFailed;
+    outcome.error = "\"" + dbx_path + "\" does not name a .dbx file";
+    state->report.files.push_back(outcome);
+  } else {
+    if (page.OptOnePST() && state->PSTSession && !IsSkipName(file_name)) {
+      // A second file of the same name (another folder's Inbox.dbx) gets a
+      // free folder name instead of ending the run.
+      folder_name = FreeFolderName(state, folder_name);
+      Status s = state->PSTSession->AddFolder(state->SingleStore, folder_name);
+      if (!s.ok()) {
+        outcome.state = FileOutcome::State::kFailed;
+        outcome.error = s.ToString();
+        state->report.files.push_back(outcome);
+        if (source_->FailuresEndRun()) return false;
+        page.SetProgressValue(ProgressBarId::kProgressBar1,
+                              static_cast<float>(k) / static_cast<float>(source_->Count()) * 100.0f);
+        return true;
+      }
+    }
+    page.SetEnabled(PageControl::kCmdExtractDBX, false);
+    page.SetCaption(PageControl::kFrameConversion,
+                    "Details : Converting - (" + std::to_string(k) + " of " +
+                        std::to_string(source_->Count()) + ") file(s)");
+    page.SetCaption(PageControl::kLblCurrentDBX, "Converting Messages... from (" + file_name + ")");
+    const bool skip = IsNeverConverted(file_name) ||
+                      (file_name == kDeletedItemsFile && page.ChkDeletedItems());
+    if (skip) {
+      outcome.state = FileOutcome::State::kSkipped;
+      state->report.files.push_back(outcome);
+    } else {
+      state->report.files.push_back(outcome);
+      source_->Convert(k, dbx_path, folder_name, *state);
+    }
+  }
+  page.SetProgressValue(ProgressBarId::kProgressBar1,
+                        static_cast<float>(k) / static_cast<float>(source_->Count()) * 100.0f);
+  return true;
+}
+
+void BatchDriver::ReportFailures(const PageState& state) {
+  const RunReport& r = state.report;
+  int64_t failed_messages = r.MessagesFailed();
+  if (failed_messages == 0 && r.FilesFailed() == 0) return;
+  std::string text = std::to_string(failed_messages) + " message(s) could not be converted.";
+  for (const auto& f : r.files) {
+    if (f.messages_failed == 0 && f.state != FileOutcome::State::kFailed) continue;
+    text += kCrLf;
+    text += (f.file_name.empty() ? f.dbx_path : f.file_name) + ": ";
+    if (f.messages_failed > 0) {
+      text += std::to_string(f.messages_failed) + " of " + std::to_string(f.messages_total) +
+              " message(s) failed";
+    } else {
+      text += "not converted";
+    }
+    if (!f.error.empty()) text += " (" + f.error + ")";
+  }
+  page_->MsgBox(text, MsgButtons::kOk, MsgIcon::kExclamation, kAppTitle);
+}
+
+}  // namespace tollan
