@@ -1,0 +1,38 @@
+// Client-side object creation: finds a class in the per-user registration
+// file (registration.h), loads its in-process server library, asks the
+// library's DllGetClassObject for the class factory and creates the object.
+// Libraries stay loaded until CoFreeUnusedLibraries finds them idle.
+
+#ifndef TOLLAN_PLATFORM_COM_ACTIVATION_H_
+#define TOLLAN_PLATFORM_COM_ACTIVATION_H_
+
+#include <string_view>
+
+#include "platform/com/interfaces.h"
+
+#if !defined(_WIN32)
+// The class identity registered for a programmatic identifier such as
+// "Kestrel.OE" (case-insensitive); CO_E_CLASSSTRING when it is unknown.
+HRESULT CLSIDFromProgID(LPCOLESTR prog_id, CLSID* clsid);
+// The class factory (or other interface `riid`) of a registered class.
+// Only CLSCTX_INPROC_SERVER is served.
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* server_info, REFIID riid,
+                         void** object);
+// Creates one object of a registered class and returns its interface `riid`.
+// Failures: REGDB_E_CLASSNOTREG (class not in the file), CO_E_DLLNOTFOUND
+// (library cannot be loaded), CO_E_ERRORINDLL (no DllGetClassObject), or the
+// factory's own code. The thread's error object then describes the cause.
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid,
+                         void** object);
+// Unloads the loaded server libraries whose DllCanUnloadNow answers S_OK.
+void CoFreeUnusedLibraries();
+#endif
+
+namespace tollan::com {
+
+// CoCreateInstance by programmatic identifier.
+HRESULT CreateObject(std::string_view prog_id, REFIID riid, void** object);
+
+}  // namespace tollan::com
+
+#endif  // TOLLAN_PLATFORM_COM_ACTIVATION_H_

@@ -1,0 +1,216 @@
+// BSTR allocation and text conversion between UTF-16, UTF-8 and Windows-1252.
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/com/automation.h"
+
+namespace {
+
+// Allocation layout: [uint32 byte length][characters][zero character].
+constexpr size_t kPrefix = sizeof(std::uint32_t);
+
+// Windows-1252 bytes 0x80..0x9F; undefined bytes map to themselves.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+}  // namespace
+
+#if !defined(_WIN32)
+BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
+  const size_t bytes = static_cast<size_t>(length) * sizeof(OLECHAR);
+  if (bytes > 0xFFFFFFF0u) return nullptr;
+  auto* block = static_cast<unsigned char*>(std::malloc(kPrefix + bytes + sizeof(OLECHAR)));
+  if (block == nullptr) return nullptr;
+  const std::uint32_t stored = static_cast<std::uint32_t>(bytes);
+  std::memcpy(block, &stored, kPrefix);
+  BSTR result = reinterpret_cast<BSTR>(block + kPrefix);
+  if (text != nullptr) {
+    std::memcpy(result, text, bytes);
+  } else {
+    std::memset(result, 0, bytes);
+  }
+  result[length] = 0;
+  return result;
+}
+
+BSTR SysAllocString(const OLECHAR* text) {
+  if (text == nullptr) return nullptr;
+  UINT length = 0;
+  while (text[length] != 0) ++length;
+  return SysAllocStringLen(text, length);
+}
+
+void SysFreeString(BSTR text) {
+  if (text == nullptr) return;
+  std::free(reinterpret_cast<unsigned char*>(text) - kPrefix);
+}
+
+UINT SysStringByteLen(BSTR text) {
+  if (text == nullptr) return 0;
+  std::uint32_t bytes;
+  std::memcpy(&bytes, reinterpret_cast<unsigned char*>(text) - kPrefix, kPrefix);
+  return bytes;
+}
+
+UINT SysStringLen(BSTR text) { return SysStringByteLen(text) / sizeof(OLECHAR); }
+#endif
+
+namespace tollan::com {
+
+std::u16string_view BstrView(BSTR text) {
+  if (text == nullptr) return {};
+  return std::u16string_view(text, SysStringLen(text));
+}
+
+std::u16string Utf16FromUtf8(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    char32_t cp = 0xFFFD;
+    size_t extra = 0;
+    if (c < 0x80) {
+      cp = c;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      extra = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    }
+    size_t used = 1;
+    if (extra > 0) {
+      bool ok = i + extra < text.size();
+      for (size_t k = 1; ok && k <= extra; ++k) {
+        const unsigned char n = static_cast<unsigned char>(text[i + k]);
+        if ((n & 0xC0) != 0x80) {
+          ok = false;
+        } else {
+          cp = (cp << 6) | (n & 0x3F);
+        }
+      }
+      if (ok) {
+        used = extra + 1;
+      } else {
+        cp = 0xFFFD;
+      }
+    }
+    if (cp >= 0x10000 && cp <= 0x10FFFF) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char16_t>(cp));
+    } else {
+      out.push_back(0xFFFD);
+    }
+    i += used;
+  }
+  return out;
+}
+
+std::string Utf8FromUtf16(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t cp = text[i];
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp < 0xE000) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::u16string Utf16FromAnsi(std::string_view bytes) {
+  std::u16string out(bytes.size(), u'\0');
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(bytes[i]);
+    out[i] = (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
+  }
+  return out;
+}
+
+std::string AnsiFromUtf16(std::u16string_view text) {
+  std::string out(text.size(), '?');
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
+      out[i] = static_cast<char>(c);
+      continue;
+    }
+    for (int k = 0; k < 32; ++k) {
+      if (kCp1252High[k] == c) {
+        out[i] = static_cast<char>(0x80 + k);
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+BSTR AllocBstr(std::u16string_view text) {
+  return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+BSTR AllocBstrUtf8(std::string_view text) { return AllocBstr(Utf16FromUtf8(text)); }
+
+std::string Utf8FromBstr(BSTR text) { return Utf8FromUtf16(BstrView(text)); }
+
+Bstr& Bstr::operator=(const Bstr& other) {
+  if (this != &other) {
+    BSTR copy = AllocBstr(other.view());
+    SysFreeString(text_);
+    text_ = copy;
+  }
+  return *this;
+}
+
+Bstr& Bstr::operator=(Bstr&& other) noexcept {
+  if (this != &other) {
+    SysFreeString(text_);
+    text_ = other.text_;
+    other.text_ = nullptr;
+  }
+  return *this;
+}
+
+BSTR* Bstr::out() {
+  SysFreeString(text_);
+  text_ = nullptr;
+  return &text_;
+}
+
+BSTR Bstr::release() {
+  BSTR result = text_;
+  text_ = nullptr;
+  return result;
+}
+
+}  // namespace tollan::com
