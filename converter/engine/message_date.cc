@@ -1,0 +1,96 @@
+// Reading a message's date from its header block; the date texts themselves
+// are decoded by GMime, which knows the many forms mail software wrote.
+#include "converter/engine/message_date.h"
+
+#include <gmime/gmime.h>
+#include <strings.h>
+
+#include <fstream>
+#include <mutex>
+#include <vector>
+
+namespace tollan {
+
+namespace {
+
+constexpr size_t kMaxHeaderBytes = 1 << 20;
+constexpr int64_t kMaxSeconds = 253402300799;  // 9999-12-31 23:59:59
+
+void InitGMime() {
+  static std::once_flag once;
+  std::call_once(once, [] { g_mime_init(); });
+}
+
+std::optional<int64_t> DecodeDate(const std::string& text) {
+  InitGMime();
+  GDateTime* dt = g_mime_utils_header_decode_date(text.c_str());
+  if (dt == nullptr) return std::nullopt;
+  int64_t seconds = g_date_time_to_unix(dt);
+  g_date_time_unref(dt);
+  // GMime answers an unreadable date with the epoch; so do broken senders.
+  if (seconds <= 0 || seconds > kMaxSeconds) return std::nullopt;
+  return seconds;
+}
+
+// The unfolded header fields (name, value) of the header block.
+std::vector<std::pair<std::string, std::string>> HeaderFields(std::string_view message) {
+  std::vector<std::pair<std::string, std::string>> fields;
+  size_t pos = 0;
+  const size_t limit = std::min(message.size(), kMaxHeaderBytes);
+  while (pos < limit) {
+    size_t eol = message.find('\n', pos);
+    if (eol == std::string_view::npos || eol > limit) eol = limit;
+    std::string_view line = message.substr(pos, eol - pos);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    pos = eol + 1;
+    if (line.empty()) break;  // end of the header block
+    if ((line[0] == ' ' || line[0] == '\t') && !fields.empty()) {
+      fields.back().second += ' ';
+      fields.back().second += line.substr(1);
+      continue;
+    }
+    size_t colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    std::string name(line.substr(0, colon));
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+    fields.emplace_back(std::move(name), std::string(line.substr(colon + 1)));
+  }
+  return fields;
+}
+
+}  // namespace
+
+std::optional<int64_t> MessageDateFromHeaders(std::string_view message) {
+  std::optional<int64_t> received;
+  for (const auto& [name, value] : HeaderFields(message)) {
+    if (strcasecmp(name.c_str(), "Date") == 0) {
+      if (auto d = DecodeDate(value)) return d;
+    } else if (strcasecmp(name.c_str(), "Received") == 0) {
+      size_t semi = value.rfind(';');
+      if (semi == std::string::npos) continue;
+      if (auto d = DecodeDate(value.substr(semi + 1))) {
+        if (!received || *d > *received) received = d;
+      }
+    }
+  }
+  return received;
+}
+
+std::optional<int64_t> MessageDateFromFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string head;
+  std::string line;
+  while (head.size() < kMaxHeaderBytes && std::getline(in, line)) {
+    head += line;
+    head += '\n';
+    if (line.empty() || line == "\r") break;
+  }
+  return MessageDateFromHeaders(head);
+}
+
+uint64_t UnixToFiletime(int64_t seconds) {
+  return static_cast<uint64_t>(seconds + 11644473600LL) * 10000000ULL;
+}
+
+}  // namespace tollan
