@@ -8,6 +8,7 @@
 #include <fstream>
 #include <vector>
 
+#include "converter/discovery/dbx_search.h"
 #include "converter/discovery/path_names.h"
 
 namespace tollan {
@@ -137,6 +138,29 @@ TEST(PathNamesTest, FileNameIsTheTextAfterTheLastSeparator) {
   EXPECT_EQ(GetFileNameFromPath("/home/u/Mail/Inbox.dbx"), "Inbox.dbx");
   EXPECT_EQ(WithTrailingSeparator("/a"), "/a/");
   EXPECT_EQ(WithTrailingSeparator("/a/"), "/a/");
+}
+
+}  // namespace
+}  // namespace tollan
+
+namespace tollan {
+namespace {
+
+TEST(DbxSearchTest, KeepsDbxFilesInAnyCaseInWalkOrder) {
+  namespace fs = std::filesystem;
+  fs::path root = fs::temp_directory_path() / ("dbxsearch-" + std::to_string(getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root / "sub");
+  for (const char* name : {"Inbox.dbx", "notes.txt", "X.DBX", "sub/Sent Items.dbx", "sub/a.dbx.bak"}) {
+    std::ofstream(root / name) << "x";
+  }
+  DbxSearchResult r = FindDbxFiles(root.string());
+  EXPECT_EQ(r.files, (std::vector<std::string>{root.string() + "/Inbox.dbx", root.string() + "/X.DBX",
+                                               root.string() + "/sub/Sent Items.dbx"}));
+  EXPECT_EQ(r.unreadable_folders, 0);
+  EXPECT_TRUE(HasDbxExtension(" a.Dbx  "));
+  EXPECT_FALSE(HasDbxExtension("dbx"));
+  fs::remove_all(root);
 }
 
 }  // namespace
