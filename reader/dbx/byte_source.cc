@@ -1,0 +1,130 @@
+// Positioned reads with zero fill past the end, from memory or from a file.
+#include "reader/dbx/byte_source.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace dbx {
+
+DbxStatus ReadZeroTerminated(ByteSource& source, uint64_t offset, size_t window,
+                             std::string* text, bool* terminated) {
+  text->clear();
+  *terminated = false;
+  uint8_t piece[256];
+  size_t done = 0;
+  while (done < window) {
+    size_t n = std::min(sizeof(piece), window - done);
+    // Past the end every byte is zero: the text ends there.
+    if (offset + done >= source.size()) {
+      *terminated = true;
+      return DbxStatus::Ok();
+    }
+    DbxStatus s = source.Read(offset + done, n, piece);
+    if (!s.ok()) return s;
+    const void* zero = std::memchr(piece, 0, n);
+    if (zero != nullptr) {
+      text->append(reinterpret_cast<const char*>(piece), static_cast<const uint8_t*>(zero) - piece);
+      *terminated = true;
+      return DbxStatus::Ok();
+    }
+    text->append(reinterpret_cast<const char*>(piece), n);
+    done += n;
+  }
+  return DbxStatus::Ok();
+}
+
+DbxStatus MemorySource::Read(uint64_t offset, size_t n, uint8_t* dst) {
+  size_t have = 0;
+  if (offset < size_) have = static_cast<size_t>(std::min<uint64_t>(n, size_ - offset));
+  if (have > 0) std::memcpy(dst, data_ + offset, have);
+  if (have < n) std::memset(dst + have, 0, n - have);
+  return DbxStatus::Ok();
+}
+
+FileSource::FileSource(int fd, uint64_t size, std::string path)
+    : fd_(fd), size_(size), path_(std::move(path)) {
+  for (uint64_t& t : tags_) t = 0;
+}
+
+FileSource::~FileSource() { ::close(fd_); }
+
+DbxStatus FileSource::Open(const std::string& path, bool deny_read,
+                           std::unique_ptr<FileSource>* result) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    int err = errno;
+    std::string why = path + ": " + std::strerror(err);
+    if (err == EACCES || err == EPERM) return DbxStatus(kResultAccessDenied, why);
+    if (err == ENOENT) return DbxStatus(kErrorFileNotFound, why);
+    return DbxStatus(kErrorPathFileAccess, why);
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return DbxStatus(kErrorPathFileAccess, path + ": not a regular file");
+  }
+  if (::flock(fd, (deny_read ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    int err = errno;
+    // File systems without lock support are read without a lock.
+    if (err != ENOLCK && err != EINVAL && err != EOPNOTSUPP) {
+      ::close(fd);
+      if (err == EWOULDBLOCK) {
+        return DbxStatus(kResultAccessDenied, path + ": locked by another reader");
+      }
+      return DbxStatus(kErrorPathFileAccess, path + ": " + std::strerror(err));
+    }
+  }
+  result->reset(new FileSource(fd, static_cast<uint64_t>(st.st_size), path));
+  return DbxStatus::Ok();
+}
+
+DbxStatus FileSource::Chunk(uint64_t chunk, const uint8_t** data) {
+  size_t slot = chunk % kSlots;
+  if (buffer_.empty()) buffer_.resize(kSlots * kChunkSize);
+  uint8_t* dst = buffer_.data() + slot * kChunkSize;
+  *data = dst;
+  if (tags_[slot] == chunk + 1) return DbxStatus::Ok();
+  tags_[slot] = 0;
+  uint64_t start = chunk << kChunkBits;
+  size_t want = static_cast<size_t>(std::min<uint64_t>(kChunkSize, size_ - start));
+  size_t got = 0;
+  while (got < want) {
+    ssize_t r = ::pread(fd_, dst + got, want - got, static_cast<off_t>(start + got));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return DbxStatus(kErrorDeviceIo, path_ + ": read at offset " + std::to_string(start + got) +
+                                           ": " + std::strerror(errno));
+    }
+    if (r == 0) break;  // the file shrank since it was opened
+    got += static_cast<size_t>(r);
+  }
+  std::memset(dst + got, 0, kChunkSize - got);
+  tags_[slot] = chunk + 1;
+  return DbxStatus::Ok();
+}
+
+DbxStatus FileSource::Read(uint64_t offset, size_t n, uint8_t* dst) {
+  while (n > 0) {
+    if (offset >= size_) {
+      std::memset(dst, 0, n);
+      return DbxStatus::Ok();
+    }
+    const uint8_t* chunk;
+    DbxStatus s = Chunk(offset >> kChunkBits, &chunk);
+    if (!s.ok()) return s;
+    size_t within = static_cast<size_t>(offset & (kChunkSize - 1));
+    size_t take = std::min(n, kChunkSize - within);
+    std::memcpy(dst, chunk + within, take);
+    dst += take;
+    offset += take;
+    n -= take;
+  }
+  return DbxStatus::Ok();
+}
+
+}  // namespace dbx

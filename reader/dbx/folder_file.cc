@@ -1,0 +1,45 @@
+// Folder file reading: signature check, folder info, message index.
+#include "reader/dbx/folder_file.h"
+
+#include <memory>
+
+#include "reader/dbx/index_walk.h"
+
+namespace dbx {
+
+DbxStatus ReadFileHeader(ByteSource& source, DbxFileHeader* header) {
+  uint8_t bytes[kFileHeaderSize];
+  DbxStatus s = source.Read(0, sizeof(bytes), bytes);
+  if (s.ok()) *header = DecodeFileHeader(bytes);
+  return s;
+}
+
+DbxStatus ReadFolderFile(ByteSource& source, DbxFolderContents* contents) {
+  DbxStatus s = ReadFileHeader(source, &contents->header);
+  if (!s.ok()) return s;
+  if (!contents->header.IsFolderFile()) {
+    return DbxStatus(kResultWrongSignature, "not a DBX folder file");
+  }
+  uint8_t info[kFolderInfoSize];
+  s = source.Read(kFileHeaderSize, sizeof(info), info);
+  if (!s.ok()) return s;
+  contents->info = DecodeFolderInfo(info);
+
+  s = WalkIndex(source, contents->header.root_offset, IndexOrder::kMessages,
+                [&](uint32_t record_offset) {
+                  contents->messages.emplace_back();
+                  DbxMessage& m = contents->messages.back();
+                  DbxStatus d = DecodeMessageRecord(source, record_offset, &m);
+                  if (m.body_unreadable) contents->unreadable_message = true;
+                  return d;
+                });
+  if (!s.ok()) return s;
+  if (contents->unreadable_message) {
+    return DbxStatus(kResultUnreadableBody,
+                     "a message body position points into its record; the folder needs "
+                     "compacting");
+  }
+  return DbxStatus::Ok();
+}
+
+}  // namespace dbx

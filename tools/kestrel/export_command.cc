@@ -1,0 +1,159 @@
+// kestrel export FILE.dbx|STORE_DIR OUT_DIR: writes each message's complete
+// stored text, byte for byte, as an .eml file; a store gets one subfolder
+// per folder file.
+#include <strings.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "reader/dbx/session.h"
+#include "tools/kestrel/commands.h"
+
+namespace kestrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ExportOptions {
+  std::string input;
+  std::string out_dir;
+  bool inactive = false;
+};
+
+struct Counts {
+  uint64_t written = 0;
+  uint64_t skipped = 0;
+};
+
+// Writes `text` to `path` through a temporary file, so that a failed write
+// never leaves a partial .eml behind.
+bool WriteWhole(const fs::path& path, const std::string& text, std::string* error) {
+  fs::path temp = path;
+  temp += ".part";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      fs::remove(temp, ignored);
+      *error = "cannot write " + path.string();
+      return false;
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, path, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    *error = "cannot write " + path.string();
+    return false;
+  }
+  return true;
+}
+
+// Exports the folder file `name` of the session's store directory into
+// `out`. Returns the failure of the folder as a whole in *error.
+bool ExportFolder(dbx::DbxSession& session, const std::string& name, const fs::path& out,
+                  Counts* counts, std::string* error) {
+  dbx::DbxFolderContents contents;
+  dbx::DbxFolderOpen open = session.OpenFolder(name, false, &contents);
+  if (!open.status.ok() && open.status.code() != dbx::kResultUnreadableBody) {
+    *error = open.status.ToString();
+    return false;
+  }
+  std::error_code ec;
+  fs::create_directories(out, ec);
+  if (ec) {
+    *error = "cannot create " + out.string() + ": " + ec.message();
+    return false;
+  }
+  for (size_t i = 0; i < contents.messages.size(); ++i) {
+    const dbx::DbxMessage& m = contents.messages[i];
+    dbx::DbxBody body;
+    dbx::DbxStatus s = session.ReadBody(m.body_position, &body);
+    std::string why;
+    if (!s.ok()) {
+      why = s.ToString();
+    } else if (!body.found) {
+      why = m.body_unreadable ? "its body position points into its record" : "it has no body";
+    } else if (body.chain_cut) {
+      why = "its body chain loops";
+    }
+    if (!why.empty()) {
+      std::fprintf(stderr, "kestrel: %s: message %zu skipped: %s\n", name.c_str(), i + 1,
+                   why.c_str());
+      ++counts->skipped;
+      continue;
+    }
+    if (!WriteWhole(out / (std::to_string(i + 1) + ".eml"), body.JoinedText(), error)) {
+      return false;
+    }
+    ++counts->written;
+  }
+  session.CloseFile();
+  return true;
+}
+
+// A subfolder name for a folder file: its name without ".dbx", with path
+// separators and control characters replaced.
+std::string SubfolderName(const std::string& file) {
+  std::string stem = file;
+  if (stem.size() > 4 && strcasecmp(stem.c_str() + stem.size() - 4, ".dbx") == 0) {
+    stem.resize(stem.size() - 4);
+  }
+  for (char& c : stem) {
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
+  }
+  if (stem.empty() || stem == "." || stem == "..") stem = "_" + stem;
+  return stem;
+}
+
+int RunExport(const ExportOptions& opt) {
+  dbx::DbxSession session;
+  Counts counts;
+  std::string error;
+  std::error_code ec;
+  if (fs::is_directory(opt.input, ec)) {
+    session.set_store_directory(opt.input);
+    std::vector<dbx::DbxFolderRecord> folders;
+    dbx::DbxStatus s = session.OpenStore(opt.inactive, false, &folders);
+    if (!s.ok()) return Fail(s.ToString());
+    std::set<std::string> done_files, used_names;
+    for (const dbx::DbxFolderRecord& f : folders) {
+      if (f.folder_file.empty()) continue;
+      std::string lower = f.folder_file;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (!done_files.insert(lower).second) continue;
+      std::string sub = SubfolderName(f.folder_file);
+      for (int n = 2; !used_names.insert(sub).second; ++n) sub = SubfolderName(f.folder_file) + "-" + std::to_string(n);
+      if (!ExportFolder(session, f.folder_file, fs::path(opt.out_dir) / sub, &counts, &error)) {
+        std::fprintf(stderr, "kestrel: folder \"%s\" not exported: %s\n", f.folder_name.c_str(),
+                     error.c_str());
+      }
+    }
+  } else {
+    std::string dir, name;
+    SplitPath(opt.input, &dir, &name);
+    session.set_store_directory(dir);
+    if (!ExportFolder(session, name, opt.out_dir, &counts, &error)) return Fail(error);
+  }
+  std::printf("%llu written, %llu skipped\n", static_cast<unsigned long long>(counts.written),
+              static_cast<unsigned long long>(counts.skipped));
+  return 0;
+}
+
+}  // namespace
+
+void AddExportCommand(CLI::App& app, int* exit_code) {
+  auto opt = std::make_shared<ExportOptions>();
+  CLI::App* cmd = app.add_subcommand(
+      "export", "Write every message of a folder file or a store as .eml files");
+  cmd->add_option("INPUT", opt->input, "A DBX folder file or a store directory")->required();
+  cmd->add_option("OUT_DIR", opt->out_dir, "Directory to write into")->required();
+  cmd->add_flag("--inactive", opt->inactive, "Store: also export folders that are not active");
+  cmd->callback([opt, exit_code] { *exit_code = RunExport(*opt); });
+}
+
+}  // namespace kestrel

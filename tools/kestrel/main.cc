@@ -1,0 +1,19 @@
+// kestrel: reads Outlook Express stores from the command line.
+#include <CLI/CLI.hpp>
+
+#include "tools/kestrel/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"kestrel - read Outlook Express DBX stores"};
+  app.require_subcommand(1);
+  int exit_code = 0;
+  kestrel::AddFoldersCommand(app, &exit_code);
+  kestrel::AddMessagesCommand(app, &exit_code);
+  kestrel::AddExportCommand(app, &exit_code);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  return exit_code;
+}
