@@ -1,0 +1,45 @@
+// Slicing-by-8 implementation of the [MS-PST] CRC-32 (see crc.h).
+#include "platform/pst/ndb/crc.h"
+
+#include <array>
+
+namespace pst::ndb {
+namespace {
+
+using Tables = std::array<std::array<uint32_t, 256>, 8>;
+
+Tables MakeTables() {
+  Tables t{};
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t c = i;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+    t[0][i] = c;
+  }
+  for (uint32_t i = 0; i < 256; ++i) {
+    for (int s = 1; s < 8; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
+  }
+  return t;
+}
+
+const Tables& GetTables() {
+  static const Tables tables = MakeTables();
+  return tables;
+}
+
+}  // namespace
+
+uint32_t Crc32(uint32_t crc, const uint8_t* data, size_t n) {
+  const Tables& t = GetTables();
+  while (n >= 8) {
+    uint32_t lo = crc ^ (static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
+                         static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24);
+    crc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
+          t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
+    data += 8;
+    n -= 8;
+  }
+  while (n-- > 0) crc = t[0][(crc ^ *data++) & 0xFF] ^ (crc >> 8);
+  return crc;
+}
+
+}  // namespace pst::ndb

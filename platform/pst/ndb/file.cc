@@ -1,0 +1,117 @@
+// POSIX OutputFile and the WriteBuffer (see file.h).
+#include "platform/pst/ndb/file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace pst::ndb {
+namespace {
+
+std::string ErrnoText(int err) { return std::string(strerror(err)); }
+
+class PosixOutputFile : public OutputFile {
+ public:
+  PosixOutputFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~PosixOutputFile() override {
+    if (fd_ >= 0) close(fd_);
+  }
+
+  Status WriteAt(uint64_t offset, std::span<const uint8_t> bytes) override {
+    const uint8_t* p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+      ssize_t n = pwrite(fd_, p, left, static_cast<off_t>(offset));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return Status::IoError("cannot write " + path_ + " at offset " + std::to_string(offset) +
+                               ": " + ErrnoText(errno));
+      }
+      p += n;
+      left -= static_cast<size_t>(n);
+      offset += static_cast<uint64_t>(n);
+    }
+    return Status::Ok();
+  }
+
+  Status Truncate(uint64_t size) override {
+    if (ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+      return Status::IoError("cannot set the size of " + path_ + " to " + std::to_string(size) +
+                             ": " + ErrnoText(errno));
+    }
+    return Status::Ok();
+  }
+
+  Status Sync() override {
+    if (fsync(fd_) != 0) {
+      return Status::IoError("cannot flush " + path_ + " to disk: " + ErrnoText(errno));
+    }
+    return Status::Ok();
+  }
+
+  void Remove() override { unlink(path_.c_str()); }
+
+ private:
+  std::string path_;
+  int fd_;
+};
+
+}  // namespace
+
+Status OpenOutputFile(const std::string& path, std::unique_ptr<OutputFile>* out) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return Status::IoError("cannot create " + path + ": " + ErrnoText(errno));
+  *out = std::make_unique<PosixOutputFile>(path, fd);
+  return Status::Ok();
+}
+
+WriteBuffer::WriteBuffer(OutputFile* file, size_t capacity) : file_(file), capacity_(capacity) {
+  buf_.reserve(capacity_ + 16 * 1024);
+}
+
+Status WriteBuffer::Reserve(uint64_t offset, size_t n, uint8_t** dst) {
+  uint64_t end = start_ + buf_.size();
+  if (buf_.empty()) {
+    start_ = offset;
+  } else if (offset < end) {
+    return Status::InvalidArgument("buffered write goes backwards (offset " +
+                                   std::to_string(offset) + ", buffered up to " +
+                                   std::to_string(end) + ")");
+  } else if (offset - end > 64 * 1024) {
+    Status s = Flush();
+    if (!s.ok()) return s;
+    start_ = offset;
+  }
+  size_t at = static_cast<size_t>(offset - start_);
+  buf_.resize(at + n, 0);  // zero-fills the gap and the new bytes
+  *dst = buf_.data() + at;
+  return Status::Ok();
+}
+
+Status WriteBuffer::MaybeFlush() {
+  if (buf_.size() >= capacity_) return Flush();
+  return Status::Ok();
+}
+
+Status WriteBuffer::Write(uint64_t offset, std::span<const uint8_t> bytes) {
+  uint8_t* dst = nullptr;
+  Status s = Reserve(offset, bytes.size(), &dst);
+  if (!s.ok()) return s;
+  if (!bytes.empty()) std::memcpy(dst, bytes.data(), bytes.size());
+  return MaybeFlush();
+}
+
+Status WriteBuffer::Flush() {
+  if (buf_.empty()) return Status::Ok();
+  Status s = file_->WriteAt(start_, buf_);
+  if (!s.ok()) return s;
+  start_ += buf_.size();
+  buf_.clear();
+  return Status::Ok();
+}
+
+}  // namespace pst::ndb

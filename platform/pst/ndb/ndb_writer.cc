@@ -1,0 +1,503 @@
+// The node database writer (see ndb_writer.h).
+//
+// Space is handed out by a cursor that only moves forward: blocks go to the
+// next 64-byte boundary that leaves them inside one AMap interval and clear
+// of the interval's map pages, and are written at once through a WriteBuffer.
+// Memory holds one small record per block (offset, size, reference count,
+// children of internal blocks) and one per node. Close appends the B-tree
+// pages, derives every map from the live blocks and pages, writes the map
+// pages and the density list, and writes the header last: until then the
+// first 17 KiB of the file are zeros, so no reader takes it for a PST. A
+// writer destroyed without a successful Close removes its file.
+//
+// A call that fails part-way drops the blocks it had written (their space
+// stays unused in the maps) and leaves the writer as before the call; a later
+// Close still writes a complete file of what earlier calls stored.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/pst/ndb/btree.h"
+#include "platform/pst/ndb/crc.h"
+#include "platform/pst/ndb/file.h"
+#include "platform/pst/ndb/format.h"
+#include "platform/pst/ndb/header.h"
+#include "platform/pst/ndb/maps.h"
+#include "platform/pst/ndb/writer_internal.h"
+
+namespace pst {
+namespace ndb {
+namespace {
+
+std::string Hex(uint64_t v) {
+  char buf[24];
+  std::snprintf(buf, sizeof(buf), "0x%llx", static_cast<unsigned long long>(v));
+  return buf;
+}
+
+enum class Kind : uint8_t { kData, kXBlock, kXXBlock, kSubLeaf, kSubIndex };
+
+bool IsDataTree(Kind k) { return k == Kind::kData || k == Kind::kXBlock || k == Kind::kXXBlock; }
+bool IsSubnodeTree(Kind k) { return k == Kind::kSubLeaf || k == Kind::kSubIndex; }
+
+struct BlockInfo {
+  uint64_t ib = 0;
+  uint32_t refs = 0;  // references from nodes and internal blocks
+  uint16_t cb = 0;    // data bytes, trailer excluded
+  Kind kind = Kind::kData;
+  bool live = false;
+};
+
+struct NodeInfo {
+  Bid data = 0;
+  Bid sub = 0;
+  Nid parent = 0;
+};
+
+class Writer : public NdbWriter {
+ public:
+  Writer(std::unique_ptr<OutputFile> file, const WriterOptions& options)
+      : file_(std::move(file)), options_(options), buffer_(file_.get(), options.buffer_size) {
+    InitialNidCounters(rgnid_);
+  }
+
+  ~Writer() override {
+    if (!closed_) file_->Remove();
+  }
+
+  Status WriteData(std::span<const uint8_t> bytes, Bid* bid) override {
+    *bid = 0;
+    Status s = CheckOpen();
+    if (s.ok()) s = WriteDataTree(bytes, bid);
+    return FinishCall(s);
+  }
+
+  Status WriteSubnodes(std::vector<SubnodeEntry> entries, Bid* bid) override {
+    *bid = 0;
+    Status s = CheckOpen();
+    if (s.ok()) s = WriteSubnodeTree(std::move(entries), bid);
+    return FinishCall(s);
+  }
+
+  Status PutNode(Nid nid, Nid parent, Bid data, Bid sub) override {
+    Status s = CheckOpen();
+    if (s.ok()) s = Put(nid, parent, data, sub);
+    return FinishCall(s);
+  }
+
+  Status PutNode(Nid nid, Nid parent, const NodeData& content) override {
+    Status s = CheckOpen();
+    if (s.ok() && nid == 0) s = Status::InvalidArgument("node id 0 is not a valid node");
+    Bid data = 0, sub = 0;
+    if (s.ok()) s = WriteContent(content, &data, &sub);
+    if (s.ok()) s = Put(nid, parent, data, sub);
+    return FinishCall(s);
+  }
+
+  bool HasNode(Nid nid) const override { return nodes_.count(nid) != 0; }
+
+  Nid NewNid(uint8_t nid_type) override {
+    if (nid_type > 31 || rgnid_[nid_type] >= (1u << 27)) return 0;
+    return (rgnid_[nid_type]++ << 5) | nid_type;
+  }
+
+  Status Close() override;
+
+  uint64_t FileSize() const override { return closed_ ? file_size_ : cursor_; }
+
+ private:
+  Status CheckOpen() const {
+    if (closed_) return Status::InvalidArgument("the PST file is already closed");
+    if (close_failed_) {
+      return Status::InvalidArgument("closing the PST file failed; only Close may be retried");
+    }
+    return Status::Ok();
+  }
+
+  // Ends a public call: on failure, drops the blocks the call wrote.
+  Status FinishCall(Status s) {
+    if (!s.ok()) {
+      for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+        BlockInfo* b = Find(*it);
+        if (b != nullptr && b->refs == 0) Free(*it);
+      }
+    }
+    created_.clear();
+    return s;
+  }
+
+  BlockInfo* Find(Bid bid) {
+    uint64_t k = bid / kBidStep;
+    if (bid == 0 || k >= blocks_.size() || !blocks_[k].live) return nullptr;
+    return &blocks_[k];
+  }
+
+  // Space for `size` bytes (a multiple of 64) aligned to `align`, inside one
+  // interval and past its map pages.
+  uint64_t Allocate(uint64_t size, uint64_t align) {
+    uint64_t at = (cursor_ + align - 1) / align * align;
+    uint64_t i = IntervalOf(at);
+    if (at < IntervalDataStart(i)) at = IntervalDataStart(i);
+    if (at + size > IntervalStart(i + 1)) at = IntervalDataStart(i + 1);
+    cursor_ = at + size;
+    return at;
+  }
+
+  // Writes one block of `data` and records it; internal blocks list the
+  // blocks they reference in `children`, whose counts go up by one each.
+  Status WriteBlock(Kind kind, std::span<const uint8_t> data, std::vector<Bid> children,
+                    Bid* out) {
+    const bool internal = kind != Kind::kData;
+    const Bid bid = next_bid_ | (internal ? kBidInternal : 0);
+    const uint64_t size = BlockDiskSize(data.size());
+    const uint64_t ib = Allocate(size, kBlockAlign);
+    uint8_t* dst = nullptr;
+    Status s = buffer_.Reserve(ib, size, &dst);
+    if (!s.ok()) return s;
+    if (!data.empty()) std::memcpy(dst, data.data(), data.size());
+    uint8_t* t = dst + size - kBlockTrailerSize;
+    Put16(t, static_cast<uint16_t>(data.size()));
+    Put16(t + 2, ComputeSig(ib, bid));
+    Put32(t + 4, Crc32(0, data.data(), data.size()));
+    Put64(t + 8, bid);
+
+    next_bid_ += kBidStep;
+    const uint64_t k = bid / kBidStep;
+    if (blocks_.size() <= k) blocks_.resize(k + 1);
+    blocks_[k] = BlockInfo{ib, 0, static_cast<uint16_t>(data.size()), kind, true};
+    for (Bid c : children) Find(c)->refs++;
+    if (!children.empty()) children_[k] = std::move(children);
+    created_.push_back(bid);
+    *out = bid;
+    return buffer_.MaybeFlush();
+  }
+
+  // Drops a block and the references it holds.
+  void Free(Bid bid) {
+    const uint64_t k = bid / kBidStep;
+    blocks_[k].live = false;
+    auto it = children_.find(k);
+    if (it == children_.end()) return;
+    std::vector<Bid> children = std::move(it->second);
+    children_.erase(it);
+    for (Bid c : children) Release(c);
+  }
+
+  void Release(Bid bid) {
+    BlockInfo* b = Find(bid);
+    if (b != nullptr && b->refs > 0 && --b->refs == 0) Free(bid);
+  }
+
+  Status WriteDataTree(std::span<const uint8_t> bytes, Bid* bid);
+  Status WriteXBlock(std::span<const uint8_t> bytes, Bid* bid);
+  Status WriteSubnodeTree(std::vector<SubnodeEntry> entries, Bid* bid);
+  Status WriteContent(const NodeData& content, Bid* data, Bid* sub);
+  Status Put(Nid nid, Nid parent, Bid data, Bid sub);
+  Status CheckRef(Bid bid, bool subnode_tree, const std::string& what);
+  Status WritePage(uint8_t ptype, uint8_t* page, PageRef* where);
+  Status WriteTrees(PageRef* nbt, PageRef* bbt);
+  Status CloseImpl();
+
+  std::unique_ptr<OutputFile> file_;
+  WriterOptions options_;
+  WriteBuffer buffer_;
+  uint64_t cursor_ = IntervalDataStart(0);
+  Bid next_bid_ = kBidStep;
+  uint64_t next_page_bid_ = 0;
+  std::vector<BlockInfo> blocks_;                            // by bid / 4
+  std::unordered_map<uint64_t, std::vector<Bid>> children_;  // by bid / 4
+  std::vector<Bid> created_;                                 // by the current call
+  std::map<Nid, NodeInfo> nodes_;
+  std::vector<uint64_t> page_offsets_;  // B-tree pages written by Close
+  uint32_t rgnid_[32];
+  bool closed_ = false;
+  bool close_failed_ = false;
+  uint64_t file_size_ = 0;
+};
+
+Status Writer::WriteDataTree(std::span<const uint8_t> bytes, Bid* bid) {
+  const uint64_t n = bytes.size();
+  if (n == 0) return Status::Ok();
+  if (n > 0xFFFFFFFFull) {
+    return Status::TooLarge("a node's data stream of " + std::to_string(n) +
+                            " bytes exceeds the 4 GiB a data tree can hold");
+  }
+  if (n <= kMaxBlockData) return WriteBlock(Kind::kData, bytes, {}, bid);
+  constexpr uint64_t kXSpan = kXEntriesMax * kMaxBlockData;
+  if (n <= kXSpan) return WriteXBlock(bytes, bid);
+
+  std::vector<Bid> xblocks;
+  for (uint64_t at = 0; at < n; at += kXSpan) {
+    Bid x = 0;
+    Status s = WriteXBlock(bytes.subspan(at, std::min(kXSpan, n - at)), &x);
+    if (!s.ok()) return s;
+    xblocks.push_back(x);
+  }
+  std::vector<uint8_t> head(kInternalHeadSize + 8 * xblocks.size());
+  head[0] = kBtypeDataTree;
+  head[1] = 2;  // XXBLOCK
+  Put16(head.data() + 2, static_cast<uint16_t>(xblocks.size()));
+  Put32(head.data() + 4, static_cast<uint32_t>(n));
+  for (size_t i = 0; i < xblocks.size(); ++i) Put64(head.data() + 8 + 8 * i, xblocks[i]);
+  return WriteBlock(Kind::kXXBlock, head, std::move(xblocks), bid);
+}
+
+// An XBLOCK over full data blocks (the last one may be shorter).
+Status Writer::WriteXBlock(std::span<const uint8_t> bytes, Bid* bid) {
+  std::vector<Bid> leaves;
+  for (uint64_t at = 0; at < bytes.size(); at += kMaxBlockData) {
+    Bid b = 0;
+    Status s = WriteBlock(Kind::kData, bytes.subspan(at, std::min<uint64_t>(kMaxBlockData, bytes.size() - at)),
+                          {}, &b);
+    if (!s.ok()) return s;
+    leaves.push_back(b);
+  }
+  std::vector<uint8_t> head(kInternalHeadSize + 8 * leaves.size());
+  head[0] = kBtypeDataTree;
+  head[1] = 1;  // XBLOCK
+  Put16(head.data() + 2, static_cast<uint16_t>(leaves.size()));
+  Put32(head.data() + 4, static_cast<uint32_t>(bytes.size()));
+  for (size_t i = 0; i < leaves.size(); ++i) Put64(head.data() + 8 + 8 * i, leaves[i]);
+  return WriteBlock(Kind::kXBlock, head, std::move(leaves), bid);
+}
+
+Status Writer::CheckRef(Bid bid, bool subnode_tree, const std::string& what) {
+  if (bid == 0) return Status::Ok();
+  BlockInfo* b = Find(bid);
+  if (b == nullptr) {
+    return Status::InvalidArgument(what + " refers to block " + Hex(bid) +
+                                   ", which this file does not hold");
+  }
+  if (subnode_tree ? !IsSubnodeTree(b->kind) : !IsDataTree(b->kind)) {
+    return Status::InvalidArgument(what + " refers to block " + Hex(bid) + ", which is not a " +
+                                   (subnode_tree ? "subnode tree" : "data tree"));
+  }
+  return Status::Ok();
+}
+
+Status Writer::WriteSubnodeTree(std::vector<SubnodeEntry> entries, Bid* bid) {
+  if (entries.empty()) return Status::Ok();
+  std::sort(entries.begin(), entries.end(),
+            [](const SubnodeEntry& a, const SubnodeEntry& b) { return a.nid < b.nid; });
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const SubnodeEntry& e = entries[i];
+    if (i > 0 && entries[i - 1].nid == e.nid) {
+      return Status::InvalidArgument("subnode " + Hex(e.nid) + " is listed twice");
+    }
+    std::string what = "subnode " + Hex(e.nid);
+    Status s = CheckRef(e.data, false, what);
+    if (s.ok()) s = CheckRef(e.sub, true, what);
+    if (!s.ok()) return s;
+  }
+  if (entries.size() > kSlEntriesMax * kSiEntriesMax) {
+    return Status::TooLarge(std::to_string(entries.size()) + " subnodes exceed the " +
+                            std::to_string(kSlEntriesMax * kSiEntriesMax) +
+                            " one subnode tree can hold");
+  }
+
+  struct Leaf {
+    Nid first;
+    Bid bid;
+  };
+  std::vector<Leaf> leaves;
+  for (size_t at = 0; at < entries.size(); at += kSlEntriesMax) {
+    size_t count = std::min(kSlEntriesMax, entries.size() - at);
+    std::vector<uint8_t> block(kInternalHeadSize + kSlEntrySize * count, 0);
+    block[0] = kBtypeSubnode;
+    block[1] = 0;  // SLBLOCK
+    Put16(block.data() + 2, static_cast<uint16_t>(count));
+    std::vector<Bid> children;
+    for (size_t i = 0; i < count; ++i) {
+      const SubnodeEntry& e = entries[at + i];
+      uint8_t* p = block.data() + kInternalHeadSize + kSlEntrySize * i;
+      Put64(p, e.nid);
+      Put64(p + 8, e.data);
+      Put64(p + 16, e.sub);
+      if (e.data != 0) children.push_back(e.data);
+      if (e.sub != 0) children.push_back(e.sub);
+    }
+    Leaf leaf{entries[at].nid, 0};
+    Status s = WriteBlock(Kind::kSubLeaf, block, std::move(children), &leaf.bid);
+    if (!s.ok()) return s;
+    leaves.push_back(leaf);
+  }
+  if (leaves.size() == 1) {
+    *bid = leaves[0].bid;
+    return Status::Ok();
+  }
+  std::vector<uint8_t> block(kInternalHeadSize + kSiEntrySize * leaves.size(), 0);
+  block[0] = kBtypeSubnode;
+  block[1] = 1;  // SIBLOCK
+  Put16(block.data() + 2, static_cast<uint16_t>(leaves.size()));
+  std::vector<Bid> children;
+  for (size_t i = 0; i < leaves.size(); ++i) {
+    Put64(block.data() + kInternalHeadSize + kSiEntrySize * i, leaves[i].first);
+    Put64(block.data() + kInternalHeadSize + kSiEntrySize * i + 8, leaves[i].bid);
+    children.push_back(leaves[i].bid);
+  }
+  return WriteBlock(Kind::kSubIndex, block, std::move(children), bid);
+}
+
+Status Writer::WriteContent(const NodeData& content, Bid* data, Bid* sub) {
+  std::vector<SubnodeEntry> entries;
+  entries.reserve(content.subnodes.size());
+  for (const auto& [nid, child] : content.subnodes) {
+    SubnodeEntry e;
+    e.nid = nid;
+    Status s = WriteContent(child, &e.data, &e.sub);
+    if (!s.ok()) return s;
+    entries.push_back(e);
+  }
+  Status s = WriteSubnodeTree(std::move(entries), sub);
+  if (!s.ok()) return s;
+  return WriteDataTree(content.data, data);
+}
+
+Status Writer::Put(Nid nid, Nid parent, Bid data, Bid sub) {
+  if (nid == 0) return Status::InvalidArgument("node id 0 is not a valid node");
+  std::string what = "node " + Hex(nid);
+  Status s = CheckRef(data, false, what);
+  if (s.ok()) s = CheckRef(sub, true, what);
+  if (!s.ok()) return s;
+  if (data != 0) Find(data)->refs++;
+  if (sub != 0) Find(sub)->refs++;
+  NodeInfo& node = nodes_[nid];
+  Bid old_data = node.data, old_sub = node.sub;
+  node = NodeInfo{data, sub, parent};
+  if (old_data != 0) Release(old_data);
+  if (old_sub != 0) Release(old_sub);
+  uint32_t index = nid >> 5;
+  uint32_t& counter = rgnid_[nid & 0x1F];
+  if (index >= counter) counter = index + 1;
+  return Status::Ok();
+}
+
+Status Writer::WritePage(uint8_t ptype, uint8_t* page, PageRef* where) {
+  where->ib = Allocate(kPageSize, kPageSize);
+  where->bid = next_page_bid_++;
+  page_offsets_.push_back(where->ib);
+  FinishPage(page, ptype, where->ib, where->bid);
+  return buffer_.Write(where->ib, std::span<const uint8_t>(page, kPageSize));
+}
+
+Status Writer::WriteTrees(PageRef* nbt, PageRef* bbt) {
+  PageSink sink = [this](uint8_t ptype, uint8_t* page, PageRef* where) {
+    return WritePage(ptype, page, where);
+  };
+  std::vector<uint8_t> entries;
+  entries.reserve(nodes_.size() * kNbtLeafEntrySize);
+  for (const auto& [nid, node] : nodes_) {
+    uint8_t e[kNbtLeafEntrySize] = {};
+    Put64(e, nid);
+    Put64(e + 8, node.data);
+    Put64(e + 16, node.sub);
+    Put32(e + 24, node.parent);
+    entries.insert(entries.end(), e, e + sizeof(e));
+  }
+  Status s = WriteBTree(kPtypeNbt, entries, kNbtLeafEntrySize, sink, nbt);
+  if (!s.ok()) return s;
+
+  entries.clear();
+  for (uint64_t k = 0; k < blocks_.size(); ++k) {
+    const BlockInfo& b = blocks_[k];
+    if (!b.live) continue;
+    uint8_t e[kBbtLeafEntrySize] = {};
+    Put64(e, k * kBidStep | (b.kind == Kind::kData ? 0 : kBidInternal));
+    Put64(e + 8, b.ib);
+    Put16(e + 16, b.cb);
+    // Like Outlook, count one reference more than the file holds.
+    Put16(e + 18, static_cast<uint16_t>(std::min<uint32_t>(b.refs + 1, 0xFFFF)));
+    entries.insert(entries.end(), e, e + sizeof(e));
+  }
+  return WriteBTree(kPtypeBbt, entries, kBbtLeafEntrySize, sink, bbt);
+}
+
+Status Writer::Close() {
+  if (closed_) return Status::InvalidArgument("the PST file is already closed");
+  Status s = CloseImpl();
+  if (s.ok()) {
+    closed_ = true;
+  } else {
+    close_failed_ = true;
+  }
+  return s;
+}
+
+Status Writer::CloseImpl() {
+  // Blocks no node reaches are not part of the file.
+  for (uint64_t k = 0; k < blocks_.size(); ++k) {
+    if (blocks_[k].live && blocks_[k].refs == 0) Free(k * kBidStep);
+  }
+
+  // Page ids follow the block ids; a retried Close starts the pages afresh.
+  HeaderFields h;
+  next_page_bid_ = next_bid_;
+  page_offsets_.clear();
+  Status s = WriteTrees(&h.nbt, &h.bbt);
+  if (s.ok()) s = buffer_.Flush();
+  if (!s.ok()) return s;
+
+  // The maps, from everything that is live.
+  const uint64_t intervals = IntervalOf(cursor_ - 1) + 1;
+  AllocationMap map(intervals);
+  for (const BlockInfo& b : blocks_) {
+    if (b.live) map.MarkUsed(b.ib, BlockDiskSize(b.cb));
+  }
+  for (uint64_t ib : page_offsets_) map.MarkUsed(ib, kPageSize);
+  for (uint64_t i = 0; i < intervals; ++i) {
+    std::vector<uint8_t> pages = BuildMapPages(map, i);
+    s = file_->WriteAt(IntervalStart(i), pages);
+    if (!s.ok()) return s;
+  }
+  uint8_t dlist[kPageSize];
+  BuildDensityList(map, next_page_bid_++, dlist);
+  s = file_->WriteAt(kDListOffset, std::span<const uint8_t>(dlist, kPageSize));
+  if (!s.ok()) return s;
+
+  const uint64_t eof = IntervalStart(intervals);
+  s = file_->Truncate(eof);
+  if (s.ok() && options_.sync) s = file_->Sync();
+  if (!s.ok()) return s;
+
+  // Last, the header that makes the file a PST.
+  h.bid_next_p = next_page_bid_;
+  h.bid_next_b = next_bid_;
+  h.unique = 1;
+  std::memcpy(h.rgnid, rgnid_, sizeof(rgnid_));
+  h.ib_file_eof = eof;
+  h.ib_amap_last = IntervalStart(intervals - 1);
+  h.cb_amap_free = map.FreeBytes();
+  h.cb_pmap_free = 0;  // no page is reserved through the PMaps
+  BuildHeaderFreeMaps(map, h.rgb_fm, h.rgb_fp);
+  uint8_t header[kHeaderSize];
+  EncodeHeader(h, header);
+  s = file_->WriteAt(0, std::span<const uint8_t>(header, kHeaderSize));
+  if (s.ok() && options_.sync) s = file_->Sync();
+  if (!s.ok()) return s;
+  file_size_ = eof;
+  return Status::Ok();
+}
+
+}  // namespace
+}  // namespace ndb
+
+namespace ndb {
+
+Status CreateWriter(std::unique_ptr<OutputFile> file, const WriterOptions& options,
+                    std::unique_ptr<NdbWriter>* out) {
+  *out = std::make_unique<Writer>(std::move(file), options);
+  return Status::Ok();
+}
+
+}  // namespace ndb
+
+Status NdbWriter::Create(const std::string& path, std::unique_ptr<NdbWriter>* out) {
+  std::unique_ptr<ndb::OutputFile> file;
+  Status s = ndb::OpenOutputFile(path, &file);
+  if (!s.ok()) return s;
+  return ndb::CreateWriter(std::move(file), ndb::WriterOptions(), out);
+}
+
+}  // namespace pst
