@@ -1,0 +1,383 @@
+// Charset tables and the iconv-based conversion to UTF-16.
+#include "platform/mail/charset.h"
+
+#include <gmime/gmime.h>
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace mail {
+
+namespace {
+
+struct CharsetEntry {
+  const char* name;       // normalized MIME label
+  uint32_t code_page;     // Windows code page, 0 for none
+  const char* converter;  // glibc iconv name used to read it
+};
+
+// Where Windows reads a label as a superset (Shift_JIS as code page 932,
+// GB2312 as 936, ISO-8859-1 as 1252), the superset is used for reading, as
+// mail written on Windows relies on it.
+constexpr CharsetEntry kCharsets[] = {
+    {"utf-8", 65001, "UTF-8"},
+    {"us-ascii", 20127, "CP1252"},
+    {"windows-1252", 1252, "CP1252"},
+    {"iso-8859-1", 28591, "CP1252"},
+    {"iso-8859-2", 28592, "ISO-8859-2"},
+    {"iso-8859-3", 28593, "ISO-8859-3"},
+    {"iso-8859-4", 28594, "ISO-8859-4"},
+    {"iso-8859-5", 28595, "ISO-8859-5"},
+    {"iso-8859-6", 28596, "ISO-8859-6"},
+    {"iso-8859-7", 28597, "ISO-8859-7"},
+    {"iso-8859-8", 28598, "ISO-8859-8"},
+    {"iso-8859-8-i", 38598, "ISO-8859-8"},
+    {"iso-8859-9", 28599, "ISO-8859-9"},
+    {"iso-8859-10", 0, "ISO-8859-10"},
+    {"iso-8859-11", 0, "ISO-8859-11"},
+    {"iso-8859-13", 28603, "ISO-8859-13"},
+    {"iso-8859-14", 0, "ISO-8859-14"},
+    {"iso-8859-15", 28605, "ISO-8859-15"},
+    {"iso-8859-16", 0, "ISO-8859-16"},
+    {"windows-1250", 1250, "CP1250"},
+    {"windows-1251", 1251, "CP1251"},
+    {"windows-1253", 1253, "CP1253"},
+    {"windows-1254", 1254, "CP1254"},
+    {"windows-1255", 1255, "CP1255"},
+    {"windows-1256", 1256, "CP1256"},
+    {"windows-1257", 1257, "CP1257"},
+    {"windows-1258", 1258, "CP1258"},
+    {"windows-874", 874, "CP874"},
+    {"tis-620", 874, "CP874"},
+    {"koi8-r", 20866, "KOI8-R"},
+    {"koi8-u", 21866, "KOI8-U"},
+    {"ibm866", 866, "CP866"},
+    {"ibm437", 437, "CP437"},
+    {"ibm850", 850, "CP850"},
+    {"ibm852", 852, "CP852"},
+    {"macintosh", 10000, "MACINTOSH"},
+    {"x-mac-cyrillic", 10007, "MACCYRILLIC"},
+    {"shift_jis", 932, "CP932"},
+    {"euc-jp", 51932, "EUC-JP-MS"},
+    {"iso-2022-jp", 50220, "ISO-2022-JP-2"},
+    {"gb2312", 936, "CP936"},
+    {"gbk", 936, "CP936"},
+    {"euc-cn", 936, "CP936"},
+    {"gb18030", 54936, "GB18030"},
+    {"iso-2022-cn", 50227, "ISO-2022-CN-EXT"},
+    {"big5", 950, "CP950"},
+    {"big5-hkscs", 950, "BIG5-HKSCS"},
+    {"euc-tw", 0, "EUC-TW"},
+    {"ks_c_5601-1987", 949, "CP949"},
+    {"euc-kr", 51949, "CP949"},
+    {"iso-2022-kr", 50225, "ISO-2022-KR"},
+    {"utf-7", 65000, "UTF-7"},
+    {"utf-16", 1200, "UTF-16"},
+    {"utf-16le", 1200, "UTF-16LE"},
+    {"utf-16be", 1201, "UTF-16BE"},
+};
+
+struct Alias {
+  const char* alias;
+  const char* name;
+};
+
+constexpr Alias kAliases[] = {
+    {"utf8", "utf-8"},           {"ascii", "us-ascii"},         {"ansi_x3.4-1968", "us-ascii"},
+    {"latin1", "iso-8859-1"},    {"l1", "iso-8859-1"},          {"latin2", "iso-8859-2"},
+    {"latin-9", "iso-8859-15"},  {"latin9", "iso-8859-15"},     {"sjis", "shift_jis"},
+    {"x-sjis", "shift_jis"},     {"shift-jis", "shift_jis"},    {"windows-31j", "shift_jis"},
+    {"cp932", "shift_jis"},      {"ms_kanji", "shift_jis"},     {"x-euc-jp", "euc-jp"},
+    {"csiso2022jp", "iso-2022-jp"}, {"iso-2022-jp-2", "iso-2022-jp"}, {"x-gbk", "gbk"},
+    {"cp936", "gbk"},            {"ms936", "gbk"},              {"x-euc-cn", "euc-cn"},
+    {"gb_2312-80", "gb2312"},    {"csgb2312", "gb2312"},        {"cn-big5", "big5"},
+    {"x-x-big5", "big5"},        {"cp950", "big5"},             {"big5hkscs", "big5-hkscs"},
+    {"ks_c_5601", "ks_c_5601-1987"}, {"ksc5601", "ks_c_5601-1987"}, {"cp949", "ks_c_5601-1987"},
+    {"x-euc-kr", "euc-kr"},      {"koi8r", "koi8-r"},           {"koi8", "koi8-r"},
+    {"cp866", "ibm866"},         {"cp437", "ibm437"},           {"cp850", "ibm850"},
+    {"cp852", "ibm852"},         {"x-mac-roman", "macintosh"},  {"mac", "macintosh"},
+    {"tis620", "tis-620"},       {"utf7", "utf-7"},             {"x-unicode-2-0-utf-7", "utf-7"},
+};
+
+const CharsetEntry* FindEntry(std::string_view normalized) {
+  for (const auto& e : kCharsets) {
+    if (normalized == e.name) return &e;
+  }
+  return nullptr;
+}
+
+bool IsWindowsSingleByte(uint32_t cp) { return cp == 874 || (cp >= 1250 && cp <= 1258) || cp == 20127 || cp == 28591; }
+
+void AppendUnit(std::u16string* s, char16_t c) { s->push_back(c); }
+
+}  // namespace
+
+std::string NormalizeCharset(std::string_view charset) {
+  std::string s;
+  for (char c : charset) {
+    if (c == ' ' || c == '\t' || c == '"' || c == '\'') continue;
+    s.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+  }
+  for (const auto& a : kAliases) {
+    if (s == a.alias) return a.name;
+  }
+  // iso8859-N, iso_8859-N, iso-8859_N, iso8859_N -> iso-8859-N
+  auto starts = [&](std::string_view p) { return s.compare(0, p.size(), p) == 0; };
+  for (std::string_view p : {"iso8859-", "iso_8859-", "iso-8859_", "iso8859_", "iso_8859_"}) {
+    if (starts(p)) return "iso-8859-" + s.substr(p.size());
+  }
+  if (starts("iso_8859-1:")) return "iso-8859-1";
+  // cp125N, x-cp125N, windows125N, win-125N -> windows-125N
+  for (std::string_view p : {"x-cp", "cp", "windows", "win-", "ms-cp"}) {
+    if (starts(p) && s.size() > p.size() && s[p.size()] != '-') {
+      std::string rest = s.substr(p.size());
+      if (rest == "874" || (rest.size() == 4 && rest.compare(0, 3, "125") == 0)) return "windows-" + rest;
+    }
+  }
+  return s;
+}
+
+uint32_t CodePageForCharset(std::string_view charset) {
+  const CharsetEntry* e = FindEntry(NormalizeCharset(charset));
+  return e ? e->code_page : 0;
+}
+
+std::string CharsetForCodePage(uint32_t code_page) {
+  for (const auto& e : kCharsets) {
+    if (e.code_page == code_page && code_page != 0) return e.name;
+  }
+  return "";
+}
+
+bool DecodeCharset(std::string_view bytes, std::string_view charset, DecodedText* out) {
+  std::string norm = NormalizeCharset(charset);
+  const CharsetEntry* e = FindEntry(norm);
+  const char* from = nullptr;
+  std::string fallback;
+  if (e != nullptr) {
+    from = e->converter;
+  } else {
+    if (norm.empty()) return false;
+    fallback = g_mime_charset_iconv_name(norm.c_str());
+    from = fallback.c_str();
+  }
+  iconv_t cd = g_mime_iconv_open("UTF-16LE", from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  const bool single_byte_windows = e != nullptr && IsWindowsSingleByte(e->code_page);
+
+  DecodedText result;
+  std::vector<char> buf(bytes.size() * 4 + 16);
+  char* in = const_cast<char*>(bytes.data());
+  size_t in_left = bytes.size();
+  char* outp = buf.data();
+  size_t out_left = buf.size();
+  auto flush_units = [&]() {
+    size_t used = buf.size() - out_left;
+    for (size_t i = 0; i + 1 < used; i += 2) {
+      AppendUnit(&result.text, static_cast<char16_t>(static_cast<uint8_t>(buf[i]) |
+                                                     (static_cast<uint8_t>(buf[i + 1]) << 8)));
+    }
+    outp = buf.data();
+    out_left = buf.size();
+  };
+  while (in_left > 0) {
+    size_t r = iconv(cd, &in, &in_left, &outp, &out_left);
+    if (r != static_cast<size_t>(-1)) break;
+    int err = errno;
+    flush_units();
+    if (err == E2BIG) continue;
+    if (err == EILSEQ || err == EINVAL) {
+      uint8_t b = static_cast<uint8_t>(*in);
+      if (single_byte_windows) {
+        // Windows reads the bytes its tables leave undefined as the C1
+        // control of the same value; doing the same keeps them round-trip.
+        AppendUnit(&result.text, static_cast<char16_t>(b));
+      } else {
+        AppendUnit(&result.text, u'\uFFFD');
+        result.lossy = true;
+      }
+      ++in;
+      --in_left;
+      continue;
+    }
+    result.lossy = true;  // unexpected converter failure: stop here
+    break;
+  }
+  iconv(cd, nullptr, nullptr, &outp, &out_left);
+  flush_units();
+  g_mime_iconv_close(cd);
+  *out = std::move(result);
+  return true;
+}
+
+bool IsAscii(std::string_view bytes) {
+  for (char c : bytes) {
+    if (static_cast<uint8_t>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+bool IsValidUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    uint8_t c = static_cast<uint8_t>(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t n;
+    uint32_t min;
+    if ((c & 0xE0) == 0xC0) {
+      n = 1;
+      min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+      n = 2;
+      min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+      n = 3;
+      min = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + n >= s.size()) return false;
+    uint32_t cp = c & (0x3F >> n);
+    for (size_t k = 1; k <= n; ++k) {
+      uint8_t d = static_cast<uint8_t>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += n + 1;
+  }
+  return true;
+}
+
+std::string ChooseCharset(std::string_view bytes, std::string_view label, const TextDefaults& defaults,
+                          std::string* note) {
+  std::string norm = NormalizeCharset(label);
+  const bool ascii = IsAscii(bytes);
+  auto fallback = [&]() -> std::string {
+    if (defaults.guess_utf8 && !ascii && IsValidUtf8(bytes)) return "utf-8";
+    std::string cs = CharsetForCodePage(defaults.default_code_page);
+    return cs.empty() ? "windows-1252" : cs;
+  };
+  if (norm.empty()) {
+    if (!ascii && note) *note = "8-bit text without a charset label";
+    return ascii ? "us-ascii" : fallback();
+  }
+  if (norm == "us-ascii" && !ascii) {
+    if (note) *note = "8-bit text labelled us-ascii";
+    return fallback();
+  }
+  if (FindEntry(norm) == nullptr) {
+    std::string iconv_name = g_mime_charset_iconv_name(norm.c_str());
+    iconv_t cd = g_mime_iconv_open("UTF-16LE", iconv_name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+      if (note) *note = "unknown charset \"" + std::string(label) + "\"";
+      return fallback();
+    }
+    g_mime_iconv_close(cd);
+  }
+  return norm;
+}
+
+DecodedText DecodeText(std::string_view bytes, std::string_view label, const TextDefaults& defaults,
+                       std::string* used_charset, std::string* note) {
+  std::string cs = ChooseCharset(bytes, label, defaults, note);
+  DecodedText out;
+  if (!DecodeCharset(bytes, cs, &out)) {
+    // Only reachable when the default code page itself is unknown.
+    DecodeCharset(bytes, "windows-1252", &out);
+    cs = "windows-1252";
+  }
+  if (used_charset) *used_charset = cs;
+  return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    uint8_t c = static_cast<uint8_t>(utf8[i]);
+    uint32_t cp;
+    size_t n;
+    if (c < 0x80) {
+      cp = c;
+      n = 0;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      n = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      n = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      n = 3;
+    } else {
+      out.push_back(u'\uFFFD');
+      ++i;
+      continue;
+    }
+    bool ok = i + n < utf8.size();
+    if (ok) {
+      for (size_t k = 1; k <= n; ++k) {
+        uint8_t d = static_cast<uint8_t>(utf8[i + k]);
+        if ((d & 0xC0) != 0x80) {
+          ok = false;
+          break;
+        }
+        cp = (cp << 6) | (d & 0x3F);
+      }
+    }
+    if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      out.push_back(u'\uFFFD');
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += n + 1;
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    uint32_t cp = s[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+}  // namespace mail

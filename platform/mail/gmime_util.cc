@@ -1,0 +1,84 @@
+// GMime helpers.
+#include "platform/mail/gmime_util.h"
+
+#include <mutex>
+
+namespace mail {
+
+namespace {
+
+std::string StreamToString(GMimeStream* stream) {
+  GRef<GMimeStream> mem(g_mime_stream_mem_new());
+  g_mime_stream_reset(stream);
+  g_mime_stream_write_to_stream(stream, mem.get());
+  g_mime_stream_reset(stream);
+  GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem.get()));
+  return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
+}
+
+}  // namespace
+
+void EnsureGMimeInitialized() {
+  static std::once_flag once;
+  std::call_once(once, [] { g_mime_init(); });
+}
+
+std::string AsciiLower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::string MimeTypeOf(GMimeObject* obj) {
+  GMimeContentType* ct = g_mime_object_get_content_type(obj);
+  if (ct == nullptr) return "text/plain";
+  const char* type = g_mime_content_type_get_media_type(ct);
+  const char* sub = g_mime_content_type_get_media_subtype(ct);
+  return AsciiLower(std::string(type ? type : "text") + "/" + (sub ? sub : "plain"));
+}
+
+std::string ContentTypeParam(GMimeObject* obj, const char* name) {
+  const char* v = g_mime_object_get_content_type_parameter(obj, name);
+  return v ? v : "";
+}
+
+std::string DecodedContent(GMimePart* part) {
+  GMimeDataWrapper* content = g_mime_part_get_content(part);
+  if (content == nullptr) return "";
+  GRef<GMimeStream> mem(g_mime_stream_mem_new());
+  g_mime_data_wrapper_write_to_stream(content, mem.get());
+  GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem.get()));
+  return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
+}
+
+std::string EncodedContent(GMimePart* part) {
+  GMimeDataWrapper* content = g_mime_part_get_content(part);
+  if (content == nullptr) return "";
+  GMimeStream* stream = g_mime_data_wrapper_get_stream(content);
+  return stream ? StreamToString(stream) : "";
+}
+
+std::string EncodingName(GMimePart* part) {
+  GMimeDataWrapper* content = g_mime_part_get_content(part);
+  GMimeContentEncoding enc =
+      content ? g_mime_data_wrapper_get_encoding(content) : g_mime_part_get_content_encoding(part);
+  switch (enc) {
+    case GMIME_CONTENT_ENCODING_BASE64: return "base64";
+    case GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE: return "quoted-printable";
+    case GMIME_CONTENT_ENCODING_UUENCODE: return "x-uuencode";
+    case GMIME_CONTENT_ENCODING_8BIT: return "8bit";
+    case GMIME_CONTENT_ENCODING_BINARY: return "binary";
+    default: return "7bit";
+  }
+}
+
+std::string SerializeObject(GMimeObject* obj) {
+  GRef<GMimeStream> mem(g_mime_stream_mem_new());
+  g_mime_object_write_to_stream(obj, nullptr, mem.get());
+  GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem.get()));
+  return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
+}
+
+}  // namespace mail

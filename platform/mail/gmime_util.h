@@ -1,0 +1,58 @@
+// Small helpers over GMime: one-time library set-up, ownership of GObjects,
+// and reading a part's content as bytes.
+#ifndef TOLLAN_PLATFORM_MAIL_GMIME_UTIL_H_
+#define TOLLAN_PLATFORM_MAIL_GMIME_UTIL_H_
+
+#include <gmime/gmime.h>
+
+#include <string>
+#include <string_view>
+
+namespace mail {
+
+// Initializes GMime once per process (thread-safe).
+void EnsureGMimeInitialized();
+
+// Owns one reference to a GObject.
+template <typename T>
+class GRef {
+ public:
+  GRef() = default;
+  explicit GRef(T* p) : p_(p) {}
+  GRef(const GRef&) = delete;
+  GRef& operator=(const GRef&) = delete;
+  ~GRef() {
+    if (p_ != nullptr) g_object_unref(p_);
+  }
+  T* get() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// "type/subtype" of an entity in lower case ("text/plain" when GMime has no
+// content type for it).
+std::string MimeTypeOf(GMimeObject* obj);
+
+// A parameter of the Content-Type field (RFC 2231 and encoded words
+// decoded), or "".
+std::string ContentTypeParam(GMimeObject* obj, const char* name);
+
+// The transfer-decoded content of a leaf part.
+std::string DecodedContent(GMimePart* part);
+
+// The content of a leaf part as it stands in the message (still encoded).
+std::string EncodedContent(GMimePart* part);
+
+// The transfer encoding name of a leaf part in lower case ("base64", ...).
+std::string EncodingName(GMimePart* part);
+
+// The entity written back out in MIME form.
+std::string SerializeObject(GMimeObject* obj);
+
+std::string AsciiLower(std::string_view s);
+
+}  // namespace mail
+
+#endif  // TOLLAN_PLATFORM_MAIL_GMIME_UTIL_H_

@@ -1,0 +1,111 @@
+// Subject prefix, importance, priority, sensitivity and header block rules.
+#include "platform/mail/header_fields.h"
+
+#include <cstdlib>
+
+namespace mail {
+
+namespace {
+
+std::string Trimmed(std::string_view v) {
+  size_t b = 0, e = v.size();
+  while (b < e && (v[b] == ' ' || v[b] == '\t' || v[b] == '\r' || v[b] == '\n')) ++b;
+  while (e > b && (v[e - 1] == ' ' || v[e - 1] == '\t' || v[e - 1] == '\r' || v[e - 1] == '\n')) --e;
+  std::string s(v.substr(b, e - b));
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+bool IsLetter(char16_t c) {
+  if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) return true;
+  // Letters of other scripts ("ΑΠ: ", "Отв: "): anything above Latin-1
+  // punctuation that is not a blank or a digit-like symbol.
+  return c >= 0xC0 && c != 0xD7 && c != 0xF7 && c != 0x3000 && c != 0xFF1A;
+}
+
+std::optional<int32_t> XPriorityLevel(std::string_view v) {
+  std::string t = Trimmed(v);
+  if (t.empty() || t[0] < '1' || t[0] > '5') return std::nullopt;
+  return t[0] - '0';
+}
+
+}  // namespace
+
+SubjectParts SplitSubject(std::u16string_view subject) {
+  SubjectParts parts;
+  size_t n = 0;
+  while (n < subject.size() && n < 4 && IsLetter(subject[n])) ++n;
+  if (n >= 1 && n <= 3 && n + 1 < subject.size() && subject[n] == u':' && subject[n + 1] == u' ') {
+    parts.prefix = std::u16string(subject.substr(0, n + 2));
+    parts.normalized = std::u16string(subject.substr(n + 2));
+  } else {
+    parts.normalized = std::u16string(subject);
+  }
+  return parts;
+}
+
+std::optional<int32_t> ImportanceFromHeaders(const PriorityHeaders& h) {
+  std::string v = Trimmed(h.importance);
+  if (v == "low") return 0;
+  if (v == "normal") return 1;
+  if (v == "high") return 2;
+  v = Trimmed(h.priority);
+  if (v == "non-urgent") return 0;
+  if (v == "normal") return 1;
+  if (v == "urgent") return 2;
+  v = Trimmed(h.x_msmail_priority);
+  if (v == "low") return 0;
+  if (v == "normal") return 1;
+  if (v == "high") return 2;
+  if (auto level = XPriorityLevel(h.x_priority)) {
+    if (*level <= 2) return 2;
+    if (*level == 3) return 1;
+    return 0;
+  }
+  return std::nullopt;
+}
+
+std::optional<int32_t> PriorityFromHeaders(const PriorityHeaders& h) {
+  std::string v = Trimmed(h.priority);
+  if (v == "non-urgent") return -1;
+  if (v == "normal") return 0;
+  if (v == "urgent") return 1;
+  if (auto level = XPriorityLevel(h.x_priority)) {
+    if (*level <= 2) return 1;
+    if (*level == 3) return 0;
+    return -1;
+  }
+  return std::nullopt;
+}
+
+std::optional<int32_t> SensitivityFromHeader(std::string_view value) {
+  std::string v = Trimmed(value);
+  if (v == "personal") return 1;
+  if (v == "private") return 2;
+  if (v == "company-confidential") return 3;
+  return std::nullopt;
+}
+
+HeaderBlock FindHeaderBlock(std::string_view m) {
+  HeaderBlock block;
+  size_t line_start = 0;
+  while (line_start < m.size()) {
+    size_t nl = m.find('\n', line_start);
+    size_t line_end = nl == std::string_view::npos ? m.size() : nl;
+    std::string_view line = m.substr(line_start, line_end - line_start);
+    if (line.empty() || line == "\r") {
+      block.headers = m.substr(0, line_start);
+      block.body_offset = nl == std::string_view::npos ? m.size() : nl + 1;
+      return block;
+    }
+    if (nl == std::string_view::npos) break;
+    line_start = nl + 1;
+  }
+  block.headers = m;
+  block.body_offset = m.size();
+  return block;
+}
+
+}  // namespace mail

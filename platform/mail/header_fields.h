@@ -1,0 +1,58 @@
+// Mapping of single header fields whose value becomes a property by rule:
+// the subject prefix, importance, priority and sensitivity ([MS-OXCMAIL]
+// 2.2.3.2), and finding the raw header block of a message.
+#ifndef TOLLAN_PLATFORM_MAIL_HEADER_FIELDS_H_
+#define TOLLAN_PLATFORM_MAIL_HEADER_FIELDS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mail {
+
+// PidTagSubjectPrefix and PidTagNormalizedSubject: a prefix is one to three
+// letters followed by ": " ("RE: ", "Fw: ", "AW: "); digits, blanks and
+// punctuation do not make a prefix. Without one, prefix is empty and the
+// normalized subject is the subject.
+struct SubjectParts {
+  std::u16string prefix;
+  std::u16string normalized;
+};
+SubjectParts SplitSubject(std::u16string_view subject);
+
+// The header values that decide importance and priority, as found (empty
+// when absent).
+struct PriorityHeaders {
+  std::string importance;          // Importance: high / normal / low
+  std::string priority;            // Priority: urgent / normal / non-urgent
+  std::string x_priority;          // X-Priority: 1 (highest) .. 5 (lowest)
+  std::string x_msmail_priority;   // X-MSMail-Priority: High / Normal / Low
+};
+
+// PidTagImportance (0 low, 1 normal, 2 high): the Importance field wins over
+// the others, then Priority, X-MSMail-Priority, X-Priority. Absent or
+// unreadable: nullopt.
+std::optional<int32_t> ImportanceFromHeaders(const PriorityHeaders& h);
+
+// PidTagPriority (-1 non-urgent, 0 normal, 1 urgent) from Priority, else
+// from X-Priority.
+std::optional<int32_t> PriorityFromHeaders(const PriorityHeaders& h);
+
+// PidTagSensitivity (1 personal, 2 private, 3 company confidential) from the
+// Sensitivity field; nullopt when absent or not one of these.
+std::optional<int32_t> SensitivityFromHeader(std::string_view value);
+
+// The header block of a message: everything before the first empty line
+// (the line break ending the last field included), and where the body
+// starts. A message without an empty line is all header.
+struct HeaderBlock {
+  std::string_view headers;
+  size_t body_offset = 0;
+};
+HeaderBlock FindHeaderBlock(std::string_view message);
+
+}  // namespace mail
+
+#endif  // TOLLAN_PLATFORM_MAIL_HEADER_FIELDS_H_

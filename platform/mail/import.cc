@@ -1,0 +1,683 @@
+// The import: parse with GMime, map the header fields, choose the bodies,
+// collect the attachments, and keep the original when something is damaged.
+#include "platform/mail/import.h"
+
+#include <chrono>
+#include <fstream>
+#include <set>
+#include <string_view>
+
+#include "platform/mail/charset.h"
+#include "platform/mail/encoding_check.h"
+#include "platform/mail/file_names.h"
+#include "platform/mail/gmime_util.h"
+#include "platform/mail/header_fields.h"
+#include "platform/mail/html_text.h"
+#include "platform/mail/prop_ids.h"
+#include "platform/mail/recipients.h"
+
+namespace mail {
+
+namespace {
+
+constexpr uint64_t kMaxInput = uint64_t{1} << 31;
+
+uint64_t NowFiletime() {
+  using namespace std::chrono;
+  auto since_epoch = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+  return static_cast<uint64_t>(since_epoch) * 10 + 116444736000000000ULL;
+}
+
+std::string Describe(GMimeParserWarning code) {
+  switch (code) {
+    case GMIME_WARN_DUPLICATED_HEADER: return "a header field appears twice";
+    case GMIME_WARN_DUPLICATED_PARAMETER: return "a header parameter appears twice";
+    case GMIME_WARN_UNENCODED_8BIT_HEADER: return "8-bit text in a header field";
+    case GMIME_WARN_INVALID_CONTENT_TYPE: return "invalid Content-Type, read as application/octet-stream";
+    case GMIME_WARN_INVALID_RFC2047_HEADER_VALUE: return "invalid encoded word in a header field";
+    case GMIME_WARN_MALFORMED_MULTIPART: return "multipart without parts";
+    case GMIME_WARN_TRUNCATED_MESSAGE: return "message is truncated (missing closing boundary)";
+    case GMIME_WARN_MALFORMED_MESSAGE: return "malformed message";
+    case GMIME_CRIT_INVALID_HEADER_NAME: return "invalid header field name";
+    case GMIME_CRIT_CONFLICTING_HEADER: return "conflicting header fields";
+    case GMIME_CRIT_CONFLICTING_PARAMETER: return "conflicting header parameters";
+    case GMIME_CRIT_MULTIPART_WITHOUT_BOUNDARY: return "multipart without boundary";
+    case GMIME_WARN_INVALID_PARAMETER: return "invalid header parameter";
+    case GMIME_WARN_INVALID_ADDRESS_LIST: return "invalid address list";
+    case GMIME_CRIT_NESTING_OVERFLOW: return "MIME nesting too deep";
+    case GMIME_WARN_PART_WITHOUT_CONTENT: return "MIME part without content";
+    case GMIME_CRIT_PART_WITHOUT_HEADERS_OR_CONTENT: return "MIME part without headers or content";
+  }
+  return "parser warning";
+}
+
+// Warnings that mean the structure GMime built may not be what the sender
+// wrote, so bytes may sit in the wrong place or be cut off.
+bool IsStructural(GMimeParserWarning code) {
+  switch (code) {
+    case GMIME_WARN_MALFORMED_MULTIPART:
+    case GMIME_WARN_TRUNCATED_MESSAGE:
+    case GMIME_WARN_MALFORMED_MESSAGE:
+    case GMIME_CRIT_INVALID_HEADER_NAME:
+    case GMIME_CRIT_CONFLICTING_HEADER:
+    case GMIME_CRIT_CONFLICTING_PARAMETER:
+    case GMIME_CRIT_MULTIPART_WITHOUT_BOUNDARY:
+    case GMIME_CRIT_NESTING_OVERFLOW:
+    case GMIME_CRIT_PART_WITHOUT_HEADERS_OR_CONTENT:
+      return true;
+    default:
+      return false;
+  }
+}
+
+struct ParseLog {
+  std::set<std::string> structural;
+  std::set<std::string> notes;
+};
+
+void OnParserWarning(gint64 /*offset*/, GMimeParserWarning code, const gchar* item, gpointer data) {
+  auto* log = static_cast<ParseLog*>(data);
+  std::string text = Describe(code);
+  if (item != nullptr && code != GMIME_WARN_UNENCODED_8BIT_HEADER) {
+    std::string shown(item);
+    if (shown.size() > 60) shown = shown.substr(0, 60) + "...";
+    text += " (" + shown + ")";
+  }
+  (IsStructural(code) ? log->structural : log->notes).insert(text);
+}
+
+std::string Trim(std::string_view v) {
+  size_t b = 0, e = v.size();
+  while (b < e && (v[b] == ' ' || v[b] == '\t' || v[b] == '\r' || v[b] == '\n')) ++b;
+  while (e > b && (v[e - 1] == ' ' || v[e - 1] == '\t' || v[e - 1] == '\r' || v[e - 1] == '\n')) --e;
+  return std::string(v.substr(b, e - b));
+}
+
+// Folding white space collapsed to single blanks.
+std::string Unfold(std::string_view v) {
+  std::string out;
+  bool blank = false;
+  for (char c : Trim(v)) {
+    if (c == '\r' || c == '\n' || c == '\t' || c == ' ') {
+      blank = true;
+      continue;
+    }
+    if (blank && !out.empty()) out.push_back(' ');
+    blank = false;
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string HeaderValue(GMimeObject* obj, const char* name) {
+  const char* v = g_mime_object_get_header(obj, name);
+  return v ? v : "";
+}
+
+pst::Property MakeNamedString(const pst::Guid& set, std::u16string name, std::u16string value) {
+  pst::Property p;
+  p.type = pst::PropType::kString;
+  p.named = true;
+  p.name.property_set = set;
+  p.name.kind = pst::PropertyName::Kind::kString;
+  p.name.name = std::move(name);
+  p.value = std::move(value);
+  return p;
+}
+
+std::vector<Address> AddressesOf(InternetAddressList* list) {
+  std::vector<Address> out;
+  if (list == nullptr) return out;
+  int n = internet_address_list_length(list);
+  for (int i = 0; i < n; ++i) {
+    InternetAddress* ia = internet_address_list_get_address(list, i);
+    if (INTERNET_ADDRESS_IS_GROUP(ia)) {
+      std::vector<Address> members =
+          AddressesOf(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(ia)));
+      out.insert(out.end(), members.begin(), members.end());
+      continue;
+    }
+    Address a;
+    const char* name = internet_address_get_name(ia);
+    if (name) a.name = Utf8ToUtf16(Trim(name));
+    if (INTERNET_ADDRESS_IS_MAILBOX(ia)) {
+      const char* addr = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia));
+      if (addr) a.address = Utf8ToUtf16(Trim(addr));
+    }
+    if (a.address.empty() && a.name.empty()) continue;
+    out.push_back(std::move(a));
+  }
+  return out;
+}
+
+size_t ValueSize(const pst::Property& p) {
+  struct Visitor {
+    size_t operator()(int64_t) const { return 8; }
+    size_t operator()(double) const { return 8; }
+    size_t operator()(uint64_t) const { return 8; }
+    size_t operator()(const std::u16string& s) const { return 2 * s.size() + 2; }
+    size_t operator()(const std::vector<uint8_t>& b) const { return b.size(); }
+    size_t operator()(const std::vector<int32_t>& v) const { return 4 * v.size(); }
+    size_t operator()(const std::vector<std::u16string>& v) const {
+      size_t n = 0;
+      for (const auto& s : v) n += 2 * s.size() + 2;
+      return n;
+    }
+    size_t operator()(const std::vector<std::vector<uint8_t>>& v) const {
+      size_t n = 0;
+      for (const auto& b : v) n += b.size();
+      return n;
+    }
+  };
+  return std::visit(Visitor{}, p.value) + 8;
+}
+
+size_t PropsSize(const std::vector<pst::Property>& props) {
+  size_t n = 0;
+  for (const auto& p : props) n += ValueSize(p);
+  return n;
+}
+
+int32_t ClampSize(size_t n) { return n > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(n); }
+
+// The size of everything a message holds; the store recomputes the exact
+// figure when it writes the message.
+size_t ContentSize(const pst::MessageContent& m) {
+  size_t n = PropsSize(m.props);
+  for (const auto& r : m.recipients) n += PropsSize(r.props);
+  for (const auto& a : m.attachments) {
+    n += PropsSize(a.props);
+    if (a.embedded) n += ContentSize(*a.embedded);
+  }
+  return n;
+}
+
+// Case-insensitive search of an ASCII needle in bytes.
+bool ContainsNoCase(std::string_view hay, std::string_view needle) {
+  if (needle.empty() || needle.size() > hay.size()) return false;
+  std::string h = AsciiLower(hay), n = AsciiLower(needle);
+  return h.find(n) != std::string::npos;
+}
+
+// One part that becomes an attachment, collected while walking the tree.
+struct PendingAttachment {
+  GMimeObject* object = nullptr;
+  bool in_related = false;
+};
+
+// The message being built while walking its MIME tree.
+struct WalkState {
+  bool body_started = false;
+  GMimePart* plain = nullptr;
+  GMimePart* html = nullptr;
+  std::vector<PendingAttachment> attachments;
+};
+
+class Importer {
+ public:
+  Importer(const ImportOptions& opts, ImportReport* report, int depth, uint64_t now)
+      : opts_(opts), report_(report), depth_(depth), now_(now) {
+    defaults_.default_code_page = opts.default_code_page;
+    defaults_.guess_utf8 = opts.guess_utf8;
+  }
+
+  void Import(std::string_view bytes, pst::MessageContent* out);
+
+ private:
+  void MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, pst::MessageContent* out);
+  void Walk(GMimeObject* obj, WalkState* state, bool in_body_entity, bool in_related);
+  void MapBodies(const WalkState& state, pst::MessageContent* out);
+  void AddAttachment(const PendingAttachment& p, pst::MessageContent* out);
+  void AddEmbedded(GMimeMessagePart* part, pst::MessageContent* out);
+  void AddByValue(std::u16string long_name, std::string mime_type, std::string data, bool hidden,
+                  const std::string& content_id, const std::string& content_location, pst::MessageContent* out);
+  std::string PartBytes(GMimePart* part, const char* what);
+  bool ImportSigned(GMimeMultipartSigned* signed_part, GMimeMessage* msg, std::string_view bytes,
+                    size_t body_offset, pst::MessageContent* out);
+  bool ImportOpaque(GMimeObject* top, pst::MessageContent* out);
+  void Unmapped(std::string text) { report_->unmapped.push_back(std::move(text)); }
+  void Warn(std::string text) { report_->warnings.push_back(std::move(text)); }
+
+  const ImportOptions& opts_;
+  ImportReport* report_;
+  int depth_;
+  uint64_t now_;
+  TextDefaults defaults_;
+  std::string html_bytes_;  // the chosen HTML body, to tell which parts it shows inline
+  std::set<std::u16string> short_names_;
+  int untitled_ = 0;
+  bool has_visible_attachment_ = false;
+};
+
+std::string Importer::PartBytes(GMimePart* part, const char* what) {
+  std::string problem = CheckTransferEncoding(EncodingName(part), EncodedContent(part));
+  if (!problem.empty()) Unmapped(std::string(what) + ": " + problem);
+  return DecodedContent(part);
+}
+
+void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
+  *out = pst::MessageContent();
+  out->Set(pst::MakeString(prop::kMessageClass, u"IPM.Note"));
+  out->Set(pst::MakeTime(prop::kCreationTime, now_));
+  out->Set(pst::MakeTime(prop::kLastModificationTime, now_));
+  out->Set(pst::MakeInt32(prop::kImportance, 1));
+  out->Set(pst::MakeInt32(prop::kPriority, 0));
+  if (bytes.empty()) {
+    Warn("the message is empty");
+    for (uint16_t id : {prop::kSubject, prop::kNormalizedSubject, prop::kConversationTopic, prop::kDisplayTo,
+                        prop::kDisplayCc, prop::kDisplayBcc}) {
+      out->Set(pst::MakeString(id, u""));
+    }
+    out->Set(pst::MakeInt32(prop::kMessageFlags, 0));
+    out->Set(pst::MakeInt32(prop::kMessageSize, ClampSize(ContentSize(*out))));
+    return;
+  }
+
+  ParseLog log;
+  GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
+  GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+  GMimeParserOptions* popts = g_mime_parser_options_new();
+  g_mime_parser_options_set_warning_callback(popts, OnParserWarning, &log);
+  std::string fallback = CharsetForCodePage(opts_.default_code_page);
+  const char* charsets[] = {"utf-8", fallback.empty() ? "windows-1252" : fallback.c_str(), nullptr};
+  g_mime_parser_options_set_fallback_charsets(popts, opts_.guess_utf8 ? charsets : charsets + 1);
+  GRef<GMimeMessage> msg(g_mime_parser_construct_message(parser.get(), popts));
+
+  HeaderBlock block = FindHeaderBlock(bytes);
+  if (!msg) {
+    Unmapped("the text is not a readable Internet message");
+  } else {
+    MapEnvelope(msg.get(), block.headers, out);
+    GMimeObject* top = g_mime_message_get_mime_part(msg.get());
+    bool done = false;
+    if (top != nullptr && GMIME_IS_MULTIPART_SIGNED(top)) {
+      done = ImportSigned(GMIME_MULTIPART_SIGNED(top), msg.get(), bytes, block.body_offset, out);
+    } else if (top != nullptr) {
+      done = ImportOpaque(top, out);
+    }
+    if (!done && top != nullptr) {
+      WalkState state;
+      Walk(top, &state, false, false);
+      MapBodies(state, out);
+      for (const auto& p : state.attachments) AddAttachment(p, out);
+    }
+  }
+  g_mime_parser_options_free(popts);
+
+  for (const auto& s : log.structural) Unmapped(s);
+  for (const auto& s : log.notes) Warn(s);
+
+  if (!report_->unmapped.empty() && !report_->original_attached) {
+    // Keep every byte: the original goes along as a file of its own.
+    AddByValue(kOriginalMessageName, "message/rfc822", std::string(bytes), false, "", "", out);
+    report_->original_attached = true;
+  }
+  out->Set(pst::MakeInt32(prop::kMessageFlags, has_visible_attachment_ ? kMsgFlagHasAttach : 0));
+  out->Set(pst::MakeInt32(prop::kMessageSize, ClampSize(ContentSize(*out) + 4)));
+}
+
+void Importer::MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, pst::MessageContent* out) {
+  GMimeObject* obj = GMIME_OBJECT(msg);
+
+  const char* subject_utf8 = g_mime_message_get_subject(msg);
+  std::u16string subject = Utf8ToUtf16(subject_utf8 ? Unfold(subject_utf8) : "");
+  SubjectParts parts = SplitSubject(subject);
+  out->Set(pst::MakeString(prop::kSubject, subject));
+  if (!parts.prefix.empty()) out->Set(pst::MakeString(prop::kSubjectPrefix, parts.prefix));
+  out->Set(pst::MakeString(prop::kNormalizedSubject, parts.normalized));
+  out->Set(pst::MakeString(prop::kConversationTopic, parts.normalized));
+
+  std::vector<Address> from = AddressesOf(g_mime_message_get_from(msg));
+  std::vector<Address> sender = AddressesOf(g_mime_message_get_sender(msg));
+  if (!from.empty()) SetSentRepresenting(from.front(), out);
+  if (!sender.empty()) {
+    SetSender(sender.front(), out);
+  } else if (!from.empty()) {
+    SetSender(from.front(), out);
+  }
+  SetReplyTo(AddressesOf(g_mime_message_get_reply_to(msg)), out);
+
+  const struct {
+    GMimeAddressType type;
+    int32_t recipient_type;
+    uint16_t display;
+  } kLists[] = {{GMIME_ADDRESS_TYPE_TO, kRecipTo, prop::kDisplayTo},
+                {GMIME_ADDRESS_TYPE_CC, kRecipCc, prop::kDisplayCc},
+                {GMIME_ADDRESS_TYPE_BCC, kRecipBcc, prop::kDisplayBcc}};
+  for (const auto& l : kLists) {
+    std::vector<Address> list = AddressesOf(g_mime_message_get_addresses(msg, l.type));
+    out->Set(pst::MakeString(l.display, DisplayList(list)));
+    for (const auto& a : list) out->recipients.push_back(MakeRecipient(a, l.recipient_type));
+  }
+
+  GDateTime* date = g_mime_message_get_date(msg);
+  if (date != nullptr) {
+    int64_t unix_seconds = g_date_time_to_unix(date);
+    if (unix_seconds > -11644473600LL) {
+      out->Set(pst::MakeTime(prop::kClientSubmitTime,
+                             static_cast<uint64_t>(unix_seconds + 11644473600LL) * 10000000ULL));
+    }
+  }
+
+  std::string message_id = Trim(HeaderValue(obj, "Message-Id"));
+  if (!message_id.empty()) out->Set(pst::MakeString(prop::kInternetMessageId, Utf8ToUtf16(message_id)));
+  std::string in_reply_to = Unfold(HeaderValue(obj, "In-Reply-To"));
+  if (!in_reply_to.empty()) out->Set(pst::MakeString(prop::kInReplyToId, Utf8ToUtf16(in_reply_to)));
+  std::string references = Unfold(HeaderValue(obj, "References"));
+  if (!references.empty()) out->Set(pst::MakeString(prop::kInternetReferences, Utf8ToUtf16(references)));
+
+  PriorityHeaders ph;
+  ph.importance = HeaderValue(obj, "Importance");
+  ph.priority = HeaderValue(obj, "Priority");
+  ph.x_priority = HeaderValue(obj, "X-Priority");
+  ph.x_msmail_priority = HeaderValue(obj, "X-MSMail-Priority");
+  if (auto v = ImportanceFromHeaders(ph)) out->Set(pst::MakeInt32(prop::kImportance, *v));
+  if (auto v = PriorityFromHeaders(ph)) out->Set(pst::MakeInt32(prop::kPriority, *v));
+  if (auto v = SensitivityFromHeader(HeaderValue(obj, "Sensitivity"))) {
+    out->Set(pst::MakeInt32(prop::kSensitivity, *v));
+  }
+
+  std::string note;
+  DecodedText headers = DecodeText(raw_headers, "", defaults_, nullptr, &note);
+  if (headers.lossy) Unmapped("header block has bytes that fit no character set");
+  out->Set(pst::MakeString(prop::kTransportMessageHeaders, std::move(headers.text)));
+}
+
+void Importer::Walk(GMimeObject* obj, WalkState* state, bool in_body_entity, bool in_related) {
+  if (GMIME_IS_MESSAGE_PART(obj)) {
+    state->attachments.push_back({obj, in_related});
+    return;
+  }
+  if (GMIME_IS_MULTIPART(obj)) {
+    GMimeMultipart* mp = GMIME_MULTIPART(obj);
+    int n = g_mime_multipart_get_count(mp);
+    std::string type = MimeTypeOf(obj);
+    if (type == "multipart/alternative") {
+      bool fill = in_body_entity || !state->body_started;
+      state->body_started = true;
+      for (int i = 0; i < n; ++i) Walk(g_mime_multipart_get_part(mp, i), state, fill, in_related);
+      return;
+    }
+    if (type == "multipart/related" && n > 0) {
+      int root = 0;
+      std::string start = ContentTypeParam(obj, "start");
+      if (!start.empty()) {
+        if (start.front() == '<') start = start.substr(1);
+        if (!start.empty() && start.back() == '>') start.pop_back();
+        for (int i = 0; i < n; ++i) {
+          const char* id = g_mime_object_get_content_id(g_mime_multipart_get_part(mp, i));
+          if (id != nullptr && start == id) root = i;
+        }
+      }
+      Walk(g_mime_multipart_get_part(mp, root), state, in_body_entity, in_related);
+      for (int i = 0; i < n; ++i) {
+        if (i != root) Walk(g_mime_multipart_get_part(mp, i), state, false, true);
+      }
+      return;
+    }
+    for (int i = 0; i < n; ++i) Walk(g_mime_multipart_get_part(mp, i), state, in_body_entity, in_related);
+    return;
+  }
+  if (!GMIME_IS_PART(obj)) return;
+  GMimePart* part = GMIME_PART(obj);
+  std::string type = MimeTypeOf(obj);
+  const char* disposition = g_mime_object_get_disposition(obj);
+  bool attachment_disposed = disposition != nullptr && AsciiLower(disposition) == "attachment";
+  bool named = g_mime_part_get_filename(part) != nullptr;
+  bool text_body = (type == "text/plain" || type == "text/html") && !attachment_disposed && !named;
+  if (text_body && (in_body_entity || !state->body_started)) {
+    GMimePart** slot = type == "text/plain" ? &state->plain : &state->html;
+    if (*slot == nullptr) {
+      *slot = part;
+      state->body_started = true;
+      return;
+    }
+  }
+  state->attachments.push_back({obj, in_related});
+}
+
+void Importer::MapBodies(const WalkState& state, pst::MessageContent* out) {
+  uint32_t code_page = 0;
+  std::u16string plain_text;
+  bool have_plain = false;
+  if (state.plain != nullptr) {
+    std::string bytes = PartBytes(state.plain, "plain-text body");
+    std::string used, note;
+    DecodedText text = DecodeText(bytes, ContentTypeParam(GMIME_OBJECT(state.plain), "charset"), defaults_,
+                                  &used, &note);
+    if (!note.empty()) Warn("plain-text body: " + note + ", read as " + used);
+    if (text.lossy) Unmapped("plain-text body has bytes that are not valid " + used);
+    plain_text = std::move(text.text);
+    have_plain = true;
+    code_page = CodePageForCharset(used);
+  }
+  if (state.html != nullptr) {
+    std::string bytes = PartBytes(state.html, "HTML body");
+    std::string note;
+    std::string cs = ChooseCharset(bytes, ContentTypeParam(GMIME_OBJECT(state.html), "charset"), defaults_, &note);
+    if (!note.empty()) Warn("HTML body: " + note + ", read as " + cs);
+    DecodedText text;
+    DecodeCharset(bytes, cs, &text);
+    if (text.lossy) Unmapped("HTML body has bytes that are not valid " + cs);
+    uint32_t html_cp = CodePageForCharset(cs);
+    if (html_cp == 0 || html_cp == 1200 || html_cp == 1201) {
+      // A charset Windows has no code page for: store the HTML as UTF-8.
+      bytes = Utf16ToUtf8(text.text);
+      html_cp = 65001;
+    }
+    html_bytes_ = bytes;
+    out->Set(pst::MakeBinary(prop::kHtml, std::vector<uint8_t>(bytes.begin(), bytes.end())));
+    code_page = html_cp;
+    if (!have_plain) {
+      plain_text = HtmlToText(text.text);
+      have_plain = true;
+    }
+  }
+  if (have_plain) {
+    if (plain_text.find(u'\0') != std::u16string::npos) {
+      Unmapped("body text holds NUL characters, which a text property cannot keep");
+      std::erase(plain_text, u'\0');
+    }
+    out->Set(pst::MakeString(prop::kBody, std::move(plain_text)));
+  }
+  if (code_page == 0 && (state.plain != nullptr || state.html != nullptr)) code_page = 65001;
+  if (code_page != 0) out->Set(pst::MakeInt32(prop::kInternetCodepage, static_cast<int32_t>(code_page)));
+}
+
+void Importer::AddAttachment(const PendingAttachment& p, pst::MessageContent* out) {
+  if (GMIME_IS_MESSAGE_PART(p.object)) {
+    AddEmbedded(GMIME_MESSAGE_PART(p.object), out);
+    return;
+  }
+  if (!GMIME_IS_PART(p.object)) return;
+  GMimePart* part = GMIME_PART(p.object);
+  std::string type = MimeTypeOf(p.object);
+  const char* filename = g_mime_part_get_filename(part);
+  std::u16string name = filename ? CleanFileName(Utf8ToUtf16(filename)) : u"";
+  if (name.empty()) name = DefaultFileName(type, ++untitled_);
+  std::string data = PartBytes(part, ("attachment \"" + Utf16ToUtf8(name) + "\"").c_str());
+  const char* cid = g_mime_object_get_content_id(p.object);
+  const char* location = g_mime_part_get_content_location(part);
+  std::string content_id = cid ? Trim(cid) : "";
+  std::string content_location = location ? Trim(location) : "";
+
+  // An inline image the HTML body shows is hidden; an explicit "attachment"
+  // disposition always keeps a part visible.
+  const char* disposition = g_mime_object_get_disposition(p.object);
+  bool attachment_disposed = disposition != nullptr && AsciiLower(disposition) == "attachment";
+  bool referenced = !html_bytes_.empty() &&
+                    ((!content_id.empty() && ContainsNoCase(html_bytes_, "cid:" + content_id)) ||
+                     (!content_location.empty() && ContainsNoCase(html_bytes_, content_location)));
+  bool hidden = referenced && !attachment_disposed;
+  AddByValue(std::move(name), type, std::move(data), hidden, content_id, content_location, out);
+}
+
+void Importer::AddByValue(std::u16string long_name, std::string mime_type, std::string data, bool hidden,
+                          const std::string& content_id, const std::string& content_location,
+                          pst::MessageContent* out) {
+  pst::AttachmentContent a;
+  auto& p = a.props;
+  p.push_back(pst::MakeInt32(prop::kAttachMethod, kAttachByValue));
+  p.push_back(pst::MakeString(prop::kAttachLongFilename, long_name));
+  p.push_back(pst::MakeString(prop::kAttachFilename, ShortFileName(long_name, &short_names_)));
+  p.push_back(pst::MakeString(prop::kAttachExtension, FileExtension(long_name)));
+  p.push_back(pst::MakeString(prop::kDisplayName, long_name));
+  p.push_back(pst::MakeString(prop::kAttachMimeTag, Utf8ToUtf16(mime_type)));
+  if (!content_id.empty()) p.push_back(pst::MakeString(prop::kAttachContentId, Utf8ToUtf16(content_id)));
+  if (!content_location.empty()) {
+    p.push_back(pst::MakeString(prop::kAttachContentLocation, Utf8ToUtf16(content_location)));
+  }
+  p.push_back(pst::MakeInt32(prop::kRenderingPosition, -1));
+  p.push_back(pst::MakeBool(prop::kAttachmentHidden, hidden));
+  if (hidden) p.push_back(pst::MakeInt32(prop::kAttachFlags, kAttachMhtmlRef));
+  p.push_back(pst::MakeTime(prop::kCreationTime, now_));
+  p.push_back(pst::MakeTime(prop::kLastModificationTime, now_));
+  p.push_back(pst::MakeBinary(prop::kAttachDataBinary, std::vector<uint8_t>(data.begin(), data.end())));
+  p.push_back(pst::MakeInt32(prop::kAttachSize, ClampSize(PropsSize(p) + 4)));
+  if (!hidden) has_visible_attachment_ = true;
+  out->attachments.push_back(std::move(a));
+}
+
+void Importer::AddEmbedded(GMimeMessagePart* part, pst::MessageContent* out) {
+  GMimeMessage* inner = g_mime_message_part_get_message(part);
+  std::string bytes = inner ? SerializeObject(GMIME_OBJECT(inner)) : "";
+  if (depth_ + 1 > opts_.max_embedding_depth) {
+    Warn("attached message nested too deep, kept as an .eml file");
+    AddByValue(DefaultFileName("message/rfc822", ++untitled_), "message/rfc822", std::move(bytes), false, "", "",
+               out);
+    return;
+  }
+  ImportReport inner_report;
+  auto embedded = std::make_unique<pst::MessageContent>();
+  Importer nested(opts_, &inner_report, depth_ + 1, now_);
+  nested.Import(bytes, embedded.get());
+  // An attached message counts as seen: nobody sets its read state later.
+  const pst::Property* flags = embedded->Find((uint32_t{prop::kMessageFlags} << 16) | 0x0003);
+  int32_t f = flags ? static_cast<int32_t>(std::get<int64_t>(flags->value)) : 0;
+  embedded->Set(pst::MakeInt32(prop::kMessageFlags, f | kMsgFlagRead));
+  for (auto& w : inner_report.warnings) Warn("attached message: " + w);
+  for (auto& u : inner_report.unmapped) {
+    // The attached message keeps its own original; nothing is lost here.
+    Warn("attached message: " + u + " (its original is attached to it)");
+  }
+
+  std::u16string subject;
+  if (const pst::Property* s = embedded->Find((uint32_t{prop::kSubject} << 16) | 0x001F)) {
+    subject = std::get<std::u16string>(s->value);
+  }
+  pst::AttachmentContent a;
+  auto& p = a.props;
+  p.push_back(pst::MakeInt32(prop::kAttachMethod, kAttachEmbeddedMessage));
+  p.push_back(pst::MakeString(prop::kDisplayName, subject.empty() ? u"Attached message" : subject));
+  p.push_back(pst::MakeString(prop::kAttachMimeTag, u"message/rfc822"));
+  p.push_back(pst::MakeInt32(prop::kRenderingPosition, -1));
+  p.push_back(pst::MakeBool(prop::kAttachmentHidden, false));
+  p.push_back(pst::MakeTime(prop::kCreationTime, now_));
+  p.push_back(pst::MakeTime(prop::kLastModificationTime, now_));
+  p.push_back(pst::MakeInt32(prop::kAttachSize, ClampSize(PropsSize(p) + ContentSize(*embedded) + 4)));
+  a.embedded = std::move(embedded);
+  has_visible_attachment_ = true;
+  out->attachments.push_back(std::move(a));
+}
+
+bool Importer::ImportSigned(GMimeMultipartSigned* signed_part, GMimeMessage* msg, std::string_view bytes,
+                            size_t body_offset, pst::MessageContent* out) {
+  GMimeMultipart* mp = GMIME_MULTIPART(signed_part);
+  if (g_mime_multipart_get_count(mp) != 2) return false;  // not a usable signed entity: import plainly
+  // Body and the has-attachment flag come from the signed content; its
+  // attachments stay inside the signed entity, which Outlook opens itself.
+  WalkState state;
+  Walk(g_mime_multipart_get_part(mp, 0), &state, false, false);
+  MapBodies(state, out);
+  for (const auto& p : state.attachments) {
+    bool visible = true;
+    if (GMIME_IS_PART(p.object) && !html_bytes_.empty()) {
+      const char* cid = g_mime_object_get_content_id(p.object);
+      const char* disposition = g_mime_object_get_disposition(p.object);
+      bool disposed = disposition != nullptr && AsciiLower(disposition) == "attachment";
+      visible = disposed || cid == nullptr || !ContainsNoCase(html_bytes_, std::string("cid:") + cid);
+    }
+    if (visible) has_visible_attachment_ = true;
+  }
+
+  // The attachment is the multipart/signed entity exactly as sent: its
+  // Content-Type field and the original body bytes, so the signature checks.
+  const char* raw_type = g_mime_object_get_header(GMIME_OBJECT(msg), "Content-Type");
+  GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(msg));
+  GMimeHeader* h = headers ? g_mime_header_list_get_header(headers, "Content-Type") : nullptr;
+  const char* raw_value = h ? g_mime_header_get_raw_value(h) : nullptr;
+  std::string eol = bytes.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+  std::string entity = "Content-Type:";
+  if (raw_value != nullptr) {
+    entity += raw_value;
+    if (entity.back() != '\n') entity += eol;
+  } else {
+    entity += " " + std::string(raw_type ? raw_type : "multipart/signed") + eol;
+  }
+  entity += eol;
+  entity += bytes.substr(std::min(body_offset, bytes.size()));
+  bool keep_flag = has_visible_attachment_;
+  AddByValue(u"smime.p7m", "multipart/signed", std::move(entity), false, "", "", out);
+  has_visible_attachment_ = keep_flag;
+  out->Set(pst::MakeString(prop::kMessageClass, u"IPM.Note.SMIME.MultipartSigned"));
+  return true;
+}
+
+bool Importer::ImportOpaque(GMimeObject* top, pst::MessageContent* out) {
+  if (!GMIME_IS_PART(top)) return false;
+  std::string type = MimeTypeOf(top);
+  GMimePart* part = GMIME_PART(top);
+  const char* filename = g_mime_part_get_filename(part);
+  std::string name = filename ? AsciiLower(filename) : "";
+  bool p7m_name = name.size() >= 4 && name.compare(name.size() - 4, 4, ".p7m") == 0;
+  bool opaque = type == "application/pkcs7-mime" || type == "application/x-pkcs7-mime" ||
+                (type == "application/octet-stream" && p7m_name);
+  if (!opaque) return false;
+  // Opaque-signed or encrypted: no body; the CMS data is the one attachment
+  // and the original Content-Type is kept for the reader that opens it.
+  std::string raw_type = Trim(HeaderValue(top, "Content-Type"));
+  out->Set(MakeNamedString(kPsInternetHeaders, u"Content-Type", Utf8ToUtf16(raw_type)));
+  std::string data = PartBytes(part, "encrypted content");
+  AddByValue(u"smime.p7m", type, std::move(data), false, "", "", out);
+  has_visible_attachment_ = false;
+  out->Set(pst::MakeString(prop::kMessageClass, u"IPM.Note.SMIME"));
+  return true;
+}
+
+}  // namespace
+
+pst::Status ImportMessage(std::span<const uint8_t> rfc822, const ImportOptions& opts, pst::MessageContent* out,
+                          ImportReport* report) {
+  if (out == nullptr) return pst::Status::InvalidArgument("ImportMessage: no MessageContent to fill");
+  if (rfc822.size() >= kMaxInput) {
+    return pst::Status::TooLarge("message of " + std::to_string(rfc822.size()) +
+                                 " bytes is larger than the 2 GiB a message can hold");
+  }
+  EnsureGMimeInitialized();
+  ImportReport local;
+  ImportReport* r = report ? report : &local;
+  *r = ImportReport();
+  Importer importer(opts, r, 0, opts.now_filetime != 0 ? opts.now_filetime : NowFiletime());
+  importer.Import(std::string_view(reinterpret_cast<const char*>(rfc822.data()), rfc822.size()), out);
+  return pst::Status::Ok();
+}
+
+pst::Status ImportMessage(const std::filesystem::path& path, const ImportOptions& opts, pst::MessageContent* out,
+                          ImportReport* report) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return pst::Status::IoError("cannot open message file " + path.string());
+  in.seekg(0, std::ios::end);
+  std::streamoff size = in.tellg();
+  if (size < 0) return pst::Status::IoError("cannot read message file " + path.string());
+  if (static_cast<uint64_t>(size) >= kMaxInput) {
+    return pst::Status::TooLarge("message file " + path.string() + " is larger than 2 GiB");
+  }
+  in.seekg(0, std::ios::beg);
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+    return pst::Status::IoError("cannot read message file " + path.string());
+  }
+  return ImportMessage(std::span<const uint8_t>(bytes), opts, out, report);
+}
+
+}  // namespace mail
