@@ -1,0 +1,205 @@
+// Message, recipient and attachment objects.
+#include "platform/pst/messaging/message_builder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <memory>
+
+#include "platform/pst/ltp/pc_builder.h"
+#include "platform/pst/ltp/subnode_ids.h"
+#include "platform/pst/messaging/templates.h"
+
+namespace pst::messaging {
+namespace {
+
+constexpr int kMaxEmbeddingDepth = 32;
+constexpr uint8_t kNidTypeNormalMessage = 0x04;
+
+// The cell of `column` among resolved properties: same id and type.
+const Property* Cell(const std::map<uint16_t, const Property*>& props, uint32_t tag) {
+  auto it = props.find(static_cast<uint16_t>(tag >> 16));
+  if (it == props.end() || static_cast<uint16_t>(it->second->type) != (tag & 0xFFFF)) {
+    return nullptr;
+  }
+  return it->second;
+}
+
+Status SetAll(const std::map<uint16_t, const Property*>& props, ltp::PcBuilder* pc) {
+  for (const auto& [id, p] : props) {
+    Status s = pc->Set(id, *p);
+    if (!s.ok()) return s;
+  }
+  return Status::Ok();
+}
+
+}  // namespace
+
+uint64_t StoredSize(const NodeData& node) {
+  uint64_t size = node.data.size();
+  for (const auto& [nid, sub] : node.subnodes) size += StoredSize(sub);
+  return size;
+}
+
+Status MessageBuilder::Resolve(const Property& p, uint16_t* id) {
+  if (p.named) return names_->Map(p.name, id);
+  if (p.id >= 0x8000) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf,
+                  "tagged property 0x%08X uses an id of the named-property range", p.tag());
+    return Status::InvalidArgument(buf);
+  }
+  *id = p.id;
+  return Status::Ok();
+}
+
+Status MessageBuilder::ResolveAll(const std::vector<Property>& in, const char* what,
+                                  Resolved* out) {
+  for (const Property& p : in) {
+    if (p.type == PropType::kObject) {
+      return Status::InvalidArgument(std::string("a ") + what +
+                                     " property cannot be of the object type");
+    }
+    uint16_t id;
+    Status s = Resolve(p, &id);
+    if (!s.ok()) return s;
+    (*out)[id] = &p;
+  }
+  return Status::Ok();
+}
+
+Status MessageBuilder::Build(const MessageContent& msg,
+                             const std::vector<ltp::TcColumn>& row_columns, NodeData* out,
+                             std::vector<std::optional<Property>>* row) {
+  return BuildMessage(msg, 0, out, &row_columns, row);
+}
+
+Status MessageBuilder::BuildMessage(const MessageContent& msg, int depth, NodeData* out,
+                                    const std::vector<ltp::TcColumn>* row_columns,
+                                    std::vector<std::optional<Property>>* row) {
+  if (depth > kMaxEmbeddingDepth) {
+    return Status::InvalidArgument("embedded messages nested deeper than 32 levels");
+  }
+  Resolved props;
+  Status s = ResolveAll(msg.props, "message", &props);
+  if (!s.ok()) return s;
+  const Property default_class = MakeString(kPidMessageClass, u"IPM.Note");
+  if (!props.count(kPidMessageClass)) props[kPidMessageClass] = &default_class;
+  Property size_prop = MakeInt32(kPidMessageSize, 0);
+  props[kPidMessageSize] = &size_prop;
+
+  ltp::SubnodeIds ids;
+  ltp::PcBuilder pc(&ids);
+  s = SetAll(props, &pc);
+  if (!s.ok()) return s;
+
+  // Recipient table: the template's columns plus every other property a
+  // recipient carries (recipient properties live only in this table).
+  if (!msg.recipients.empty()) {
+    std::vector<Resolved> rows(msg.recipients.size());
+    std::vector<uint32_t> tags;
+    for (const auto& c : RecipientTableColumns()) tags.push_back(c.tag);
+    for (size_t i = 0; i < rows.size(); ++i) {
+      s = ResolveAll(msg.recipients[i].props, "recipient", &rows[i]);
+      if (!s.ok()) return s;
+      for (const auto& [id, p] : rows[i]) {
+        uint32_t tag = (uint32_t{id} << 16) | static_cast<uint16_t>(p->type);
+        if (std::find(tags.begin(), tags.end(), tag) == tags.end()) tags.push_back(tag);
+      }
+    }
+    std::unique_ptr<ltp::TcBuilder> table;
+    s = ltp::TcBuilder::Create(ltp::AutoLayout(tags), &table);
+    if (!s.ok()) return s;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      std::vector<const Property*> cells;
+      for (const auto& c : table->columns()) cells.push_back(Cell(rows[i], c.tag));
+      s = table->AddRow(static_cast<uint32_t>(i), static_cast<uint32_t>(i + 1), cells);
+      if (!s.ok()) return s;
+    }
+    NodeData node;
+    s = table->Finish(&ids, &node);
+    if (!s.ok()) return s;
+    pc.AddSubnode(kNidRecipientTable, std::move(node));
+  }
+
+  // Attachments and their table.
+  if (!msg.attachments.empty()) {
+    std::unique_ptr<ltp::TcBuilder> table;
+    s = ltp::TcBuilder::Create(AttachmentTableColumns(), &table);
+    if (!s.ok()) return s;
+    uint32_t version = 1;
+    for (const AttachmentContent& a : msg.attachments) {
+      NodeData node;
+      Nid nid = ids.Next(ltp::kNidTypeAttachment);
+      s = BuildAttachment(a, depth, &node, table.get(), nid, version++);
+      if (!s.ok()) return s;
+      pc.AddSubnode(nid, std::move(node));
+    }
+    NodeData node;
+    s = table->Finish(&ids, &node);
+    if (!s.ok()) return s;
+    pc.AddSubnode(kNidAttachmentTable, std::move(node));
+  }
+
+  s = pc.Finish(out);
+  if (!s.ok()) return s;
+  uint64_t size = StoredSize(*out);
+  if (size > 0x7FFFFFFF) return Status::TooLarge("message larger than 2 GB");
+  s = pc.RewriteInline(kPidMessageSize, static_cast<uint32_t>(size), out);
+  if (!s.ok()) return s;
+  size_prop = MakeInt32(kPidMessageSize, static_cast<int32_t>(size));
+  if (row_columns != nullptr && row != nullptr) {
+    row->clear();
+    for (const auto& c : *row_columns) {
+      const Property* p = Cell(props, c.tag);
+      if (p == nullptr) {
+        row->emplace_back();
+      } else {
+        Property q = *p;
+        q.id = static_cast<uint16_t>(c.tag >> 16);
+        q.named = false;
+        row->emplace_back(std::move(q));
+      }
+    }
+  }
+  return Status::Ok();
+}
+
+Status MessageBuilder::BuildAttachment(const AttachmentContent& a, int depth, NodeData* out,
+                                       ltp::TcBuilder* table, Nid nid, uint32_t row_version) {
+  Resolved props;
+  Status s = ResolveAll(a.props, "attachment", &props);
+  if (!s.ok()) return s;
+  const Property not_rendered = MakeInt32(kPidRenderingPosition, -1);
+  if (!props.count(kPidRenderingPosition)) props[kPidRenderingPosition] = &not_rendered;
+  const Property embedded_method = MakeInt32(kPidAttachMethod, 5);  // afEmbeddedMessage
+  if (a.embedded && !props.count(kPidAttachMethod)) props[kPidAttachMethod] = &embedded_method;
+  Property size_prop = MakeInt32(kPidAttachSize, 0);
+  props[kPidAttachSize] = &size_prop;
+
+  ltp::SubnodeIds ids;
+  ltp::PcBuilder pc(&ids);
+  s = SetAll(props, &pc);
+  if (!s.ok()) return s;
+  if (a.embedded) {
+    NodeData node;
+    s = BuildMessage(*a.embedded, depth + 1, &node, nullptr, nullptr);
+    if (!s.ok()) return s;
+    Nid sub = ids.Next(kNidTypeNormalMessage);
+    pc.SetObject(kPidAttachDataObject, sub, static_cast<uint32_t>(StoredSize(node)));
+    pc.AddSubnode(sub, std::move(node));
+  }
+  s = pc.Finish(out);
+  if (!s.ok()) return s;
+  uint64_t size = StoredSize(*out);
+  if (size > 0x7FFFFFFF) return Status::TooLarge("attachment larger than 2 GB");
+  s = pc.RewriteInline(kPidAttachSize, static_cast<uint32_t>(size), out);
+  if (!s.ok()) return s;
+  size_prop = MakeInt32(kPidAttachSize, static_cast<int32_t>(size));
+
+  std::vector<const Property*> cells;
+  for (const auto& c : table->columns()) cells.push_back(Cell(props, c.tag));
+  return table->AddRow(nid, row_version, cells);
+}
+
+}  // namespace pst::messaging
