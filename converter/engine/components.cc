@@ -1,0 +1,157 @@
+// The engine's two outside components: DbxMessageReader over the DBX reader
+// library and EmlDateParser over the message-date reader.
+#include "converter/engine/components.h"
+
+#include <atomic>
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "converter/engine/message_date.h"
+#include "platform/com/automation.h"
+#include "platform/com/errors.h"
+#include "reader/dbx/date_time.h"
+#include "reader/dbx/session.h"
+
+namespace tollan {
+
+namespace {
+
+constexpr double kUnixEpochAsDate = 25569.0;  // 1970-01-01 as an automation date
+
+// Reference counting and QueryInterface for a component with one interface.
+template <typename Interface, const IID& kIid>
+class Component : public Interface {
+ public:
+  HRESULT COMCALL QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == kIid) {
+      *object = static_cast<Interface*>(this);
+      this->AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG COMCALL AddRef() override { return ++refs_; }
+  ULONG COMCALL Release() override {
+    ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  virtual ~Component() = default;
+
+ private:
+  std::atomic<ULONG> refs_{1};
+};
+
+class DbxMessageReader final : public Component<IDbxMessageReader, IID_IDbxMessageReader> {
+ public:
+  HRESULT COMCALL OpenDbx(BSTR path) override {
+    CloseDbx();
+    const std::string file = com::Utf8FromBstr(path);
+    dbx::DbxFolderOpen open = session_.OpenFolderPath(file, false, &contents_);
+    int code = open.status.code();
+    readable_ = code == dbx::kResultOk || code == dbx::kResultUnreadableBody;
+    if (!readable_) error_ = open.status.ToString();
+    return S_OK;
+  }
+  HRESULT COMCALL CloseDbx() override {
+    session_.CloseFile();
+    contents_ = dbx::DbxFolderContents();
+    readable_ = false;
+    return S_OK;
+  }
+  HRESULT COMCALL CountMessages(LONG* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = readable_ ? static_cast<LONG>(contents_.messages.size()) : -1;
+    return S_OK;
+  }
+  HRESULT COMCALL GetSubject(LONG index, BSTR* subject) override {
+    const dbx::DbxMessage* m = Message(index);
+    if (m == nullptr || subject == nullptr) return BadIndex(index);
+    *subject = com::AllocBstr(com::Utf16FromAnsi(m->subject));
+    return S_OK;
+  }
+  HRESULT COMCALL GetMessageText(LONG index, BSTR* text) override {
+    const dbx::DbxMessage* m = Message(index);
+    if (m == nullptr || text == nullptr) return BadIndex(index);
+    if (m->body_position == 0 || m->body_unreadable) {
+      return com::RaiseError(com::kErrInvalidArgument, "DbxMessageReader",
+                             "message " + std::to_string(index) + " has no readable body");
+    }
+    dbx::DbxBody body;
+    dbx::DbxStatus s = session_.ReadBody(m->body_position, &body);
+    if (!s.ok() || !body.found) {
+      return com::RaiseError(com::kErrInvalidArgument, "DbxMessageReader",
+                             "body of message " + std::to_string(index) + ": " +
+                                 (s.ok() ? std::string("not found") : s.ToString()));
+    }
+    *text = com::AllocBstr(com::Utf16FromAnsi(body.JoinedText()));
+    return S_OK;
+  }
+  HRESULT COMCALL GetReceivedDate(LONG index, DATE* date) override {
+    const dbx::DbxMessage* m = Message(index);
+    if (m == nullptr || date == nullptr) return BadIndex(index);
+    *date = m->date_received;
+    return m->date_received != 0 ? S_OK : S_FALSE;
+  }
+
+ private:
+  const dbx::DbxMessage* Message(LONG index) const {
+    if (!readable_ || index < 0 || static_cast<size_t>(index) >= contents_.messages.size()) {
+      return nullptr;
+    }
+    return &contents_.messages[static_cast<size_t>(index)];
+  }
+  HRESULT BadIndex(LONG index) {
+    return com::RaiseError(com::kErrSubscriptOutOfRange, "DbxMessageReader",
+                           "no message " + std::to_string(index) +
+                               (readable_ ? std::string() : " (" + error_ + ")"));
+  }
+
+  dbx::DbxSession session_;
+  dbx::DbxFolderContents contents_;
+  bool readable_ = false;
+  std::string error_ = "no file opened";
+};
+
+class EmlDateParser final : public Component<IEmlDateParser, IID_IEmlDateParser> {
+ public:
+  HRESULT COMCALL LoadFile(BSTR path, LONG* status) override {
+    date_ = MessageDateFromFile(com::Utf8FromBstr(path));
+    if (status) *status = 0;
+    return S_OK;
+  }
+  HRESULT COMCALL MessageDate(DATE* date) override {
+    if (date == nullptr) return E_POINTER;
+    *date = date_ ? static_cast<double>(*date_) / 86400.0 + kUnixEpochAsDate : 0;
+    return date_ ? S_OK : S_FALSE;
+  }
+
+ private:
+  std::optional<int64_t> date_;
+};
+
+}  // namespace
+
+HRESULT CreateEngineComponent(REFCLSID clsid, REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  IUnknown* created = nullptr;
+  if (clsid == CLSID_DbxMessageReader) {
+    created = new (std::nothrow) DbxMessageReader();
+  } else if (clsid == CLSID_EmlDateParser) {
+    created = new (std::nothrow) EmlDateParser();
+  } else {
+    return REGDB_E_CLASSNOTREG;
+  }
+  if (created == nullptr) return E_OUTOFMEMORY;
+  HRESULT hr = created->QueryInterface(riid, object);
+  created->Release();
+  return hr;
+}
+
+}  // namespace tollan

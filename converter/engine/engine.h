@@ -1,0 +1,51 @@
+// The conversion engine's entry points: XtractDBX copies the messages of one
+// hand-picked .dbx file, ConvertMyDBX those of one folder of the default store,
+// into one mail folder of a .pst, message by message through temporary .eml
+// files, with per-file progress on the page.
+#ifndef TOLLAN_CONVERTER_ENGINE_ENGINE_H_
+#define TOLLAN_CONVERTER_ENGINE_ENGINE_H_
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "converter/engine/conversion_page.h"
+#include "converter/engine/page_state.h"
+#include "converter/engine/pst_session.h"
+
+namespace tollan {
+
+// What the engine needs besides the page and its state.
+struct EngineEnv {
+  // Makes a new, logged-off personal-folders session.
+  std::function<std::unique_ptr<PstSession>()> sessions;
+  // The "d.m.YY H.m.ss" stamp of names (the local clock when empty).
+  std::function<std::string()> timestamp;
+};
+
+// Converts the hand-picked file `dbxPath` into the folder `dbxFolderName`:
+// of the run's single .pst (made by the driver) when the page's OptEachPST is
+// false, else of a new .pst of its own in the output folder. Every failure is
+// shown or recorded in state.report.files.back(); the call always returns.
+void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
+               const std::string& dbxPath, const std::string& dbxFolderName);
+
+// The folder path the engine files messages under.
+std::string TargetFolderPath(const std::string& store_display_name, const std::string& folder_name);
+
+// Opens a new .pst of its own for one file in the one-per-file mode: session,
+// store and folder (the store's own folder for "Deleted Items"). Shows the
+// session error and returns false on failure, leaving a started file valid.
+bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
+                 const std::string& folder_name);
+
+// Ends the one-per-file session (every .pst it made becomes complete).
+void EndOwnPst(PageState& state);
+
+// The report entry of the file being converted (made when the driver made
+// none).
+FileOutcome& CurrentOutcome(PageState& state, const std::string& dbx_path);
+
+}  // namespace tollan
+
+#endif  // TOLLAN_CONVERTER_ENGINE_ENGINE_H_

@@ -1,0 +1,192 @@
+// XtractDBX: one hand-picked .dbx file into a .pst folder, read through the
+// DbxMessageReader component.
+#include <strings.h>
+
+#include <cmath>
+
+#include "converter/discovery/path_names.h"
+#include "converter/engine/components.h"
+#include "converter/engine/engine.h"
+#include "converter/engine/message_date.h"
+#include "converter/engine/message_pipeline.h"
+#include "converter/engine/naming.h"
+#include "converter/engine/texts.h"
+#include "platform/com/automation.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/errors.h"
+
+namespace tollan {
+
+namespace {
+
+// FILETIME ticks of an automation date (days since 30 December 1899).
+uint64_t DateToFiletime(double date) {
+  if (!(date > 0)) return 0;
+  double seconds = std::round((date - 25569.0) * 86400.0);
+  return UnixToFiletime(static_cast<int64_t>(seconds));
+}
+
+// Reads each message's date through a new EmlDateParser.
+class ComDateReader : public MessageDateReader {
+ public:
+  std::optional<uint64_t> MessageDate(const std::string& eml_path) override {
+    com::ComPtr<IEmlDateParser> parser;
+    if (FAILED(CreateEngineComponent(CLSID_EmlDateParser, IID_IEmlDateParser, parser.OutVoid()))) {
+      return std::nullopt;
+    }
+    com::Bstr path(eml_path.c_str());
+    LONG status = 0;
+    parser->LoadFile(path.get(), &status);
+    DATE date = 0;
+    if (parser->MessageDate(&date) != S_OK) return std::nullopt;
+    uint64_t ft = DateToFiletime(date);
+    return ft != 0 ? std::optional<uint64_t>(ft) : std::nullopt;
+  }
+};
+
+std::string Describe(HRESULT hr) {
+  com::ErrorRecord e = com::TakeError(hr);
+  return e.description.empty() ? "error " + std::to_string(e.number) : e.description;
+}
+
+}  // namespace
+
+std::string TargetFolderPath(const std::string& store_display_name, const std::string& folder_name) {
+  return "\\\\" + store_display_name + "\\" + folder_name;
+}
+
+FileOutcome& CurrentOutcome(PageState& state, const std::string& dbx_path) {
+  if (state.report.files.empty() || state.report.files.back().dbx_path != dbx_path) {
+    FileOutcome f;
+    f.dbx_path = dbx_path;
+    f.file_name = GetFileNameFromPath(dbx_path);
+    state.report.files.push_back(f);
+  }
+  return state.report.files.back();
+}
+
+bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
+                 const std::string& folder_name) {
+  auto stamp = env.timestamp ? env.timestamp : std::function<std::string()>(Timestamp);
+  state.PSTSession = env.sessions ? env.sessions() : nullptr;
+  Status s = state.PSTSession ? state.PSTSession->Logon()
+                              : Status::IoError("no personal-folders session available");
+  page.DoEvents();
+  PstStoreHandle* store = nullptr;
+  if (s.ok()) {
+    const std::string path = state.OutputFolder + folder_name + stamp() + ".pst";
+    state.StoreDisplayName = folder_name + " : Created - " + stamp();
+    state.StoreFolderName = folder_name;
+    page.DoEvents();
+    s = state.PSTSession->AddPSTStore(path, state.StoreDisplayName, &store);
+    if (s.ok()) state.report.pst_files.push_back(path);
+  }
+  // The new store already has its own Deleted Items folder.
+  if (s.ok() && !state.PSTSession->HasFolder(store, state.StoreFolderName)) {
+    s = state.PSTSession->AddFolder(store, state.StoreFolderName);
+  }
+  if (!s.ok()) {
+    if (!state.report.files.empty()) {
+      state.report.files.back().state = FileOutcome::State::kFailed;
+      state.report.files.back().error = s.ToString();
+    }
+    page.MsgBox(OutlookErrorText(), MsgButtons::kOk, MsgIcon::kInformation, kOutlookErrorTitle);
+    EndOwnPst(state);
+    return false;
+  }
+  return true;
+}
+
+void EndOwnPst(PageState& state) {
+  if (!state.PSTSession) return;
+  Status s = state.PSTSession->Logoff();
+  if (!s.ok() && !state.report.files.empty()) {
+    state.report.files.back().state = FileOutcome::State::kFailed;
+    state.report.files.back().error = s.ToString();
+  }
+  state.PSTSession.reset();
+}
+
+void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
+               const std::string& dbxPath, const std::string& dbxFolderName) {
+  FileOutcome& outcome = CurrentOutcome(state, dbxPath);
+  const std::string output_folder = state.OutputFolder;
+  page.DoEvents();
+  const bool own_pst = page.OptEachPST();
+  if (own_pst && !StartOwnPst(page, state, env, dbxFolderName)) return;
+
+  com::ComPtr<IDbxMessageReader> reader;
+  HRESULT hr = CreateEngineComponent(CLSID_DbxMessageReader, IID_IDbxMessageReader, reader.OutVoid());
+  page.DoEvents();
+  LONG count = -1;
+  if (SUCCEEDED(hr)) {
+    com::Bstr path(dbxPath.c_str());
+    hr = reader->OpenDbx(path.get());
+    if (SUCCEEDED(hr)) hr = reader->CountMessages(&count);
+  }
+  if (FAILED(hr)) {
+    std::string why = Describe(hr);
+    outcome.state = FileOutcome::State::kFailed;
+    outcome.error = why;
+    page.MsgBox(SoftwareLogText(why), MsgButtons::kOk, MsgIcon::kNone, kAppTitle);
+    if (reader) reader->CloseDbx();
+    if (own_pst) EndOwnPst(state);
+    return;
+  }
+  if (count == -1) {
+    // Not a readable folder file: no box, nothing converted, but the run's
+    // report says so.
+    outcome.state = FileOutcome::State::kFailed;
+    outcome.error = "not a readable Outlook Express folder file";
+    reader->CloseDbx();
+    if (own_pst) EndOwnPst(state);
+    return;
+  }
+
+  page.SetProgressRange(ProgressBarId::kProgressBar2, 0, 100);
+  page.DoEvents();
+  outcome.messages_total = count;
+  ComDateReader dates;
+  int64_t counter = 0;
+  for (LONG i = 0; i < count; ++i) {
+    page.DoEvents();
+    com::Bstr subject;
+    std::string subject_text;
+    if (SUCCEEDED(reader->GetSubject(i, subject.out()))) subject_text = subject.utf8();
+    if (subject_text.empty()) subject_text = "Empty-Subject" + std::to_string(i);
+    com::Bstr text;
+    hr = reader->GetMessageText(i, text.out());
+    if (FAILED(hr)) {
+      ++outcome.messages_failed;
+      outcome.error = Describe(hr);
+      continue;
+    }
+    const std::string bytes = com::AnsiFromUtf16(text.view());
+    DATE received = 0;
+    reader->GetReceivedDate(i, &received);
+
+    MessageJob job;
+    job.text = bytes;
+    job.temp_path = SubjectTempPath(output_folder, i, subject_text);
+    job.folder_path = TargetFolderPath(state.StoreDisplayName, dbxFolderName);
+    job.read = true;
+    job.fallback_date = DateToFiletime(received);
+    Status s = state.PSTSession
+                   ? ConvertMessage(page, *state.PSTSession, dates, job)
+                   : Status::InvalidArgument("no .pst is open for " + dbxFolderName);
+    if (!s.ok()) {
+      ++outcome.messages_failed;
+      outcome.error = "message " + std::to_string(i) + ": " + s.ToString();
+      continue;
+    }
+    ++outcome.messages_converted;
+    ++counter;
+    float value = ProgressValue(counter, count);
+    page.SetProgressValue(ProgressBarId::kProgressBar2, value);
+    page.SetCaption(PageControl::kLblProgessCurrent, ProgressText(value, counter, count));
+  }
+  if (own_pst) EndOwnPst(state);
+  reader->CloseDbx();
+}
+
+}  // namespace tollan

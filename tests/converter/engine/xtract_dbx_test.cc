@@ -1,0 +1,108 @@
+// Tests of XtractDBX on the real Outlook Express store and on files that are
+// not folder files.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "converter/engine/components.h"
+#include "converter/engine/engine.h"
+#include "converter/engine/texts.h"
+#include "platform/com/automation.h"
+#include "platform/com/com_ptr.h"
+#include "tests/converter/wizard/fake_page.h"
+#include "tests/converter/wizard/fake_session.h"
+
+namespace tollan {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kStore = std::string(TOLLAN_SHARED_DIR) + "/fixtures/real-store/";
+
+class XtractDbxTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    out_ = fs::temp_directory_path() / ("xtract-" + std::to_string(getpid()));
+    fs::remove_all(out_);
+    fs::create_directories(out_);
+    state_.OutputFolder = out_.string() + "/";
+    env_.sessions = [this] { return std::make_unique<FakeSession>(&world_); };
+    env_.timestamp = [] { return std::string("5.3.26 14.7.09"); };
+  }
+  void TearDown() override { fs::remove_all(out_); }
+
+  fs::path out_;
+  FakePage page_;
+  FakeWorld world_;
+  PageState state_;
+  EngineEnv env_;
+};
+
+std::string InboxMessageText() {
+  com::ComPtr<IDbxMessageReader> reader;
+  EXPECT_EQ(CreateEngineComponent(CLSID_DbxMessageReader, IID_IDbxMessageReader, reader.OutVoid()), S_OK);
+  com::Bstr path((kStore + "Inbox.dbx").c_str());
+  reader->OpenDbx(path.get());
+  LONG count = 0;
+  reader->CountMessages(&count);
+  EXPECT_EQ(count, 1);
+  com::Bstr text;
+  EXPECT_EQ(reader->GetMessageText(0, text.out()), S_OK);
+  return com::AnsiFromUtf16(text.view());
+}
+
+TEST_F(XtractDbxTest, OwnPstPerFileHoldsEveryMessage) {
+  page_.each_pst = true;
+  XtractDBX(page_, state_, env_, kStore + "Inbox.dbx", "Inbox");
+  ASSERT_EQ(world_.stores.size(), 1u);
+  EXPECT_EQ(world_.stores[0]->path, state_.OutputFolder + "Inbox5.3.26 14.7.09.pst");
+  EXPECT_EQ(world_.stores[0]->display_name, "Inbox : Created - 5.3.26 14.7.09");
+  EXPECT_EQ(world_.stores[0]->folders, (std::vector<std::string>{"Deleted Items", "Inbox"}));
+  ASSERT_EQ(world_.items.size(), 1u);
+  EXPECT_EQ(world_.items[0].folder_path, "\\\\Inbox : Created - 5.3.26 14.7.09\\Inbox");
+  EXPECT_EQ(world_.items[0].text, InboxMessageText());
+  EXPECT_EQ(world_.items[0].flags & kMsgFlagRead, kMsgFlagRead);
+  EXPECT_NE(world_.items[0].submit, 0u);
+  EXPECT_EQ(world_.items[0].submit, world_.items[0].delivery);
+  EXPECT_EQ(world_.logoffs, 1);
+  EXPECT_EQ(page_.progress_captions.back(), "100 % Done. 1/1 Email Message(s) Converted.");
+  EXPECT_TRUE(page_.boxes.empty());
+  EXPECT_TRUE(fs::is_empty(out_));  // the temporary file is gone
+  EXPECT_EQ(state_.report.files.back().messages_converted, 1);
+}
+
+TEST_F(XtractDbxTest, DeletedItemsUsesTheStoresOwnFolder) {
+  page_.each_pst = true;
+  XtractDBX(page_, state_, env_, kStore + "Outbox.dbx", "Deleted Items");
+  EXPECT_EQ(world_.stores[0]->folders, std::vector<std::string>{"Deleted Items"});
+  EXPECT_TRUE(page_.boxes.empty());
+}
+
+TEST_F(XtractDbxTest, UnreadableFilesAreReportedWithoutABox) {
+  page_.each_pst = true;
+  // The folder list is not a folder file; a text file is not either.
+  XtractDBX(page_, state_, env_, kStore + "Folders.dbx", "Folders");
+  std::ofstream(out_ / "junk.dbx") << "not a dbx file";
+  XtractDBX(page_, state_, env_, (out_ / "junk.dbx").string(), "junk");
+  XtractDBX(page_, state_, env_, (out_ / "missing.dbx").string(), "missing");
+  EXPECT_TRUE(page_.boxes.empty());
+  EXPECT_TRUE(world_.items.empty());
+  ASSERT_EQ(state_.report.files.size(), 3u);
+  for (const auto& f : state_.report.files) EXPECT_EQ(f.state, FileOutcome::State::kFailed);
+  // Each started .pst was still closed into a complete file.
+  EXPECT_EQ(world_.logoffs, 3);
+}
+
+TEST_F(XtractDbxTest, SessionFailureShowsTheOutlookError) {
+  page_.each_pst = true;
+  world_.fail_logon = true;
+  XtractDBX(page_, state_, env_, kStore + "Inbox.dbx", "Inbox");
+  ASSERT_EQ(page_.boxes.size(), 1u);
+  EXPECT_EQ(page_.boxes[0].text, OutlookErrorText());
+  EXPECT_TRUE(world_.items.empty());
+}
+
+}  // namespace
+}  // namespace tollan
