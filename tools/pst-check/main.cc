@@ -1,0 +1,63 @@
+// pst-check: checks the structure of a Unicode PST file.
+//
+//   pst-check [-v] FILE.pst
+//
+// Exit status 0 when the file is sound (one summary line), 1 when problems
+// were found (one line each, with the file offset), 2 for usage errors, an
+// unreadable file or a file that is not a Unicode PST.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/pst/check/check.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr, "usage: pst-check [-v] FILE.pst\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool verbose = false;
+  const char* path = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-v") == 0) {
+      verbose = true;
+    } else if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+      Usage();
+      return 0;
+    } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+      std::fprintf(stderr, "pst-check: unknown option %s\n", argv[i]);
+      return Usage();
+    } else if (path == nullptr) {
+      path = argv[i];
+    } else {
+      return Usage();
+    }
+  }
+  if (path == nullptr) return Usage();
+
+  pst::check::CheckOptions options;
+  options.tree = verbose;
+  pst::check::Report report = pst::check::CheckFile(path, options);
+  if (!report.fatal.empty()) {
+    std::fprintf(stderr, "pst-check: %s\n", report.fatal.c_str());
+    return 2;
+  }
+  if (verbose) {
+    for (const std::string& line : report.tree) std::printf("%s\n", line.c_str());
+    for (const std::string& note : report.notes) std::printf("note: %s\n", note.c_str());
+  }
+  if (report.ok()) {
+    std::printf("%s\n", report.Summary().c_str());
+    return 0;
+  }
+  for (const pst::check::Problem& p : report.problems) std::printf("%s\n", p.ToString().c_str());
+  if (report.dropped_problems > 0) {
+    std::printf("... and %llu more problems\n", static_cast<unsigned long long>(report.dropped_problems));
+  }
+  return 1;
+}
