@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace tollan {
 
@@ -61,6 +62,20 @@ std::string CleanSubject(const std::string& subject) {
   RemoveAll(&s, '.');
   if (Utf8Length(s) > kMaxPathChars) s = Utf8Prefix(s, kMaxPathChars);
   return s;
+}
+
+std::string FreeFilePath(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return path;
+  size_t slash = path.rfind('/');
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+  const std::string stem = path.substr(0, dot);
+  const std::string ext = path.substr(dot);
+  for (int n = 2;; ++n) {
+    std::string candidate = stem + " (" + std::to_string(n) + ")" + ext;
+    if (::stat(candidate.c_str(), &st) != 0) return candidate;
+  }
 }
 
 std::string TrimSpaces(const std::string& s) {

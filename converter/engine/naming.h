@@ -47,6 +47,10 @@ std::string ProgressText(float bar_value, int64_t done, int64_t count);
 // The value of the per-file bar after `done` of `count` messages.
 float ProgressValue(int64_t done, int64_t count);
 
+// `path` when no file of that name exists, else the first free
+// "stem (2).ext", "stem (3).ext", ... beside it.
+std::string FreeFilePath(const std::string& path);
+
 // Text without leading and trailing spaces.
 std::string TrimSpaces(const std::string& s);
 

@@ -74,7 +74,9 @@ bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
   page.DoEvents();
   PstStoreHandle* store = nullptr;
   if (s.ok()) {
-    const std::string path = state.OutputFolder + folder_name + stamp() + ".pst";
+    // Two files of one name converted within a second would meet at one
+    // name: the second gets a free one.
+    const std::string path = FreeFilePath(state.OutputFolder + folder_name + stamp() + ".pst");
     state.StoreDisplayName = folder_name + " : Created - " + stamp();
     state.StoreFolderName = folder_name;
     page.DoEvents();

@@ -81,7 +81,7 @@ bool BatchDriver::StartSinglePst(PageState* state) {
                                : Status::IoError("no personal-folders session available");
   std::string path;
   if (s.ok()) {
-    path = state->OutputFolder + source_->SinglePstFilePrefix() + timestamp_() + ".pst";
+    path = FreeFilePath(state->OutputFolder + source_->SinglePstFilePrefix() + timestamp_() + ".pst");
     state->StoreDisplayName = source_->SinglePstDisplayPrefix() + " : Created - " + timestamp_();
     s = state->PSTSession->AddPSTStore(path, state->StoreDisplayName, &state->SingleStore);
   }
