@@ -98,7 +98,9 @@ const MemoryKey* WineRegistrySource::Resolve(const MemoryKey* start, std::string
     if (target == nullptr || target->type != kRegLink) continue;
     if (hops >= kMaxLinkHops) return nullptr;
     // "\REGISTRY\Machine\..." or "\REGISTRY\User\<sid>\..."
-    std::string link = Utf16ToUtf8(LeBytesToUtf16(target->data));
+    std::u16string units = LeBytesToUtf16(target->data);
+    units = units.substr(0, units.find(u'\0'));
+    std::string link = Utf16ToUtf8(units);
     std::vector<std::string> parts;
     size_t p = 0;
     while (p <= link.size()) {
