@@ -112,6 +112,7 @@ std::u16string HtmlToText(std::u16string_view h) {
       size_t e = h.find(u'>', i + 1);
       if (name.empty() && !closing && (i + 1 >= h.size() || h[i + 1] != u'!')) {
         // A lone '<' is text.
+        if (pending_space) out.push_back(u' ');
         pending_space = false;
         out.push_back(c);
         ++i;

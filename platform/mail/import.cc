@@ -109,6 +109,30 @@ std::string Unfold(std::string_view v) {
   return out;
 }
 
+// The last field `name` of a header block exactly as written: its name,
+// value and continuation lines with their line breaks.
+std::string RawField(std::string_view headers, std::string_view name) {
+  std::string found;
+  size_t pos = 0;
+  while (pos < headers.size()) {
+    size_t end = headers.find('\n', pos);
+    end = end == std::string_view::npos ? headers.size() : end + 1;
+    std::string_view line = headers.substr(pos, end - pos);
+    if (line.size() > name.size() && line[name.size()] == ':' &&
+        AsciiLower(line.substr(0, name.size())) == AsciiLower(name)) {
+      size_t field_end = end;
+      while (field_end < headers.size() && (headers[field_end] == ' ' || headers[field_end] == '\t')) {
+        size_t next = headers.find('\n', field_end);
+        field_end = next == std::string_view::npos ? headers.size() : next + 1;
+      }
+      found = std::string(headers.substr(pos, field_end - pos));
+      end = field_end;
+    }
+    pos = end;
+  }
+  return found;
+}
+
 std::string HeaderValue(GMimeObject* obj, const char* name) {
   const char* v = g_mime_object_get_header(obj, name);
   return v ? v : "";
@@ -142,7 +166,18 @@ std::vector<Address> AddressesOf(InternetAddressList* list) {
     if (name) a.name = Utf8ToUtf16(Trim(name));
     if (INTERNET_ADDRESS_IS_MAILBOX(ia)) {
       const char* addr = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia));
-      if (addr) a.address = Utf8ToUtf16(Trim(addr));
+      std::string spec = addr ? Trim(addr) : "";
+      if (a.name.empty() && spec.find('@') == std::string::npos &&
+          spec.find_first_of("\" \t") != std::string::npos) {
+        // A display name alone ("To: \"New User\""): a name, not an address.
+        std::string name;
+        for (char c : spec) {
+          if (c != '"') name.push_back(c);
+        }
+        a.name = Utf8ToUtf16(Trim(name));
+      } else {
+        a.address = Utf8ToUtf16(spec);
+      }
     }
     if (a.address.empty() && a.name.empty()) continue;
     out.push_back(std::move(a));
@@ -232,7 +267,7 @@ class Importer {
   void AddByValue(std::u16string long_name, std::string mime_type, std::string data, bool hidden,
                   const std::string& content_id, const std::string& content_location, pst::MessageContent* out);
   std::string PartBytes(GMimePart* part, const char* what);
-  bool ImportSigned(GMimeMultipartSigned* signed_part, GMimeMessage* msg, std::string_view bytes,
+  bool ImportSigned(GMimeMultipartSigned* signed_part, std::string_view bytes, std::string_view raw_headers,
                     size_t body_offset, pst::MessageContent* out);
   bool ImportOpaque(GMimeObject* top, pst::MessageContent* out);
   void Unmapped(std::string text) { report_->unmapped.push_back(std::move(text)); }
@@ -291,7 +326,7 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
     GMimeObject* top = g_mime_message_get_mime_part(msg.get());
     bool done = false;
     if (top != nullptr && GMIME_IS_MULTIPART_SIGNED(top)) {
-      done = ImportSigned(GMIME_MULTIPART_SIGNED(top), msg.get(), bytes, block.body_offset, out);
+      done = ImportSigned(GMIME_MULTIPART_SIGNED(top), bytes, block.headers, block.body_offset, out);
     } else if (top != nullptr) {
       done = ImportOpaque(top, out);
     }
@@ -580,7 +615,7 @@ void Importer::AddEmbedded(GMimeMessagePart* part, pst::MessageContent* out) {
   out->attachments.push_back(std::move(a));
 }
 
-bool Importer::ImportSigned(GMimeMultipartSigned* signed_part, GMimeMessage* msg, std::string_view bytes,
+bool Importer::ImportSigned(GMimeMultipartSigned* signed_part, std::string_view bytes, std::string_view raw_headers,
                             size_t body_offset, pst::MessageContent* out) {
   GMimeMultipart* mp = GMIME_MULTIPART(signed_part);
   if (g_mime_multipart_get_count(mp) != 2) return false;  // not a usable signed entity: import plainly
@@ -602,17 +637,14 @@ bool Importer::ImportSigned(GMimeMultipartSigned* signed_part, GMimeMessage* msg
 
   // The attachment is the multipart/signed entity exactly as sent: its
   // Content-Type field and the original body bytes, so the signature checks.
-  const char* raw_type = g_mime_object_get_header(GMIME_OBJECT(msg), "Content-Type");
-  GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(msg));
-  GMimeHeader* h = headers ? g_mime_header_list_get_header(headers, "Content-Type") : nullptr;
-  const char* raw_value = h ? g_mime_header_get_raw_value(h) : nullptr;
+  std::string field = RawField(raw_headers, "Content-Type");
   std::string eol = bytes.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
-  std::string entity = "Content-Type:";
-  if (raw_value != nullptr) {
-    entity += raw_value;
+  std::string entity;
+  if (!field.empty()) {
+    entity = field;
     if (entity.back() != '\n') entity += eol;
   } else {
-    entity += " " + std::string(raw_type ? raw_type : "multipart/signed") + eol;
+    entity = "Content-Type: " + MimeTypeOf(GMIME_OBJECT(signed_part)) + eol;
   }
   entity += eol;
   entity += bytes.substr(std::min(body_offset, bytes.size()));

@@ -1,0 +1,117 @@
+// Charset labels, code pages and conversion to UTF-16.
+#include "platform/mail/charset.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/mail/gmime_util.h"
+
+namespace mail {
+namespace {
+
+class CharsetTest : public ::testing::Test {
+ protected:
+  void SetUp() override { EnsureGMimeInitialized(); }
+  static std::string Decode(std::string_view bytes, std::string_view cs, bool* lossy = nullptr) {
+    DecodedText t;
+    EXPECT_TRUE(DecodeCharset(bytes, cs, &t)) << cs;
+    if (lossy) *lossy = t.lossy;
+    return Utf16ToUtf8(t.text);
+  }
+};
+
+TEST_F(CharsetTest, LabelSpellingsMeetOneName) {
+  EXPECT_EQ(NormalizeCharset("ISO8859_1"), "iso-8859-1");
+  EXPECT_EQ(NormalizeCharset("\"ISO-8859-15\""), "iso-8859-15");
+  EXPECT_EQ(NormalizeCharset("cp1251"), "windows-1251");
+  EXPECT_EQ(NormalizeCharset("x-cp1250"), "windows-1250");
+  EXPECT_EQ(NormalizeCharset("Windows-1252"), "windows-1252");
+  EXPECT_EQ(NormalizeCharset("x-sjis"), "shift_jis");
+  EXPECT_EQ(NormalizeCharset("ks_c_5601"), "ks_c_5601-1987");
+  EXPECT_EQ(NormalizeCharset("utf8"), "utf-8");
+}
+
+TEST_F(CharsetTest, CodePagesOfOutlookExpressCharsets) {
+  EXPECT_EQ(CodePageForCharset("iso-8859-1"), 28591u);
+  EXPECT_EQ(CodePageForCharset("ISO-8859-2"), 28592u);
+  EXPECT_EQ(CodePageForCharset("windows-1252"), 1252u);
+  EXPECT_EQ(CodePageForCharset("koi8-r"), 20866u);
+  EXPECT_EQ(CodePageForCharset("iso-2022-jp"), 50220u);
+  EXPECT_EQ(CodePageForCharset("Shift_JIS"), 932u);
+  EXPECT_EQ(CodePageForCharset("gb2312"), 936u);
+  EXPECT_EQ(CodePageForCharset("gb18030"), 54936u);
+  EXPECT_EQ(CodePageForCharset("big5"), 950u);
+  EXPECT_EQ(CodePageForCharset("euc-kr"), 51949u);
+  EXPECT_EQ(CodePageForCharset("utf-8"), 65001u);
+  EXPECT_EQ(CodePageForCharset("utf-7"), 65000u);
+  EXPECT_EQ(CodePageForCharset("x-unknown"), 0u);
+  EXPECT_EQ(CharsetForCodePage(1251), "windows-1251");
+  EXPECT_EQ(CharsetForCodePage(932), "shift_jis");
+  EXPECT_EQ(CharsetForCodePage(12345), "");
+}
+
+TEST_F(CharsetTest, DecodesMultiByteAndStatefulSets) {
+  EXPECT_EQ(Decode("\x93\xfa\x96\x7b", "shift_jis"), "日本");
+  EXPECT_EQ(Decode("\x1b$B;z\x1b(B", "iso-2022-jp"), "字");
+  EXPECT_EQ(Decode("\xc4\xe3\xba\xc3", "gb2312"), "你好");
+  EXPECT_EQ(Decode("\xa4\xa4\xa4\xe5", "big5"), "中文");
+  EXPECT_EQ(Decode("\xf3\xcf\xd7", "koi8-r"), "Сов");
+  EXPECT_EQ(Decode("+AOQ-", "utf-7"), "ä");
+  EXPECT_EQ(Decode("\x81\x30\x85\x33", "gb18030"), "\xc2\xae");  // U+00AE as four bytes
+}
+
+TEST_F(CharsetTest, WindowsUndefinedBytesSurviveAsC1Controls) {
+  bool lossy = true;
+  std::string s = Decode("a\x81z\x80", "windows-1252", &lossy);
+  EXPECT_FALSE(lossy);
+  EXPECT_EQ(s, "a\xc2\x81z\xe2\x82\xac");
+  // ISO-8859-1 is read as its Windows superset, as Windows mail relies on.
+  EXPECT_EQ(Decode("\x93q\x94", "iso-8859-1"), "“q”");
+}
+
+TEST_F(CharsetTest, InvalidBytesAreReplacedAndReported) {
+  bool lossy = false;
+  EXPECT_EQ(Decode("ok\xff\xfe", "utf-8", &lossy), "ok\xef\xbf\xbd\xef\xbf\xbd");
+  EXPECT_TRUE(lossy);
+  lossy = false;
+  Decode("\x82", "shift_jis", &lossy);  // lead byte cut off at the end
+  EXPECT_TRUE(lossy);
+}
+
+TEST_F(CharsetTest, UnknownCharsetIsRefused) {
+  DecodedText t;
+  EXPECT_FALSE(DecodeCharset("x", "x-no-such-charset", &t));
+}
+
+TEST_F(CharsetTest, UnlabelledTextUsesDefaults) {
+  TextDefaults d;
+  d.default_code_page = 1251;
+  std::string note;
+  EXPECT_EQ(ChooseCharset("plain", "", d, &note), "us-ascii");
+  EXPECT_TRUE(note.empty());
+  EXPECT_EQ(ChooseCharset("\xcf\xf0\xe8", "", d, &note), "windows-1251");
+  EXPECT_FALSE(note.empty());
+  EXPECT_EQ(ChooseCharset("caf\xc3\xa9", "", d, nullptr), "utf-8");
+  d.guess_utf8 = false;
+  EXPECT_EQ(ChooseCharset("caf\xc3\xa9", "", d, nullptr), "windows-1251");
+  // 8-bit text under a us-ascii label, and unknown labels, fall back too.
+  EXPECT_EQ(ChooseCharset("\xcf", "us-ascii", d, nullptr), "windows-1251");
+  note.clear();
+  EXPECT_EQ(ChooseCharset("\xcf", "x-klingon", d, &note), "windows-1251");
+  EXPECT_NE(note.find("x-klingon"), std::string::npos);
+  EXPECT_EQ(Utf16ToUtf8(DecodeText("\xcf\xf0\xe8", "", d).text), "При");
+}
+
+TEST_F(CharsetTest, Utf8ValidationAndRoundTrip) {
+  EXPECT_TRUE(IsValidUtf8("abc \xe2\x82\xac \xf0\x9f\x98\x80"));
+  EXPECT_FALSE(IsValidUtf8("\xc3"));          // cut short
+  EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));      // overlong
+  EXPECT_FALSE(IsValidUtf8("\xed\xa0\x80"));  // surrogate
+  std::string s = "x\xf0\x9f\x98\x80y\xc3\xa9";
+  std::u16string u = Utf8ToUtf16(s);
+  EXPECT_EQ(u.size(), 5u);  // x, surrogate pair, y, é
+  EXPECT_EQ(Utf16ToUtf8(u), s);
+  EXPECT_EQ(Utf8ToUtf16("\xff"), u"\uFFFD");
+}
+
+}  // namespace
+}  // namespace mail
