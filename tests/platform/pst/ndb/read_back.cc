@@ -3,10 +3,13 @@
 // from the writer's headers, so a shared mistake does not hide itself.
 #include "tests/platform/pst/ndb/read_back.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace pst::ndb::testing {
 namespace {
@@ -55,10 +58,21 @@ Content ToContent(const NodeData& d) {
   return c;
 }
 
+ReadBack::~ReadBack() {
+  if (!f_.empty()) munmap(const_cast<uint8_t*>(f_.data()), f_.size());
+}
+
 Status ReadBack::Open(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::IoError("cannot open " + path);
-  f_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Status::IoError("cannot open " + path);
+  struct stat st;
+  void* m = MAP_FAILED;
+  if (fstat(fd, &st) == 0 && st.st_size > 0) {
+    m = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_SHARED, fd, 0);
+  }
+  close(fd);
+  if (m == MAP_FAILED) return Status::IoError("cannot map " + path);
+  f_ = std::span<const uint8_t>(static_cast<const uint8_t*>(m), static_cast<size_t>(st.st_size));
   Status s = CheckHeader();
   if (!s.ok()) return s;
   used_.assign((file_eof_ - kAMap0) / 64, 0);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,11 @@ Content ToContent(const NodeData& d);
 
 class ReadBack {
  public:
+  ReadBack() = default;
+  ReadBack(const ReadBack&) = delete;
+  ReadBack& operator=(const ReadBack&) = delete;
+  ~ReadBack();
+
   // Loads `path`; any structural fault found is returned as an error naming it.
   Status Open(const std::string& path);
 
@@ -49,7 +55,7 @@ class ReadBack {
   uint64_t amap_free() const { return amap_free_; }
   int nbt_depth() const { return nbt_depth_; }
   int bbt_depth() const { return bbt_depth_; }
-  const std::vector<uint8_t>& bytes() const { return f_; }
+  std::span<const uint8_t> bytes() const { return f_; }
 
   Status ReadNode(Nid nid, Content* out) const;
   Status ReadData(Bid bid, std::vector<uint8_t>* out) const;
@@ -65,7 +71,7 @@ class ReadBack {
   Status CheckMaps();
   void Use(uint64_t ib, uint64_t size);
 
-  std::vector<uint8_t> f_;
+  std::span<const uint8_t> f_;  // the file, mapped read-only
   uint32_t rgnid_[32] = {};
   uint64_t file_eof_ = 0, amap_last_ = 0, amap_free_ = 0, pmap_free_ = 0;
   uint64_t nbt_bid_ = 0, nbt_ib_ = 0, bbt_bid_ = 0, bbt_ib_ = 0, next_b_ = 0, next_p_ = 0;
