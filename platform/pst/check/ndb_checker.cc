@@ -191,8 +191,9 @@ bool NdbChecker::MarkUsed(uint64_t ib, uint64_t size, const std::string& what) {
   }
   bool overlap = false;
   for (uint64_t u = ib / kUnit; u < (ib + size) / kUnit; ++u) {
-    if (used_[u]) overlap = true;
-    used_[u] = true;
+    uint8_t mask = static_cast<uint8_t>(0x80 >> (u % 8));
+    if (used_[u / 8] & mask) overlap = true;
+    used_[u / 8] |= mask;
   }
   if (overlap) report_->Add(ib, what + " overlaps another page or block");
   return !overlap;
@@ -200,7 +201,7 @@ bool NdbChecker::MarkUsed(uint64_t ib, uint64_t size, const std::string& what) {
 
 bool NdbChecker::IsUsed(uint64_t ib) const {
   uint64_t u = ib / kUnit;
-  return u < used_.size() && used_[u];
+  return u / 8 < used_.size() && (used_[u / 8] & (0x80 >> (u % 8)));
 }
 
 bool NdbChecker::ReadPage(uint64_t ib, uint8_t* page) {
@@ -641,17 +642,28 @@ void NdbChecker::CheckMaps() {
     RunReporter unreserved(report_, "PMap lists pages as free that the AMap at " + Hex(ib) +
                                         " does not reserve");
     uint64_t pmap_base = kFirstAMap + (k / kAMapsPerPMap) * kAMapsPerPMap * kAMapCoverage;
-    for (uint64_t i = 0; i < 496 * 8; ++i) {
-      uint64_t u = ib + i * kUnit;
-      if (u >= eof_) break;
-      bool marked = (page[i / 8] >> (7 - i % 8)) & 1;
-      bool used = IsUsed(u);
-      if (!marked) amap_free += kUnit;
-      uint64_t j = (u - pmap_base) / kPageSize;
+    uint64_t first_byte = ib / kUnit / 8;
+    for (uint64_t i = 0; i < 496; ++i) {
+      uint64_t byte_ib = ib + i * 8 * kUnit;
+      if (byte_ib >= eof_) break;
+      uint8_t marked = page[i];
+      uint8_t used = first_byte + i < used_.size() ? used_[first_byte + i] : 0;
+      // PMap bit 0: the page holding these 8 units is reserved and free.
+      uint64_t j = (byte_ib - pmap_base) / kPageSize;
       bool reserved = pmap_ok && !((pmap[j / 8] >> (7 - j % 8)) & 1);
-      if (used && !marked) missing.Add(u);
-      if (marked && !used && !reserved) extra.Add(u);
-      if (!marked && reserved) unreserved.Add(u);
+      uint8_t valid = byte_ib + 8 * kUnit <= eof_ ? 0xFF : static_cast<uint8_t>(0xFF << (8 - (eof_ - byte_ib) / kUnit));
+      amap_free += static_cast<uint64_t>(__builtin_popcount(static_cast<uint8_t>(~marked & valid))) * kUnit;
+      uint8_t missing_bits = used & ~marked & valid;
+      uint8_t extra_bits = reserved ? 0 : static_cast<uint8_t>(marked & ~used & valid);
+      uint8_t unreserved_bits = reserved ? static_cast<uint8_t>(~marked & valid) : 0;
+      if ((missing_bits | extra_bits | unreserved_bits) == 0) continue;
+      for (int b = 0; b < 8; ++b) {
+        uint8_t m = static_cast<uint8_t>(0x80 >> b);
+        uint64_t u = byte_ib + b * kUnit;
+        if (missing_bits & m) missing.Add(u);
+        if (extra_bits & m) extra.Add(u);
+        if (unreserved_bits & m) unreserved.Add(u);
+      }
     }
   }
   if (amap_free != header_.cb_amap_free) {
@@ -717,7 +729,7 @@ void NdbChecker::CheckDList(uint64_t amap_count) {
 void NdbChecker::CheckAll() {
   CheckHeaderFields();
   if (eof_ < kFirstAMap + kPageSize) return;
-  used_.assign(eof_ / kUnit + 1, false);
+  used_.assign(eof_ / kUnit / 8 + 1, 0);
   uint64_t amaps = (eof_ - kFirstAMap + kAMapCoverage - 1) / kAMapCoverage;
   for (uint64_t k = 0; k < amaps; ++k) {
     uint64_t ib = kFirstAMap + k * kAMapCoverage;

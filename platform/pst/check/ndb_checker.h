@@ -124,7 +124,10 @@ class NdbChecker {
   std::unordered_map<uint64_t, uint64_t> tree_sizes_;    // checked internal data trees
   std::set<uint64_t> bad_trees_;                         // internal blocks found malformed
   std::set<uint64_t> walked_subtrees_;                   // SLBLOCK/SIBLOCK already walked
-  std::vector<bool> used_;                               // 64-byte units in use
+  // 64-byte units in use, one bit each, most significant bit first: the
+  // same layout as the AMap bytes, which start on a byte boundary (0x4400/64
+  // and 3968 units per AMap are multiples of 8), so maps compare bytewise.
+  std::vector<uint8_t> used_;
 };
 
 }  // namespace pst::check
