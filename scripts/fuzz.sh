@@ -7,13 +7,13 @@ seconds=${1:-60}
 CC=clang CXX=clang++ "$here/scripts/build.sh" "$here/build-fuzz" \
   -DTOLLAN_FUZZ=ON -DTOLLAN_TESTS=OFF -DTOLLAN_BENCH=OFF -DTOLLAN_GUI=OFF
 shopt -s nullglob
-for target in "$here"/build-fuzz/fuzz/*/fuzz_* "$here"/build-fuzz/fuzz/*/*/fuzz_*; do
+for target in "$here"/build-fuzz/fuzz/*/fuzz_* "$here"/build-fuzz/fuzz/*/*/fuzz_* "$here"/build-fuzz/fuzz/*/*/*/fuzz_*; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
   corpus="$here/build-fuzz/corpus/$name"
   mkdir -p "$corpus"
   # A target may ship a seed maker: fuzz/<area>/<name>.seeds.sh CORPUS_DIR
-  for seeds in "$here"/fuzz/*/"$name".seeds.sh "$here"/fuzz/*/*/"$name".seeds.sh; do
+  for seeds in "$here"/fuzz/*/"$name".seeds.sh "$here"/fuzz/*/*/"$name".seeds.sh "$here"/fuzz/*/*/*/"$name".seeds.sh; do
     bash "$seeds" "$corpus" "$here/build"
   done
   echo "-- $name for ${seconds}s"
