@@ -1,0 +1,28 @@
+// Fuzz target: any bytes as an Internet message. The import must succeed,
+// never crash or hang, and keep the original whenever it reports something
+// it could not map.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "platform/mail/import.h"
+#include "platform/mail/prop_ids.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  mail::ImportOptions opts;
+  opts.now_filetime = 1;
+  // Vary the options with the input, so both text defaults get exercised.
+  if (size > 0 && (data[size - 1] & 1)) {
+    opts.default_code_page = 932;
+    opts.guess_utf8 = false;
+    opts.max_embedding_depth = 2;
+  }
+  pst::MessageContent msg;
+  mail::ImportReport report;
+  pst::Status s = mail::ImportMessage(std::span<const uint8_t>(data, size), opts, &msg, &report);
+  if (!s.ok()) std::abort();
+  if (msg.Find((uint32_t{mail::prop::kMessageClass} << 16) | 0x001F) == nullptr) std::abort();
+  if (!report.unmapped.empty() && !report.original_attached) std::abort();
+  return 0;
+}
