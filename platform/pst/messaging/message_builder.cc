@@ -131,7 +131,7 @@ Status MessageBuilder::BuildMessage(const MessageContent& msg, int depth, NodeDa
     for (const AttachmentContent& a : msg.attachments) {
       NodeData node;
       Nid nid = ids.Next(ltp::kNidTypeAttachment);
-      s = BuildAttachment(a, depth, &node, table.get(), nid, version++);
+      s = BuildAttachment(a, depth, &node, table.get(), nid, version++, &ids);
       if (!s.ok()) return s;
       pc.AddSubnode(nid, std::move(node));
     }
@@ -166,7 +166,8 @@ Status MessageBuilder::BuildMessage(const MessageContent& msg, int depth, NodeDa
 }
 
 Status MessageBuilder::BuildAttachment(const AttachmentContent& a, int depth, NodeData* out,
-                                       ltp::TcBuilder* table, Nid nid, uint32_t row_version) {
+                                       ltp::TcBuilder* table, Nid nid, uint32_t row_version,
+                                       ltp::SubnodeIds* message_ids) {
   Resolved props;
   Status s = ResolveAll(a.props, "attachment", &props);
   if (!s.ok()) return s;
@@ -185,7 +186,10 @@ Status MessageBuilder::BuildAttachment(const AttachmentContent& a, int depth, No
     NodeData node;
     s = BuildMessage(*a.embedded, depth + 1, &node, nullptr, nullptr);
     if (!s.ok()) return s;
-    Nid sub = ids.Next(kNidTypeNormalMessage);
+    // The embedded message is a subnode of the attachment; its id is also
+    // kept unique among the message's subnodes, as some readers look it up
+    // there.
+    Nid sub = message_ids->Next(kNidTypeNormalMessage);
     pc.SetObject(kPidAttachDataObject, sub, static_cast<uint32_t>(StoredSize(node)));
     pc.AddSubnode(sub, std::move(node));
   }

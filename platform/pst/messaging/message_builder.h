@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/pst/ltp/subnode_ids.h"
 #include "platform/pst/ltp/tc_builder.h"
 #include "platform/pst/message.h"
 #include "platform/pst/messaging/name_map.h"
@@ -53,7 +54,8 @@ class MessageBuilder {
                       const std::vector<ltp::TcColumn>* row_columns,
                       std::vector<std::optional<Property>>* row);
   Status BuildAttachment(const AttachmentContent& a, int depth, NodeData* out,
-                         ltp::TcBuilder* table, Nid nid, uint32_t row_version);
+                         ltp::TcBuilder* table, Nid nid, uint32_t row_version,
+                         ltp::SubnodeIds* message_ids);
 
   NameToIdMap* names_;
 };
