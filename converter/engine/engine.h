@@ -30,14 +30,22 @@ struct EngineEnv {
 void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
                const std::string& dbxPath, const std::string& dbxFolderName);
 
+// Converts the default-store folder `folder` (the one the driver is walking;
+// `dbxFolderName` names its .pst folder) into the run's single .pst or a
+// .pst of its own. A message that cannot be read or imported is skipped and
+// counted as failed; the rest of the folder is still converted.
+void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
+                  const std::string& dbxPath, const std::string& dbxFolderName, _OEFolder* folder);
+
 // The folder path the engine files messages under.
 std::string TargetFolderPath(const std::string& store_display_name, const std::string& folder_name);
 
 // Opens a new .pst of its own for one file in the one-per-file mode: session,
-// store and folder (the store's own folder for "Deleted Items"). Shows the
-// session error and returns false on failure, leaving a started file valid.
+// store and folder (the store's own folder for "Deleted Items"). Returns
+// false on failure, after showing the session error when `show_error`, and
+// leaves a started file valid.
 bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
-                 const std::string& folder_name);
+                 const std::string& folder_name, bool show_error = true);
 
 // Ends the one-per-file session (every .pst it made becomes complete).
 void EndOwnPst(PageState& state);

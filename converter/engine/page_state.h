@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "converter/engine/pst_session.h"
+#include "platform/com/com_ptr.h"
+#include "reader/model/interfaces.h"
 
 namespace tollan {
 
@@ -48,6 +50,13 @@ struct PageState {
   std::string StoreDisplayName;
   std::string StoreFolderName;
   RunReport report;
+
+  // The default-store page only: the reader's top object, the folder the
+  // engine has open, and the result codes of the last openings.
+  tollan::com::ComPtr<_OE> MyOE;
+  tollan::com::ComPtr<_OEFolder> MyFolder;
+  LONG OpenResult = 0;
+  LONG StoreResult = 0;
 };
 
 inline int64_t RunReport::MessagesConverted() const {

@@ -7,6 +7,7 @@
 #include "converter/discovery/path_names.h"
 #include "converter/engine/components.h"
 #include "converter/engine/engine.h"
+#include "converter/engine/engine_internal.h"
 #include "converter/engine/message_date.h"
 #include "converter/engine/message_pipeline.h"
 #include "converter/engine/naming.h"
@@ -17,39 +18,30 @@
 
 namespace tollan {
 
-namespace {
-
-// FILETIME ticks of an automation date (days since 30 December 1899).
 uint64_t DateToFiletime(double date) {
   if (!(date > 0)) return 0;
   double seconds = std::round((date - 25569.0) * 86400.0);
   return UnixToFiletime(static_cast<int64_t>(seconds));
 }
 
-// Reads each message's date through a new EmlDateParser.
-class ComDateReader : public MessageDateReader {
- public:
-  std::optional<uint64_t> MessageDate(const std::string& eml_path) override {
-    com::ComPtr<IEmlDateParser> parser;
-    if (FAILED(CreateEngineComponent(CLSID_EmlDateParser, IID_IEmlDateParser, parser.OutVoid()))) {
-      return std::nullopt;
-    }
-    com::Bstr path(eml_path.c_str());
-    LONG status = 0;
-    parser->LoadFile(path.get(), &status);
-    DATE date = 0;
-    if (parser->MessageDate(&date) != S_OK) return std::nullopt;
-    uint64_t ft = DateToFiletime(date);
-    return ft != 0 ? std::optional<uint64_t>(ft) : std::nullopt;
+std::optional<uint64_t> ComDateReader::MessageDate(const std::string& eml_path) {
+  com::ComPtr<IEmlDateParser> parser;
+  if (FAILED(CreateEngineComponent(CLSID_EmlDateParser, IID_IEmlDateParser, parser.OutVoid()))) {
+    return std::nullopt;
   }
-};
+  com::Bstr path(eml_path.c_str());
+  LONG status = 0;
+  parser->LoadFile(path.get(), &status);
+  DATE date = 0;
+  if (parser->MessageDate(&date) != S_OK) return std::nullopt;
+  uint64_t ft = DateToFiletime(date);
+  return ft != 0 ? std::optional<uint64_t>(ft) : std::nullopt;
+}
 
-std::string Describe(HRESULT hr) {
+std::string DescribeError(HRESULT hr) {
   com::ErrorRecord e = com::TakeError(hr);
   return e.description.empty() ? "error " + std::to_string(e.number) : e.description;
 }
-
-}  // namespace
 
 std::string TargetFolderPath(const std::string& store_display_name, const std::string& folder_name) {
   return "\\\\" + store_display_name + "\\" + folder_name;
@@ -66,7 +58,7 @@ FileOutcome& CurrentOutcome(PageState& state, const std::string& dbx_path) {
 }
 
 bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
-                 const std::string& folder_name) {
+                 const std::string& folder_name, bool show_error) {
   auto stamp = env.timestamp ? env.timestamp : std::function<std::string()>(Timestamp);
   state.PSTSession = env.sessions ? env.sessions() : nullptr;
   Status s = state.PSTSession ? state.PSTSession->Logon()
@@ -92,7 +84,9 @@ bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
       state.report.files.back().state = FileOutcome::State::kFailed;
       state.report.files.back().error = s.ToString();
     }
-    page.MsgBox(OutlookErrorText(), MsgButtons::kOk, MsgIcon::kInformation, kOutlookErrorTitle);
+    if (show_error) {
+      page.MsgBox(OutlookErrorText(), MsgButtons::kOk, MsgIcon::kInformation, kOutlookErrorTitle);
+    }
     EndOwnPst(state);
     return false;
   }
@@ -127,7 +121,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     if (SUCCEEDED(hr)) hr = reader->CountMessages(&count);
   }
   if (FAILED(hr)) {
-    std::string why = Describe(hr);
+    std::string why = DescribeError(hr);
     outcome.state = FileOutcome::State::kFailed;
     outcome.error = why;
     page.MsgBox(SoftwareLogText(why), MsgButtons::kOk, MsgIcon::kNone, kAppTitle);
@@ -160,7 +154,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     hr = reader->GetMessageText(i, text.out());
     if (FAILED(hr)) {
       ++outcome.messages_failed;
-      outcome.error = Describe(hr);
+      outcome.error = DescribeError(hr);
       continue;
     }
     const std::string bytes = com::AnsiFromUtf16(text.view());

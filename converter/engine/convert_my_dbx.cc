@@ -1,0 +1,157 @@
+// ConvertMyDBX: one folder of the default Outlook Express store into a .pst
+// folder, read through the Kestrel object model.
+#include "converter/engine/engine.h"
+#include "converter/engine/engine_internal.h"
+#include "converter/engine/naming.h"
+#include "converter/engine/texts.h"
+#include "platform/com/automation.h"
+#include "platform/com/com_ptr.h"
+
+namespace tollan {
+
+namespace {
+
+// The complete stored text of a message: every segment's msgText in order.
+// Each character stands for one stored byte (Windows-1252), so the bytes
+// come back exactly.
+HRESULT JoinSegments(ConversionPage& page, _OEMsgSegments* segments, LONG count, std::string* text) {
+  for (LONG j = 1; j <= count; ++j) {
+    page.DoEvents();
+    com::Variant index = com::Variant::Long(j);
+    com::ComPtr<_OEMsgSegment> segment;
+    HRESULT hr = segments->get_Item(index.get(), segment.Out());
+    if (FAILED(hr)) return hr;
+    if (!segment) continue;
+    com::Bstr part;
+    hr = segment->get_msgText(part.out());
+    if (FAILED(hr)) return hr;
+    *text += com::AnsiFromUtf16(part.view());
+  }
+  return S_OK;
+}
+
+}  // namespace
+
+void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
+                  const std::string& dbxPath, const std::string& dbxFolderName, _OEFolder* folder) {
+  FileOutcome& outcome = CurrentOutcome(state, dbxPath);
+  const std::string output_folder = state.OutputFolder;
+  page.DoEvents();
+  const bool own_pst = page.OptEachPST();
+  if (own_pst && !StartOwnPst(page, state, env, dbxFolderName, /*show_error=*/false)) return;
+
+  if (state.MyFolder) {
+    state.MyFolder->CloseFolder();
+    state.MyFolder.Reset();
+  }
+  page.DoEvents();
+  auto end_call = [&] {
+    if (own_pst) EndOwnPst(state);
+    if (state.MyFolder) {
+      state.MyFolder->CloseFolder();
+      state.MyFolder.Reset();
+    }
+  };
+  if (folder == nullptr) {
+    outcome.state = FileOutcome::State::kFailed;
+    outcome.error = "no folder " + dbxFolderName + " in the store";
+    end_call();
+    return;
+  }
+  state.MyFolder = com::ComPtr<_OEFolder>::Share(folder);
+  VARIANT_BOOL lock = VARIANT_FALSE;
+  LONG result = 0;
+  HRESULT hr = state.MyFolder->OpenFolder(&lock, &result);
+  page.DoEvents();
+  if (FAILED(hr)) {
+    outcome.state = FileOutcome::State::kFailed;
+    outcome.error = DescribeError(hr);
+    end_call();
+    return;
+  }
+  state.OpenResult = result;
+  if (result == 1005) {
+    page.MsgBox(kCompressFolderText, MsgButtons::kOk, MsgIcon::kExclamation, kCompressFolderTitle);
+  } else if (result != 0 && result != -1) {
+    page.MsgBox(kOpenFolderFailedText + std::to_string(result), MsgButtons::kOk, MsgIcon::kExclamation,
+                kOpenFolderFailedTitle);
+    page.SetEnabled(PageControl::kFrame1, false);
+    outcome.state = FileOutcome::State::kFailed;
+    outcome.error = "the folder file could not be opened (code " + std::to_string(result) + ")";
+    end_call();
+    return;
+  }
+
+  page.SetProgressRange(ProgressBarId::kProgressBar2, 0, 100);
+  page.DoEvents();
+  // The messages actually listed, which can differ from the folder list's
+  // count: none is left out.
+  com::ComPtr<_OEMessages> messages;
+  LONG count = 0;
+  hr = state.MyFolder->get_OEMessages(messages.Out());
+  if (SUCCEEDED(hr) && messages) hr = messages->get_Count(&count);
+  if (FAILED(hr)) {
+    outcome.state = FileOutcome::State::kFailed;
+    outcome.error = DescribeError(hr);
+    end_call();
+    return;
+  }
+  outcome.messages_total = count;
+  ComDateReader dates;
+  int64_t counter = 0;
+  for (LONG i = 1; i <= count; ++i) {
+    page.DoEvents();
+    com::ComPtr<_OEMessage> message;
+    LONG index = i;
+    hr = messages->get_Item(&index, message.Out());
+    com::ComPtr<_OEMsgSegments> segments;
+    if (SUCCEEDED(hr) && message) hr = message->get_OEMsgSegments(segments.Out());
+    if (FAILED(hr) || !message || !segments) {
+      // A message whose body cannot be read: skipped and reported.
+      ++outcome.messages_failed;
+      outcome.error = "message " + std::to_string(i) + ": " +
+                      (FAILED(hr) ? DescribeError(hr) : std::string("its body cannot be read"));
+      continue;
+    }
+    LONG segment_count = 0;
+    segments->get_Count(&segment_count);
+    if (segment_count == 0) {
+      ++outcome.messages_skipped;
+      continue;
+    }
+    VARIANT_BOOL read = VARIANT_FALSE;
+    message->get_MessageRead(&read);
+    std::string text;
+    hr = JoinSegments(page, segments.get(), segment_count, &text);
+    if (FAILED(hr)) {
+      ++outcome.messages_failed;
+      outcome.error = "message " + std::to_string(i) + ": " + DescribeError(hr);
+      continue;
+    }
+    DATE received = 0;
+    message->get_DateReceived(&received);
+
+    MessageJob job;
+    job.text = text;
+    job.temp_path = IndexTempPath(output_folder, i);
+    job.folder_path = TargetFolderPath(state.StoreDisplayName, dbxFolderName);
+    job.read = read != VARIANT_FALSE;
+    job.fallback_date = DateToFiletime(received);
+    Status s = state.PSTSession
+                   ? ConvertMessage(page, *state.PSTSession, dates, job)
+                   : Status::InvalidArgument("no .pst is open for " + dbxFolderName);
+    if (!s.ok()) {
+      ++outcome.messages_failed;
+      outcome.error = "message " + std::to_string(i) + ": " + s.ToString();
+      continue;
+    }
+    ++outcome.messages_converted;
+    ++counter;
+    float value = ProgressValue(counter, count);
+    page.SetProgressValue(ProgressBarId::kProgressBar2, value);
+    page.SetCaption(PageControl::kLblProgessCurrent, ProgressText(value, counter, count));
+  }
+  end_call();
+}
+
+}  // namespace tollan

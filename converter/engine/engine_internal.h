@@ -1,0 +1,29 @@
+// Pieces the two engine entry points share.
+#ifndef TOLLAN_CONVERTER_ENGINE_ENGINE_INTERNAL_H_
+#define TOLLAN_CONVERTER_ENGINE_ENGINE_INTERNAL_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "converter/engine/message_pipeline.h"
+#include "platform/com/com_types.h"
+
+namespace tollan {
+
+// FILETIME ticks of an automation date (days since 30 December 1899); 0 for
+// no date.
+uint64_t DateToFiletime(double date);
+
+// Reads each message's date through a new EmlDateParser component.
+class ComDateReader : public MessageDateReader {
+ public:
+  std::optional<uint64_t> MessageDate(const std::string& eml_path) override;
+};
+
+// The description of a failed call's error (taking the thread's error object).
+std::string DescribeError(HRESULT hr);
+
+}  // namespace tollan
+
+#endif  // TOLLAN_CONVERTER_ENGINE_ENGINE_INTERNAL_H_

@@ -1,0 +1,157 @@
+// PstSession over the .pst writer and the mail import.
+#include "converter/engine/pst_writer_session.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "platform/pst/pst_file.h"
+
+namespace tollan {
+
+class PstStoreHandle {
+ public:
+  std::string path;
+  std::string display_name;
+  std::unique_ptr<pst::PstFile> file;
+};
+
+class PstFolderHandle {
+ public:
+  PstStoreHandle* store = nullptr;
+  pst::FolderId id = 0;
+};
+
+namespace {
+
+class WriterItem : public PstMailItem {
+ public:
+  WriterItem(PstFolderHandle* folder, const mail::ImportOptions& options, ImportTally* tally)
+      : folder_(folder), options_(options), tally_(tally) {}
+
+  Status Import(const std::string& eml_path) override {
+    mail::ImportReport report;
+    Status s = mail::ImportMessage(std::filesystem::path(eml_path), options_, &content_, &report);
+    if (s.ok() && tally_) {
+      ++tally_->messages;
+      if (!report.clean()) ++tally_->with_warnings;
+      if (report.original_attached) ++tally_->original_attached;
+    }
+    return s;
+  }
+  bool HasAttachments() const override {
+    const pst::Property* flags = content_.Find(kTagMessageFlags);
+    const int64_t* value = flags ? std::get_if<int64_t>(&flags->value) : nullptr;
+    return value && (*value & kMsgFlagHasAttach) != 0;
+  }
+  Status SetLong(uint32_t tag, int32_t value) override {
+    content_.Set(pst::MakeInt32(static_cast<uint16_t>(tag >> 16), value));
+    return Status::Ok();
+  }
+  Status SetTime(uint32_t tag, uint64_t filetime) override {
+    content_.Set(pst::MakeTime(static_cast<uint16_t>(tag >> 16), filetime));
+    return Status::Ok();
+  }
+  Status Save() override {
+    return folder_->store->file->AddMessage(folder_->id, content_);
+  }
+
+ private:
+  PstFolderHandle* folder_;
+  const mail::ImportOptions& options_;
+  ImportTally* tally_;
+  pst::MessageContent content_;
+};
+
+class WriterSession : public PstSession {
+ public:
+  WriterSession(const mail::ImportOptions& options, ImportTally* tally)
+      : options_(options), tally_(tally) {}
+  ~WriterSession() override { Logoff(); }
+
+  Status Logon() override { return Status::Ok(); }
+
+  Status AddPSTStore(const std::string& path, const std::string& display_name,
+                     PstStoreHandle** store) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+      return Status::InvalidArgument(path + " already exists; it is left untouched");
+    }
+    auto handle = std::make_unique<PstStoreHandle>();
+    handle->path = path;
+    handle->display_name = display_name;
+    Status s = pst::PstFile::Create(path, display_name, &handle->file);
+    if (!s.ok()) return s;
+    *store = handle.get();
+    stores_.push_back(std::move(handle));
+    return Status::Ok();
+  }
+
+  Status AddFolder(PstStoreHandle* store, const std::string& name) override {
+    pst::FolderId id;
+    return store->file->AddFolder(store->file->IpmSubtree(), name, &id);
+  }
+
+  bool HasFolder(PstStoreHandle* store, const std::string& name) override {
+    pst::FolderId id;
+    return store->file->FindFolder("\\\\" + store->display_name + "\\" + name, &id).ok();
+  }
+
+  Status GetFolderFromPath(const std::string& path, PstFolderHandle** folder) override {
+    for (const auto& store : stores_) {
+      const std::string prefix = "\\\\" + store->display_name;
+      if (path.size() < prefix.size() || strncasecmp(path.c_str(), prefix.c_str(), prefix.size()) != 0) {
+        continue;
+      }
+      pst::FolderId id;
+      if (!store->file->FindFolder(path, &id).ok()) continue;
+      for (const auto& f : folders_) {
+        if (f->store == store.get() && f->id == id) {
+          *folder = f.get();
+          return Status::Ok();
+        }
+      }
+      auto handle = std::make_unique<PstFolderHandle>();
+      handle->store = store.get();
+      handle->id = id;
+      *folder = handle.get();
+      folders_.push_back(std::move(handle));
+      return Status::Ok();
+    }
+    return Status::NotFound("no folder " + path);
+  }
+
+  Status AddItem(PstFolderHandle* folder, std::unique_ptr<PstMailItem>* item) override {
+    *item = std::make_unique<WriterItem>(folder, options_, tally_);
+    return Status::Ok();
+  }
+
+  Status Logoff() override {
+    Status first;
+    for (auto& store : stores_) {
+      if (!store->file) continue;
+      Status s = store->file->Close();
+      store->file.reset();
+      if (!s.ok() && first.ok()) first = Status::IoError(store->path + ": " + s.ToString());
+    }
+    folders_.clear();
+    stores_.clear();
+    return first;
+  }
+
+ private:
+  mail::ImportOptions options_;
+  ImportTally* tally_;
+  std::vector<std::unique_ptr<PstStoreHandle>> stores_;
+  std::vector<std::unique_ptr<PstFolderHandle>> folders_;
+};
+
+}  // namespace
+
+std::unique_ptr<PstSession> NewPstWriterSession(const mail::ImportOptions& options,
+                                                ImportTally* tally) {
+  return std::make_unique<WriterSession>(options, tally);
+}
+
+}  // namespace tollan

@@ -1,0 +1,28 @@
+// A PstSession over our own .pst writer: each store is a new personal-folders
+// file, each import goes through the mail import, each saved item is written
+// to its file at once, and Logoff completes every file.
+#ifndef TOLLAN_CONVERTER_ENGINE_PST_WRITER_SESSION_H_
+#define TOLLAN_CONVERTER_ENGINE_PST_WRITER_SESSION_H_
+
+#include <memory>
+
+#include "converter/engine/pst_session.h"
+#include "platform/mail/import.h"
+
+namespace tollan {
+
+// Counts of what the imports of a session met, for the run's summary.
+struct ImportTally {
+  int64_t messages = 0;
+  int64_t with_warnings = 0;
+  int64_t original_attached = 0;  // could not be mapped fully: original kept
+};
+
+// Makes a session whose imports read unlabelled 8-bit text with the given
+// options. `tally` (optional) is updated by every import.
+std::unique_ptr<PstSession> NewPstWriterSession(const mail::ImportOptions& options,
+                                                ImportTally* tally = nullptr);
+
+}  // namespace tollan
+
+#endif  // TOLLAN_CONVERTER_ENGINE_PST_WRITER_SESSION_H_

@@ -1,0 +1,155 @@
+// The default-store page's reader work and batch source.
+#include "converter/wizard/default_store_source.h"
+
+#include <utility>
+
+#include "converter/engine/engine_internal.h"
+#include "converter/engine/texts.h"
+#include "platform/com/activation.h"
+#include "platform/com/automation.h"
+#include "platform/com/errors.h"
+#include "reader/model/guids.h"
+
+namespace tollan {
+
+namespace {
+
+// The folders of the open store in collection order.
+HRESULT ListFolders(_OE* oe, std::vector<com::ComPtr<_OEFolder>>* out) {
+  out->clear();
+  com::ComPtr<_OEFolders> folders;
+  HRESULT hr = oe->get_OEFolders(folders.Out());
+  if (FAILED(hr)) return hr;
+  if (!folders) return S_OK;
+  com::ComPtr<IUnknown> unknown;
+  hr = folders->get_NewEnum(unknown.Out());
+  if (FAILED(hr)) return hr;
+  auto items = unknown.As<IEnumVARIANT>(IID_IEnumVARIANT);
+  if (!items) return E_NOINTERFACE;
+  for (;;) {
+    com::Variant item;
+    ULONG fetched = 0;
+    hr = items->Next(1, item.get(), &fetched);
+    if (hr != S_OK || fetched == 0) break;
+    if (item.vt() != VT_DISPATCH || item.get()->pdispVal == nullptr) continue;
+    com::ComPtr<_OEFolder> folder;
+    item.get()->pdispVal->QueryInterface(kestrel::IID__OEFolder, folder.OutVoid());
+    if (folder) out->push_back(std::move(folder));
+  }
+  return S_OK;
+}
+
+// OEStore = folder (the member takes its argument by reference).
+HRESULT SetStoreFolder(_OE* oe, const std::string& folder) {
+  com::Bstr dir(folder.c_str());
+  BSTR arg = dir.get();
+  HRESULT hr = oe->put_OEStore(&arg);
+  if (arg != dir.get()) SysFreeString(arg);
+  return hr;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& file) {
+  if (folder.empty() || folder.back() == '/' || folder.back() == '\\') return folder + file;
+  return folder + "/" + file;
+}
+
+}  // namespace
+
+HRESULT CreateReader(com::ComPtr<_OE>* out, std::string* why) {
+  HRESULT hr = CoCreateInstance(kestrel::CLSID_OE, nullptr, CLSCTX_INPROC_SERVER, kestrel::IID__OE, out->OutVoid());
+  if (FAILED(hr) && why) {
+    *why = "The Outlook Express reader component (Kestrel) is not available: " + DescribeError(hr) +
+           ". Register it with \"kestrel register\".";
+  }
+  return hr;
+}
+
+DefaultStoreView OpenDefaultStore(PageState& state) {
+  DefaultStoreView view;
+  if (!state.MyOE) {
+    HRESULT hr = CreateReader(&state.MyOE, &view.problem);
+    if (FAILED(hr)) return view;
+  }
+  com::Bstr store;
+  HRESULT hr = state.MyOE->get_DefaultStore(store.out());
+  if (FAILED(hr)) {
+    view.problem = "No Outlook Express identity was found for this user (" + DescribeError(hr) +
+                   "), so there is no default store to convert. Choose the .dbx files by hand "
+                   "instead.";
+    return view;
+  }
+  view.store_folder = store.utf8();
+  hr = SetStoreFolder(state.MyOE.get(), view.store_folder);
+  VARIANT_BOOL inactive = VARIANT_FALSE, lock = VARIANT_FALSE;
+  LONG result = -1;
+  if (SUCCEEDED(hr)) hr = state.MyOE->OpenStore(&inactive, &lock, &result);
+  if (FAILED(hr)) {
+    view.problem = "The Outlook Express store could not be opened: " + DescribeError(hr);
+    return view;
+  }
+  state.StoreResult = result;
+  if (result != 0) {
+    view.problem = "The Outlook Express store in " + view.store_folder +
+                   " could not be opened (code " + std::to_string(result) + ").";
+    return view;
+  }
+  com::ComPtr<_OEFolders> folders;
+  LONG count = 0;
+  if (SUCCEEDED(state.MyOE->get_OEFolders(folders.Out())) && folders &&
+      SUCCEEDED(folders->get_Count(&count))) {
+    view.folder_count = std::to_string(count);
+  }
+  return view;
+}
+
+DefaultStoreSource::DefaultStoreSource(ConversionPage* page, std::function<std::string()> store_folder,
+                                       EngineEnv env)
+    : page_(page), store_folder_(std::move(store_folder)), env_(std::move(env)) {}
+
+bool DefaultStoreSource::Prepare(ConversionPage& page, PageState& state) {
+  folders_.clear();
+  std::string why;
+  if (!state.MyOE && FAILED(CreateReader(&state.MyOE, &why))) {
+    page.MsgBox(why, MsgButtons::kOk, MsgIcon::kCritical, kAppTitle);
+    return false;
+  }
+  folder_text_ = store_folder_();
+  SetStoreFolder(state.MyOE.get(), folder_text_);
+  VARIANT_BOOL inactive = VARIANT_FALSE, lock = VARIANT_FALSE;
+  LONG result = -1;
+  HRESULT hr = state.MyOE->OpenStore(&inactive, &lock, &result);
+  if (FAILED(hr)) result = com::ErrorNumberFromHresult(hr);
+  state.StoreResult = result;
+  if (result != 0) {
+    page.MsgBox(kOpenStoreFailedText + std::to_string(result), MsgButtons::kOk, MsgIcon::kCritical,
+                kOpenStoreFailedTitle);
+    state.MyOE.Reset();
+    return false;
+  }
+  ListFolders(state.MyOE.get(), &folders_);
+  page.SetBusyPointer(true);
+  return true;
+}
+
+bool DefaultStoreSource::EntryPath(int32_t k, std::string* dbx_path) {
+  com::ComPtr<_OEFolder>& folder = folders_[static_cast<size_t>(k - 1)];
+  com::Bstr file;
+  if (FAILED(folder->get_FolderFile(file.out())) || file.view().empty()) return false;
+  *dbx_path = JoinPath(folder_text_, file.utf8());
+  page_->DoEvents();
+  return true;
+}
+
+void DefaultStoreSource::Convert(int32_t k, const std::string& dbx_path, const std::string& folder_name,
+                                 PageState& state) {
+  ConvertMyDBX(*page_, state, env_, dbx_path, folder_name, folders_[static_cast<size_t>(k - 1)].get());
+}
+
+void DefaultStoreSource::Finish(ConversionPage& page, PageState& state) {
+  page.SetBusyPointer(false);
+  folders_.clear();
+  state.MyFolder.Reset();
+  state.MyOE.Reset();
+}
+
+}  // namespace tollan

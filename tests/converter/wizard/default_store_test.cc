@@ -1,0 +1,135 @@
+// The default-store batch end to end: a Wine prefix written by the test names
+// an identity whose store folder holds a copy of the real store; Kestrel is
+// registered in a private registration file and created by class identity.
+#include "converter/wizard/default_store_source.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "converter/engine/texts.h"
+#include "platform/com/activation.h"
+#include "tests/converter/wizard/fake_page.h"
+#include "tests/converter/wizard/fake_session.h"
+
+namespace tollan {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DefaultStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("defaultstore-" + std::to_string(getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "out");
+    setenv("KESTREL_REGISTRATIONS", (root_ / "registrations.ini").c_str(), 1);
+    std::string lib = std::string(TOLLAN_BINARY_DIR) + "/reader/model/libkestrel.so";
+    void* handle = dlopen(lib.c_str(), RTLD_NOW);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    auto reg = reinterpret_cast<HRESULT (*)()>(dlsym(handle, "DllRegisterServer"));
+    ASSERT_NE(reg, nullptr);
+    ASSERT_EQ(reg(), S_OK);
+  }
+  void TearDown() override {
+    CoFreeUnusedLibraries();
+    fs::remove_all(root_);
+    unsetenv("KESTREL_REGISTRY");
+  }
+
+  // A prefix whose one identity keeps its store in C:\Mail.
+  void WritePrefix(bool with_store) {
+    fs::path prefix = root_ / "prefix";
+    fs::create_directories(prefix / "drive_c" / "Mail");
+    std::ofstream(prefix / "system.reg") << "WINE REGISTRY Version 2\n";
+    std::ofstream(prefix / "user.reg")
+        << "WINE REGISTRY Version 2\n\n"
+        << "[Identities] 1700000000\n\"Default User ID\"=\"{A}\"\n\n"
+        << "[Identities\\\\{A}] 1700000000\n\"UserName\"=\"Main Identity\"\n\n"
+        << "[Identities\\\\{A}\\\\Software\\\\Microsoft\\\\Outlook Express\\\\5.0] 1700000000\n"
+        << "\"Store Root\"=\"C:\\\\Mail\"\n";
+    if (with_store) {
+      for (const auto& e : fs::directory_iterator(std::string(TOLLAN_SHARED_DIR) + "/fixtures/real-store")) {
+        fs::copy_file(e.path(), prefix / "drive_c" / "Mail" / e.path().filename());
+      }
+    }
+    setenv("KESTREL_REGISTRY", ("wine:" + prefix.string()).c_str(), 1);
+  }
+
+  fs::path root_;
+};
+
+TEST_F(DefaultStoreTest, FindsOpensAndConvertsTheStore) {
+  WritePrefix(true);
+  PageState state;
+  DefaultStoreView view = OpenDefaultStore(state);
+  ASSERT_EQ(view.problem, "");
+  EXPECT_EQ(fs::path(view.store_folder).filename(), "Mail");
+  EXPECT_FALSE(view.folder_count.empty());
+
+  for (bool single : {true, false}) {
+    FakePage page;
+    page.one_pst = single;
+    page.each_pst = !single;
+    page.folder_answer = (root_ / "out").string();
+    FakeWorld world;
+    EngineEnv env;
+    env.sessions = [&] { return std::make_unique<FakeSession>(&world); };
+    env.timestamp = [] { return std::string("1.1.26 0.0.00"); };
+    DefaultStoreSource source(&page, [&] { return view.store_folder; }, env);
+    PageState run;
+    BatchDriver(&page, &source, env.sessions, env.timestamp).Run(&run);
+    ASSERT_EQ(world.items.size(), 1u) << single;
+    if (single) {
+      EXPECT_EQ(world.stores[0]->display_name, "Tollan : Created - 1.1.26 0.0.00");
+      EXPECT_EQ(world.items[0].folder_path, "\\\\Tollan : Created - 1.1.26 0.0.00\\Inbox");
+    } else {
+      EXPECT_EQ(world.items[0].folder_path, "\\\\Inbox : Created - 1.1.26 0.0.00\\Inbox");
+    }
+    // The one message of the real store has been read.
+    EXPECT_EQ(world.items[0].flags & kMsgFlagRead, kMsgFlagRead);
+    EXPECT_EQ(run.report.MessagesConverted(), 1);
+    EXPECT_EQ(page.boxes.back().text, ClosingText());
+    EXPECT_FALSE(run.MyOE);
+    EXPECT_TRUE(fs::is_empty(root_ / "out"));
+  }
+}
+
+TEST_F(DefaultStoreTest, StoreWithoutFolderListSaysSoAndConvertsNothing) {
+  WritePrefix(false);
+  PageState state;
+  DefaultStoreView view = OpenDefaultStore(state);
+  EXPECT_NE(view.problem, "");
+  EXPECT_EQ(view.folder_count, "");
+
+  FakePage page;
+  page.each_pst = true;
+  page.folder_answer = (root_ / "out").string();
+  FakeWorld world;
+  EngineEnv env;
+  env.sessions = [&] { return std::make_unique<FakeSession>(&world); };
+  DefaultStoreSource source(&page, [&] { return view.store_folder; }, env);
+  BatchDriver(&page, &source, env.sessions).Run(&state);
+  ASSERT_EQ(page.boxes.size(), 1u);
+  EXPECT_EQ(page.boxes[0].text, "Failed to Open OE object; return code=1001");
+  EXPECT_EQ(page.boxes[0].title, "Failed to Open OE");
+  EXPECT_EQ(page.boxes[0].icon, MsgIcon::kCritical);
+  EXPECT_TRUE(world.items.empty());
+}
+
+TEST_F(DefaultStoreTest, NoIdentityIsAClearMessage) {
+  fs::create_directories(root_ / "empty");
+  std::ofstream(root_ / "empty" / "user.reg") << "WINE REGISTRY Version 2\n";
+  std::ofstream(root_ / "empty" / "system.reg") << "WINE REGISTRY Version 2\n";
+  setenv("KESTREL_REGISTRY", ("wine:" + (root_ / "empty").string()).c_str(), 1);
+  PageState state;
+  DefaultStoreView view = OpenDefaultStore(state);
+  EXPECT_NE(view.problem.find("No Outlook Express identity"), std::string::npos) << view.problem;
+}
+
+}  // namespace
+}  // namespace tollan

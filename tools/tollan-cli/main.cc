@@ -1,0 +1,177 @@
+// tollan-cli: converts Outlook Express .dbx files, or the default store of an
+// Outlook Express identity, into .pst files from the command line. It runs
+// the same batch driver and engine as the wizard, prints what the wizard
+// would show in message boxes, draws both progress bars and ends with a
+// summary. Exit status: 0 when everything converted, 1 when anything failed,
+// 2 for bad arguments.
+#include <CLI/CLI.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "converter/discovery/dbx_search.h"
+#include "converter/engine/pst_writer_session.h"
+#include "converter/wizard/batch_driver.h"
+#include "converter/wizard/file_list_source.h"
+#include "platform/pst/check/check.h"
+#include "tools/tollan-cli/terminal_page.h"
+
+namespace tollan {
+namespace {
+
+class VectorList : public FileListView {
+ public:
+  explicit VectorList(std::vector<std::string> rows) : rows_(std::move(rows)) {}
+  int32_t Rows() override { return static_cast<int32_t>(rows_.size()); }
+  std::string Cell(int32_t row) override { return rows_[static_cast<size_t>(row)]; }
+  void SelectRow(int32_t) override {}
+
+ private:
+  std::vector<std::string> rows_;
+};
+
+const char* StateName(FileOutcome::State s) {
+  switch (s) {
+    case FileOutcome::State::kConverted: return "converted";
+    case FileOutcome::State::kSkipped: return "skipped";
+    case FileOutcome::State::kPassedOver: return "passed over";
+    case FileOutcome::State::kFailed: return "FAILED";
+  }
+  return "";
+}
+
+void PrintSummary(const RunReport& r, const ImportTally& tally) {
+  int64_t converted = 0, skipped = 0, failed = 0;
+  for (const auto& f : r.files) {
+    if (f.state == FileOutcome::State::kConverted) ++converted;
+    if (f.state == FileOutcome::State::kSkipped) ++skipped;
+    if (f.state == FileOutcome::State::kFailed) ++failed;
+  }
+  std::printf("\nSummary\n");
+  for (const auto& f : r.files) {
+    std::printf("  %-9s %s", StateName(f.state), f.dbx_path.c_str());
+    if (f.state == FileOutcome::State::kConverted) {
+      std::printf("  (%lld of %lld messages", static_cast<long long>(f.messages_converted),
+                  static_cast<long long>(f.messages_total));
+      if (f.messages_skipped) std::printf(", %lld without body", static_cast<long long>(f.messages_skipped));
+      if (f.messages_failed) std::printf(", %lld failed", static_cast<long long>(f.messages_failed));
+      std::printf(")");
+    }
+    if (!f.error.empty()) std::printf("  %s", f.error.c_str());
+    std::printf("\n");
+  }
+  std::printf("Files: %lld converted, %lld skipped, %lld failed\n", static_cast<long long>(converted),
+              static_cast<long long>(skipped), static_cast<long long>(failed));
+  std::printf("Messages: %lld converted, %lld skipped, %lld failed\n",
+              static_cast<long long>(r.MessagesConverted()), static_cast<long long>(r.MessagesSkipped()),
+              static_cast<long long>(r.MessagesFailed()));
+  if (tally.original_attached > 0) {
+    std::printf("Messages kept with their original attached (could not be mapped fully): %lld\n",
+                static_cast<long long>(tally.original_attached));
+  }
+  std::printf("Output files:\n");
+  for (const auto& p : r.pst_files) {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(p, ec);
+    std::printf("  %s  %s\n", p.c_str(), ec ? "(missing)" : (std::to_string(size) + " bytes").c_str());
+  }
+}
+
+int Main(int argc, char** argv) {
+  CLI::App app{"Converts Outlook Express .dbx files into Outlook .pst files."};
+  bool single = false, per_file = false, convert_deleted = false, verify = false;
+  bool default_store = false;
+  std::string out_dir, wine_prefix, hive;
+  std::vector<std::string> inputs;
+  int codepage = 1252;
+  auto* single_opt = app.add_flag("--single-pst", single, "One .pst for all files");
+  auto* per_file_opt = app.add_flag("--pst-per-file", per_file, "A separate .pst for each file");
+  single_opt->excludes(per_file_opt);
+  app.add_flag("--convert-deleted-items", convert_deleted, "Convert Deleted Items.dbx too");
+  app.add_option("-o,--output", out_dir, "Folder for the .pst files")->required();
+  app.add_flag("--verify", verify, "Check every output file with pst-check");
+  app.add_option("--codepage", codepage, "Windows code page of unlabelled 8-bit text (default 1252)");
+  auto* ds = app.add_flag("--default-store", default_store,
+                          "Convert the default store of the current Outlook Express identity");
+  app.add_option("--wine-prefix", wine_prefix, "Read the identity from this Wine prefix")->needs(ds);
+  app.add_option("--hive", hive, "Read the identity from this NTUSER.DAT")->needs(ds);
+  app.add_option("inputs", inputs, ".dbx files and folders to search for them")->excludes(ds);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : 2;
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_directory(out_dir, ec)) {
+    std::fprintf(stderr, "tollan-cli: output folder %s does not exist\n", out_dir.c_str());
+    return 2;
+  }
+  if (!default_store && inputs.empty()) {
+    std::fprintf(stderr, "tollan-cli: give .dbx files or folders, or --default-store\n");
+    return 2;
+  }
+  if (default_store) {
+    std::fprintf(stderr, "tollan-cli: --default-store is not available in this build\n");
+    return 2;
+  }
+
+  std::vector<std::string> files;
+  for (const auto& input : inputs) {
+    if (std::filesystem::is_directory(input, ec)) {
+      DbxSearchResult found = FindDbxFiles(input);
+      std::printf("%s: %zu (.dbx) files found.\n", input.c_str(), found.files.size());
+      if (found.unreadable_folders > 0) {
+        std::printf("%s: %d folder(s) could not be read and were left out.\n", input.c_str(),
+                    found.unreadable_folders);
+      }
+      files.insert(files.end(), found.files.begin(), found.files.end());
+    } else {
+      files.push_back(input);
+    }
+  }
+
+  TerminalPage::Options page_options;
+  page_options.one_pst = single;
+  page_options.each_pst = per_file;
+  page_options.skip_deleted = !convert_deleted;
+  page_options.output_folder = std::filesystem::absolute(out_dir).string();
+  page_options.interactive = isatty(fileno(stderr));
+  TerminalPage page(page_options, stdout, stderr);
+
+  mail::ImportOptions import_options;
+  import_options.default_code_page = static_cast<uint32_t>(codepage);
+  ImportTally tally;
+  EngineEnv env;
+  env.sessions = [&] { return NewPstWriterSession(import_options, &tally); };
+  VectorList list(files);
+  FileListSource source(&page, &list, env);
+  PageState state;
+  BatchDriver(&page, &source, env.sessions).Run(&state);
+  page.EndProgress();
+
+  PrintSummary(state.report, tally);
+  bool failed = !state.report.finished || state.report.FilesFailed() > 0 ||
+                state.report.MessagesFailed() > 0;
+  if (verify) {
+    for (const auto& p : state.report.pst_files) {
+      pst::check::Report r = pst::check::CheckFile(p);
+      if (r.ok()) {
+        std::printf("pst-check %s: %s\n", p.c_str(), r.Summary().c_str());
+      } else {
+        failed = true;
+        std::printf("pst-check %s: %s\n", p.c_str(), r.fatal.empty() ? "problems found" : r.fatal.c_str());
+        for (const auto& problem : r.problems) std::printf("  %s\n", problem.ToString().c_str());
+      }
+    }
+  }
+  return failed ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace tollan
+
+int main(int argc, char** argv) { return tollan::Main(argc, argv); }
