@@ -109,7 +109,11 @@ HRESULT OE::get_DefaultStore(BSTR* r) {
     return Raise(tollan::com::kErrInvalidArgument, "DefaultStore",
                  "no identity is filed under the default user \"" + ToUtf8(default_user_) + "\"");
   }
-  return ReturnString(identity->values().store_path, r);
+  // The folder as this machine reaches it, so that it can be shown and
+  // handed back to OEStore; the Windows form when it cannot be translated.
+  const auto& values = identity->values();
+  if (!values.store_host_path.empty()) return ReturnString(FromUtf8(values.store_host_path), r);
+  return ReturnString(values.store_path, r);
 }
 
 HRESULT OE::OpenFolder(BSTR* sFoldername, VARIANT_BOOL* /*bLock*/, LONG* result) {
