@@ -267,10 +267,9 @@ void MessagingChecker::CompareRow(uint64_t offset, const std::string& table, con
 void MessagingChecker::CheckAttachments(const NodeEntry& message, const Heap& heap) {
   std::string what = NameOf(message.nid);
   uint64_t at = OffsetOf(message);
-  std::set<uint32_t> attachments;
+  std::map<uint32_t, PropMap> attachments;
   for (const auto& [nid, sub] : heap.subnodes()) {
     if (NidType(nid) != kNidTypeAttachment) continue;
-    attachments.insert(nid);
     ++report_->stats.attachments;
     Heap attach;
     std::string error;
@@ -280,6 +279,7 @@ void MessagingChecker::CheckAttachments(const NodeEntry& message, const Heap& he
       report_->Add(at, what + " attachment " + Hex(nid) + ": property context: " + error);
     }
     for (const std::string& p : problems) report_->Add(at, what + " attachment " + Hex(nid) + ": " + p);
+    attachments[nid] = std::move(props);
   }
   auto table_it = heap.subnodes().find(kNidAttachmentTable);
   if (table_it == heap.subnodes().end()) {
@@ -299,16 +299,19 @@ void MessagingChecker::CheckAttachments(const NodeEntry& message, const Heap& he
   std::set<uint32_t> listed;
   for (const Row& r : table.rows) {
     listed.insert(r.id);
-    if (!attachments.count(r.id)) {
+    auto a = attachments.find(r.id);
+    if (a == attachments.end()) {
       report_->Add(at, what + ": attachment table lists " + Hex(r.id) + ", which is not an attachment subnode");
+      continue;
     }
+    CompareRow(at, what + " attachment table", r, a->second);
   }
-  for (uint32_t nid : attachments) {
+  for (const auto& [nid, props] : attachments) {
     if (!listed.count(nid)) report_->Add(at, what + ": attachment " + Hex(nid) + " is missing from the attachment table");
   }
 }
 
-void MessagingChecker::CheckMessage(const NodeEntry& message) {
+PropMap MessagingChecker::CheckMessage(const NodeEntry& message) {
   std::string what = NameOf(message.nid);
   uint64_t at = OffsetOf(message);
   const NodeEntry* parent = ndb_.FindNode(message.nid_parent);
@@ -316,7 +319,7 @@ void MessagingChecker::CheckMessage(const NodeEntry& message) {
     report_->Add(message.page, what + ": parent " + Hex(message.nid_parent) + " is not a folder");
   }
   PropMap props;
-  if (!LoadPc(message, what, &props)) return;
+  if (!LoadPc(message, what, &props)) return props;
   if (!props.count(kTagMessageClass)) report_->Add(at, what + ": PidTagMessageClass is missing");
   Heap heap;
   std::string error;
@@ -334,7 +337,7 @@ void MessagingChecker::CheckMessage(const NodeEntry& message) {
     }
     CheckAttachments(message, heap);
   }
-  message_props_[message.nid] = std::move(props);
+  return props;
 }
 
 void MessagingChecker::CheckFolder(const NodeEntry& folder) {
@@ -354,13 +357,16 @@ void MessagingChecker::CheckFolder(const NodeEntry& folder) {
   }
 
   // What the NBT says lives in this folder.
+  // Its messages are checked here, one folder at a time, so only one
+  // folder's message properties are held at once.
   std::set<uint64_t> child_folders, child_messages, child_assoc;
-  for (const auto& [nid, n] : ndb_.nodes()) {
-    if (n.nid_parent != folder.nid || nid == folder.nid) continue;
+  std::map<uint64_t, PropMap> message_props;
+  for (uint64_t nid : children_[folder.nid]) {
     uint32_t type = NidType(nid);
     if (type == kNidTypeNormalFolder || type == kNidTypeSearchFolder) child_folders.insert(nid);
-    if (type == kNidTypeNormalMessage) child_messages.insert(nid);
-    if (type == kNidTypeAssocMessage) child_assoc.insert(nid);
+    if (type != kNidTypeNormalMessage && type != kNidTypeAssocMessage) continue;
+    (type == kNidTypeNormalMessage ? child_messages : child_assoc).insert(nid);
+    message_props[nid] = CheckMessage(*ndb_.FindNode(nid));
   }
 
   Table hierarchy, contents, assoc;
@@ -396,8 +402,8 @@ void MessagingChecker::CheckFolder(const NodeEntry& folder) {
         report_->Add(at, cname + ": row " + Hex(r.id) + " is not a message of this folder");
         continue;
       }
-      auto msg = message_props_.find(r.id);
-      if (msg == message_props_.end()) continue;
+      auto msg = message_props.find(r.id);
+      if (msg == message_props.end()) continue;
       CompareRow(at, cname, r, msg->second);
       bool found;
       if (!(PropU32(msg->second, kTagMessageFlags, &found) & kMsgFlagRead)) ++unread;
@@ -425,8 +431,8 @@ void MessagingChecker::CheckFolder(const NodeEntry& folder) {
         report_->Add(at, aname + ": row " + Hex(r.id) + " is not an associated message of this folder");
         continue;
       }
-      auto msg = message_props_.find(r.id);
-      if (msg != message_props_.end()) CompareRow(at, aname, r, msg->second);
+      auto msg = message_props.find(r.id);
+      if (msg != message_props.end()) CompareRow(at, aname, r, msg->second);
     }
     for (uint64_t nid : child_assoc) {
       if (!listed.count(nid)) report_->Add(at, aname + ": associated message " + Hex(nid) + " has no row");
@@ -470,27 +476,34 @@ void MessagingChecker::CheckSearchFolder(const NodeEntry& folder) {
 
 void MessagingChecker::CheckAll() {
   if (!ndb_.CanDecode()) return;
+  for (const auto& [nid, n] : ndb_.nodes()) {
+    if (n.nid_parent != nid) children_[n.nid_parent].push_back(nid);
+  }
   CheckMandatoryNodes();
   CheckStore();
   CheckNameToIdMap();
   for (const auto& [nid, n] : ndb_.nodes()) {
     uint32_t type = NidType(nid);
-    if (type == kNidTypeNormalMessage || type == kNidTypeAssocMessage) {
-      ++(type == kNidTypeNormalMessage ? report_->stats.messages : report_->stats.associated);
-      CheckMessage(n);
-    } else if (type == kNidTypeNormalFolder || type == kNidTypeSearchFolder) {
+    if (type == kNidTypeNormalMessage) ++report_->stats.messages;
+    if (type == kNidTypeAssocMessage) ++report_->stats.associated;
+    if (type == kNidTypeNormalFolder || type == kNidTypeSearchFolder) {
       ++(type == kNidTypeNormalFolder ? report_->stats.folders : report_->stats.search_folders);
       PropMap props;
       if (LoadPc(n, NameOf(nid), &props)) folder_props_[nid] = std::move(props);
     }
   }
   for (const auto& [nid, n] : ndb_.nodes()) {
-    if (NidType(nid) == kNidTypeNormalFolder) CheckFolder(n);
-    if (NidType(nid) == kNidTypeSearchFolder) CheckSearchFolder(n);
-  }
-  if (ndb_.FindNode(kNidRootFolder) != nullptr && NidType(kNidRootFolder) == kNidTypeNormalFolder &&
-      !folder_props_.count(kNidRootFolder)) {
-    // Already reported by LoadPc.
+    uint32_t type = NidType(nid);
+    if (type == kNidTypeNormalFolder) CheckFolder(n);
+    if (type == kNidTypeSearchFolder) CheckSearchFolder(n);
+    // Messages outside any normal folder are not reached by CheckFolder.
+    if (type == kNidTypeNormalMessage || type == kNidTypeAssocMessage) {
+      const NodeEntry* parent = ndb_.FindNode(n.nid_parent);
+      if (parent == nullptr || NidType(parent->nid) != kNidTypeNormalFolder ||
+          !folder_props_.count(n.nid_parent)) {
+        CheckMessage(n);
+      }
+    }
   }
 }
 
@@ -504,8 +517,7 @@ void MessagingChecker::AddTreeLines(uint64_t nid, int depth, std::set<uint64_t>*
     if (dn != f->second.end()) name = Utf8(dn->second.data);
   }
   std::vector<uint64_t> folders, messages;
-  for (const auto& [child, n] : ndb_.nodes()) {
-    if (n.nid_parent != nid || child == nid) continue;
+  for (uint64_t child : children_[nid]) {
     uint32_t type = NidType(child);
     if (type == kNidTypeNormalFolder || type == kNidTypeSearchFolder) folders.push_back(child);
     if (type == kNidTypeNormalMessage || type == kNidTypeAssocMessage) messages.push_back(child);
@@ -514,10 +526,14 @@ void MessagingChecker::AddTreeLines(uint64_t nid, int depth, std::set<uint64_t>*
                           " subfolders, " + std::to_string(messages.size()) + " messages)");
   for (uint64_t m : messages) {
     std::string subject;
-    auto p = message_props_.find(m);
-    if (p != message_props_.end()) {
-      auto s = p->second.find(kTagSubject);
-      if (s != p->second.end()) subject = Utf8(s->second.data);
+    const NodeEntry* node = ndb_.FindNode(m);
+    Heap heap;
+    PropMap props;
+    std::string error;
+    std::vector<std::string> ignored;   // reported by CheckAll already
+    if (heap.Load(ndb_, node->bid_data, node->bid_sub, &error) && ReadPc(heap, &props, &error, &ignored)) {
+      auto s = props.find(kTagSubject);
+      if (s != props.end()) subject = Utf8(s->second.data);
     }
     report_->tree.push_back(indent + "  " + NameOf(m) + " \"" + subject + "\"");
   }

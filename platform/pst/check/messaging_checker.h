@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/pst/check/ltp.h"
 #include "platform/pst/check/ndb_checker.h"
@@ -32,7 +33,8 @@ class MessagingChecker {
   void CheckNameToIdMap();
   void CheckFolder(const NodeEntry& folder);
   void CheckSearchFolder(const NodeEntry& folder);
-  void CheckMessage(const NodeEntry& message);
+  // Checks a message and returns its properties (empty if unreadable).
+  PropMap CheckMessage(const NodeEntry& message);
   void CheckAttachments(const NodeEntry& message, const Heap& heap);
   // Compares the cells of a table row with the properties of the object the
   // row stands for; `table` names the table for the report.
@@ -46,8 +48,8 @@ class MessagingChecker {
 
   const NdbChecker& ndb_;
   Report* report_;
-  std::map<uint64_t, PropMap> message_props_;   // messages whose PC was read
-  std::map<uint64_t, PropMap> folder_props_;
+  std::map<uint64_t, PropMap> folder_props_;            // folders whose PC was read
+  std::map<uint64_t, std::vector<uint64_t>> children_;   // parent nid -> child nids
 };
 
 }  // namespace pst::check
