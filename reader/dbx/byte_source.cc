@@ -85,8 +85,8 @@ DbxStatus FileSource::Open(const std::string& path, bool deny_read,
 
 DbxStatus FileSource::Chunk(uint64_t chunk, const uint8_t** data) {
   size_t slot = chunk % kSlots;
-  if (buffer_.empty()) buffer_.resize(kSlots * kChunkSize);
-  uint8_t* dst = buffer_.data() + slot * kChunkSize;
+  if (!slots_[slot]) slots_[slot] = std::make_unique_for_overwrite<uint8_t[]>(kChunkSize);
+  uint8_t* dst = slots_[slot].get();
   *data = dst;
   if (tags_[slot] == chunk + 1) return DbxStatus::Ok();
   tags_[slot] = 0;
@@ -103,7 +103,7 @@ DbxStatus FileSource::Chunk(uint64_t chunk, const uint8_t** data) {
     if (r == 0) break;  // the file shrank since it was opened
     got += static_cast<size_t>(r);
   }
-  std::memset(dst + got, 0, kChunkSize - got);
+  std::memset(dst + got, 0, kChunkSize - got);  // zeros past the end
   tags_[slot] = chunk + 1;
   return DbxStatus::Ok();
 }

@@ -90,8 +90,8 @@ class FileSource : public ByteSource {
   int fd_;
   uint64_t size_;
   std::string path_;
-  std::vector<uint8_t> buffer_;  // kSlots chunks, allocated on first read
-  uint64_t tags_[kSlots];        // chunk number + 1 held by each slot; 0 = empty
+  std::unique_ptr<uint8_t[]> slots_[kSlots];  // each allocated on first use
+  uint64_t tags_[kSlots];  // chunk number + 1 held by each slot; 0 = empty
 };
 
 }  // namespace dbx
