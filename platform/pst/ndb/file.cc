@@ -69,13 +69,11 @@ Status OpenOutputFile(const std::string& path, std::unique_ptr<OutputFile>* out)
   return Status::Ok();
 }
 
-WriteBuffer::WriteBuffer(OutputFile* file, size_t capacity) : file_(file), capacity_(capacity) {
-  buf_.reserve(capacity_ + 16 * 1024);
-}
+WriteBuffer::WriteBuffer(OutputFile* file, size_t capacity) : file_(file), capacity_(capacity) {}
 
 Status WriteBuffer::Reserve(uint64_t offset, size_t n, uint8_t** dst) {
-  uint64_t end = start_ + buf_.size();
-  if (buf_.empty()) {
+  uint64_t end = start_ + size_;
+  if (size_ == 0) {
     start_ = offset;
   } else if (offset < end) {
     return Status::InvalidArgument("buffered write goes backwards (offset " +
@@ -86,14 +84,22 @@ Status WriteBuffer::Reserve(uint64_t offset, size_t n, uint8_t** dst) {
     if (!s.ok()) return s;
     start_ = offset;
   }
-  size_t at = static_cast<size_t>(offset - start_);
-  buf_.resize(at + n, 0);  // zero-fills the gap and the new bytes
-  *dst = buf_.data() + at;
+  const size_t at = static_cast<size_t>(offset - start_);
+  if (at + n > allocated_) {
+    size_t grown = std::max(at + n, std::max(capacity_ + 64 * 1024, allocated_ * 2));
+    auto bigger = std::make_unique_for_overwrite<uint8_t[]>(grown);
+    if (size_ > 0) std::memcpy(bigger.get(), buf_.get(), size_);
+    buf_ = std::move(bigger);
+    allocated_ = grown;
+  }
+  if (at > size_) std::memset(buf_.get() + size_, 0, at - size_);  // the gap
+  size_ = at + n;
+  *dst = buf_.get() + at;
   return Status::Ok();
 }
 
 Status WriteBuffer::MaybeFlush() {
-  if (buf_.size() >= capacity_) return Flush();
+  if (size_ >= capacity_) return Flush();
   return Status::Ok();
 }
 
@@ -106,11 +112,11 @@ Status WriteBuffer::Write(uint64_t offset, std::span<const uint8_t> bytes) {
 }
 
 Status WriteBuffer::Flush() {
-  if (buf_.empty()) return Status::Ok();
-  Status s = file_->WriteAt(start_, buf_);
+  if (size_ == 0) return Status::Ok();
+  Status s = file_->WriteAt(start_, std::span<const uint8_t>(buf_.get(), size_));
   if (!s.ok()) return s;
-  start_ += buf_.size();
-  buf_.clear();
+  start_ += size_;
+  size_ = 0;
   return Status::Ok();
 }
 

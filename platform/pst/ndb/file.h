@@ -42,8 +42,8 @@ class WriteBuffer {
   // bytes already buffered. May flush.
   Status Write(uint64_t offset, std::span<const uint8_t> bytes);
   // Makes room for `n` bytes at `offset` (same rule as Write) and points
-  // `*dst` at them; the caller fills them, then calls MaybeFlush. The
-  // pointer is valid until the next call.
+  // `*dst` at them; the caller fills all of them (they are not cleared),
+  // then calls MaybeFlush. The pointer is valid until the next call.
   Status Reserve(uint64_t offset, size_t n, uint8_t** dst);
   // Flushes when the buffer has grown past its capacity.
   Status MaybeFlush();
@@ -54,7 +54,9 @@ class WriteBuffer {
   OutputFile* file_;
   size_t capacity_;
   uint64_t start_ = 0;  // file offset of buf_[0]
-  std::vector<uint8_t> buf_;
+  std::unique_ptr<uint8_t[]> buf_;
+  size_t size_ = 0;      // bytes buffered
+  size_t allocated_ = 0;
 };
 
 }  // namespace pst::ndb

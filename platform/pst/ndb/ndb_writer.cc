@@ -158,20 +158,26 @@ class Writer : public NdbWriter {
     if (!s.ok()) return s;
     if (!data.empty()) std::memcpy(dst, data.data(), data.size());
     uint8_t* t = dst + size - kBlockTrailerSize;
+    std::memset(dst + data.size(), 0, static_cast<size_t>(t - dst) - data.size());
     Put16(t, static_cast<uint16_t>(data.size()));
     Put16(t + 2, ComputeSig(ib, bid));
     Put32(t + 4, Crc32(0, data.data(), data.size()));
     Put64(t + 8, bid);
 
+    Record(bid, ib, data.size(), kind, std::move(children));
+    *out = bid;
+    return buffer_.MaybeFlush();
+  }
+
+  // Enters a block just written (taking the next block id) in the table.
+  void Record(Bid bid, uint64_t ib, size_t cb, Kind kind, std::vector<Bid> children) {
     next_bid_ += kBidStep;
     const uint64_t k = bid / kBidStep;
     if (blocks_.size() <= k) blocks_.resize(k + 1);
-    blocks_[k] = BlockInfo{ib, 0, static_cast<uint16_t>(data.size()), kind, true};
+    blocks_[k] = BlockInfo{ib, 0, static_cast<uint16_t>(cb), kind, true};
     for (Bid c : children) Find(c)->refs++;
     if (!children.empty()) children_[k] = std::move(children);
     created_.push_back(bid);
-    *out = bid;
-    return buffer_.MaybeFlush();
   }
 
   // Drops a block and the references it holds.

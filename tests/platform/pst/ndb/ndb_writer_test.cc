@@ -269,11 +269,16 @@ class NdbWriterFailureTest : public ::testing::Test {
   void SetUp() override {
     path_ = TempPath(std::string("fail_") +
                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    Reopen();
+  }
+  void Reopen() {
+    w_.reset();
     std::unique_ptr<ndb::OutputFile> file;
     ASSERT_TRUE(ndb::OpenOutputFile(path_, &file).ok());
     ndb::WriterOptions options;
     options.buffer_size = 64 * 1024;
     options.sync = false;
+    countdown_ = 0;
     ASSERT_TRUE(ndb::CreateWriter(std::make_unique<FailingFile>(std::move(file), &countdown_),
                                   options, &w_)
                     .ok());
@@ -288,33 +293,39 @@ class NdbWriterFailureTest : public ::testing::Test {
 };
 
 TEST_F(NdbWriterFailureTest, CloseAfterFailedCallKeepsEarlierNodes) {
+  // The failing call writes a data tree (buffered and gathered writes) and
+  // subnodes; each of its writes to disk fails in turn.
   NodeData before;
   before.data = Bytes(100000, 1);
   before.subnodes.push_back({0x3F, NodeData{Bytes(30000, 2), {}}});
-  ASSERT_TRUE(w_->PutNode(0x21, 0, before).ok());
-
   NodeData failing;
-  failing.data = Bytes(500000, 3);
-  countdown_ = 1;  // the next write to disk fails
-  Status s = w_->PutNode(0x41, 0, failing);
-  EXPECT_EQ(s.code(), Status::Code::kIoError);
-  EXPECT_FALSE(w_->HasNode(0x41));
-
+  failing.data = Bytes(3 << 20, 3);
+  failing.subnodes.push_back({0x5F, NodeData{Bytes(200000, 5), {}}});
   NodeData after;
   after.data = Bytes(2000, 4);
-  ASSERT_TRUE(w_->PutNode(0x61, 0, after).ok());
-  s = w_->Close();
-  ASSERT_TRUE(s.ok()) << s.ToString();
+  for (int nth = 1; nth <= 6; ++nth) {
+    SCOPED_TRACE("failing write " + std::to_string(nth));
+    Reopen();
+    ASSERT_TRUE(w_->PutNode(0x21, 0, before).ok());
+    countdown_ = nth;
+    Status s = w_->PutNode(0x41, 0, failing);
+    EXPECT_EQ(s.code(), Status::Code::kIoError);
+    EXPECT_FALSE(w_->HasNode(0x41));
+    countdown_ = 0;
+    ASSERT_TRUE(w_->PutNode(0x61, 0, after).ok());
+    s = w_->Close();
+    ASSERT_TRUE(s.ok()) << s.ToString();
 
-  ReadBack rb;
-  s = rb.Open(path_);
-  ASSERT_TRUE(s.ok()) << s.ToString();
-  Content c;
-  ASSERT_TRUE(rb.ReadNode(0x21, &c).ok());
-  EXPECT_EQ(c, ToContent(before));
-  ASSERT_TRUE(rb.ReadNode(0x61, &c).ok());
-  EXPECT_EQ(c, ToContent(after));
-  EXPECT_EQ(rb.nodes().count(0x41), 0u);
+    ReadBack rb;
+    s = rb.Open(path_);
+    ASSERT_TRUE(s.ok()) << s.ToString();
+    Content c;
+    ASSERT_TRUE(rb.ReadNode(0x21, &c).ok());
+    EXPECT_EQ(c, ToContent(before));
+    ASSERT_TRUE(rb.ReadNode(0x61, &c).ok());
+    EXPECT_EQ(c, ToContent(after));
+    EXPECT_EQ(rb.nodes().count(0x41), 0u);
+  }
 }
 
 TEST_F(NdbWriterFailureTest, FailedCloseCanBeRetried) {
