@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Seeds for fuzz_dbx_folder: the folder files of the real store and, when the
-# sample-store generator is built, small generated stores (sound and damaged).
+# sample-store generator is built, small generated folder files: sound ones
+# with indexes of several levels, and one for every kind of damage the
+# generator builds into a folder file.
 # Usage: fuzz_dbx_folder.seeds.sh CORPUS_DIR BUILD_DIR
 set -euo pipefail
 corpus=$1
@@ -16,13 +18,14 @@ if [ -n "$build" ] && [ -x "$gen" ]; then
   tmp=$(mktemp -d)
   trap 'rm -rf "$tmp"' EXIT
   "$gen" "$tmp/plain" --messages-per-folder 3 --message-size 1200 --fan-out 2 --quiet
-  for f in "$tmp"/plain/*.dbx; do
-    case "$(basename "$f")" in [Ff]olders.dbx) continue ;; esac
-    cp "$f" "$corpus/gen-$(basename "$f")"
-  done
-  for kind in $("$gen" --damage list 2>/dev/null | awk '{print $1}'); do
-    "$gen" "$tmp/$kind" --messages-per-folder 3 --fan-out 2 --damage "$kind" --quiet 2>/dev/null || continue
-    [ -f "$tmp/$kind/Inbox.dbx" ] && cp "$tmp/$kind/Inbox.dbx" "$corpus/gen-damage-$kind.dbx"
+  cp "$tmp/plain/Inbox.dbx" "$corpus/gen-inbox.dbx"
+  cp "$tmp/plain/Outbox.dbx" "$corpus/gen-empty.dbx"
+  "$gen" "$tmp/levels" --messages-per-folder 12 --message-size 700 --fan-out 1 --seed 2 --quiet
+  cp "$tmp/levels/Inbox.dbx" "$corpus/gen-levels.dbx"
+  for kind in $("$gen" --damage list | awk '{print $1}' | grep -v '^list-'); do
+    "$gen" "$tmp/$kind" --messages-per-folder 3 --message-size 700 --fan-out 2 \
+      --damage "$kind" --quiet
+    cp "$tmp/$kind/Inbox.dbx" "$corpus/gen-damage-$kind.dbx"
   done
 fi
 exit 0
