@@ -82,7 +82,7 @@ Status WineRegistrySource::FromText(const std::string& prefix, std::string_view 
 }
 
 const MemoryKey* WineRegistrySource::Resolve(const MemoryKey* start, std::string_view path,
-                                             int hops) const {
+                                             int* hops) const {
   const MemoryKey* key = start;
   size_t pos = 0;
   while (pos < path.size()) {
@@ -96,7 +96,9 @@ const MemoryKey* WineRegistrySource::Resolve(const MemoryKey* start, std::string
     if (!key->is_link()) continue;
     const RawValue* target = key->FindValue("SymbolicLinkValue");
     if (target == nullptr || target->type != kRegLink) continue;
-    if (hops >= kMaxLinkHops) return nullptr;
+    // Every link followed while opening one key counts against the same
+    // budget, so nested links cannot multiply the work.
+    if (++*hops > kMaxLinkHops) return nullptr;
     // "\REGISTRY\Machine\..." or "\REGISTRY\User\<sid>\..."
     std::u16string units = LeBytesToUtf16(target->data);
     units = units.substr(0, units.find(u'\0'));
@@ -122,7 +124,7 @@ const MemoryKey* WineRegistrySource::Resolve(const MemoryKey* start, std::string
     }
     std::string rest;
     for (size_t i = first; i < parts.size(); ++i) rest += parts[i] + "\\";
-    key = Resolve(root, rest, hops + 1);
+    key = Resolve(root, rest, hops);
     if (key == nullptr) return nullptr;
   }
   return key;
@@ -131,7 +133,8 @@ const MemoryKey* WineRegistrySource::Resolve(const MemoryKey* start, std::string
 Status WineRegistrySource::OpenKey(RootKey root, std::string_view path,
                                    std::unique_ptr<RegistryKey>* key) const {
   const MemoryKey* start = root == RootKey::kCurrentUser ? &user_root_ : &system_root_;
-  const MemoryKey* found = Resolve(start, path, 0);
+  int hops = 0;
+  const MemoryKey* found = Resolve(start, path, &hops);
   if (found == nullptr) {
     return Status::NotFound(std::string(root == RootKey::kCurrentUser ? "HKEY_CURRENT_USER\\"
                                                                       : "HKEY_LOCAL_MACHINE\\") +

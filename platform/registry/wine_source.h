@@ -43,7 +43,9 @@ class WineRegistrySource : public RegistrySource {
 
  private:
   explicit WineRegistrySource(std::string prefix) : prefix_(std::move(prefix)) {}
-  const MemoryKey* Resolve(const MemoryKey* start, std::string_view path, int hops) const;
+  // The key at `path` below `start`, following link keys; `hops` counts the
+  // links followed so far.
+  const MemoryKey* Resolve(const MemoryKey* start, std::string_view path, int* hops) const;
   void BuildEnvironment();
   std::string GuessUserName() const;
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/registry/text.h"
 #include "tests/platform/registry/registry_test_util.h"
 
@@ -104,6 +106,27 @@ TEST(WineSourceTest, FollowsLinkKeys) {
   // A link to itself ends instead of looping.
   EXPECT_EQ(source->OpenKey(RootKey::kLocalMachine, "System\\Loop\\x", &key).code(),
             Status::Code::kNotFound);
+}
+
+TEST(WineSourceTest, NestedLinksCannotMultiplyTheWork) {
+  // "A" links to \REGISTRY\Machine\A\A\A\A\A\A\A\A: each step of the
+  // target is the link again. Opening it must give up, not recurse 8^16 times.
+  std::string target = "\\REGISTRY\\Machine";
+  for (int i = 0; i < 8; ++i) target += "\\A";
+  std::u16string units = Utf8ToUtf16(target);
+  std::string hex;
+  char buf[4];
+  for (char c : Utf16ToLeBytes(units)) {
+    std::snprintf(buf, sizeof(buf), "%02x", static_cast<unsigned char>(c));
+    hex += (hex.empty() ? "" : ",") + std::string(buf);
+  }
+  TempDir dir;
+  dir.Write("system.reg", "WINE REGISTRY Version 2\n[A] 0\n#link\n\"SymbolicLinkValue\"=hex(6):" +
+                              hex + "\n");
+  auto source = OpenPrefix(dir.path());
+  std::unique_ptr<RegistryKey> key;
+  EXPECT_EQ(source->OpenKey(RootKey::kLocalMachine, "A", &key).code(), Status::Code::kNotFound);
+  EXPECT_EQ(source->OpenKey(RootKey::kLocalMachine, "a\\b", &key).code(), Status::Code::kNotFound);
 }
 
 TEST(WineSourceTest, EnvironmentComesFromThePrefixRegistry) {
