@@ -115,6 +115,15 @@ bool Heap::Load(const NdbChecker& ndb, uint64_t bid_data, uint64_t bid_sub, std:
     *error = "subnode tree cannot be read";
     return false;
   }
+  return LoadPages(std::move(pages_), error);
+}
+
+bool Heap::LoadPages(std::vector<Bytes> pages, std::string* error) {
+  pages_ = std::move(pages);
+  if (pages_.empty()) {
+    *error = "heap without pages";
+    return false;
+  }
   allocs_.clear();
   for (size_t i = 0; i < pages_.size(); ++i) {
     const Bytes& p = pages_[i];
@@ -259,8 +268,8 @@ bool ReadBth(const Heap& heap, uint32_t hid, uint8_t key_size, uint8_t data_size
     }
     size_t n = node.size() / rec;
     Bytes first(node.begin(), node.begin() + key_size);
-    if (f.has_lo && CompareKeys(first, f.lo) != 0) {
-      *error = "BTH node " + Hex(f.hid) + " starts with a key other than its index entry";
+    if (f.has_lo && CompareKeys(first, f.lo) < 0) {
+      *error = "BTH node " + Hex(f.hid) + " holds keys below its index entry";
       return false;
     }
     std::vector<Frame> children;

@@ -22,6 +22,9 @@ class Heap {
   // Loads and validates the heap pages of a node whose data tree is bid_data
   // and whose subnodes are bid_sub. False with *error on a fault.
   bool Load(const NdbChecker& ndb, uint64_t bid_data, uint64_t bid_sub, std::string* error);
+  // Validates and takes decoded heap pages directly (a heap without
+  // subnodes; for tests).
+  bool LoadPages(std::vector<Bytes> pages, std::string* error);
 
   uint8_t client_sig() const { return client_sig_; }
   uint32_t user_root() const { return user_root_; }
