@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -251,6 +252,27 @@ TEST(CorruptionTest, SubfolderFlagAndCountsAreCrossChecked) {
   EXPECT_TRUE(r.Mentions("PidTagSubfolders is 1 but the folder has 0 subfolder(s)")) << Problems(r);
   // The parent's hierarchy row still holds the old values.
   EXPECT_TRUE(r.Mentions("hierarchy table: row 0x8082 column 0x36020003 differs")) << Problems(r);
+}
+
+TEST(CorruptionTest, WrongXBlockTotalIsFound) {
+  ScratchPst copy(FixturePath("outlook-sample.pst"));
+  Parsed parsed(copy.path());
+  // The large attachment of this file is held in an XBLOCK.
+  const BlockEntry* xblock = nullptr;
+  for (const auto& [nid, node] : parsed.ndb().nodes()) {
+    std::map<uint32_t, Subnode> subnodes;
+    if (node.bid_sub == 0 || !parsed.ndb().ReadSubnodes(node.bid_sub, &subnodes)) continue;
+    for (const auto& [sub_nid, sub] : subnodes) {
+      if (sub.bid_data & 0x2) xblock = parsed.ndb().FindBlock(sub.bid_data);
+    }
+  }
+  ASSERT_NE(xblock, nullptr);
+  ASSERT_EQ(copy.U8(xblock->ib), 0x01);
+  copy.PutU32(xblock->ib + 4, copy.U32(xblock->ib + 4) + 1);
+  copy.FixBlockCrc(xblock->ib, xblock->cb);
+  Report r = CheckFile(copy.path());
+  ASSERT_EQ(r.problems.size(), 1u) << Problems(r);
+  EXPECT_TRUE(HasProblemAt(r, xblock->ib, "lcbTotal")) << Problems(r);
 }
 
 TEST(CorruptionTest, TruncatedFileIsReportedNotCrashed) {
