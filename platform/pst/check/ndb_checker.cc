@@ -229,7 +229,7 @@ void NdbChecker::WalkBTree(bool nbt, const Bref& ref, int parent_level, uint64_t
     return;
   }
   if (!MarkUsed(ref.ib, kPageSize, name + " " + Hex(ref.bid))) {
-    if (ref.ib < kFirstAMap || ref.ib + kPageSize > eof_) return;
+    if (ref.ib < kFirstAMap || ref.ib > eof_ - kPageSize) return;
   }
   uint8_t p[kPageSize];
   if (!ReadPage(ref.ib, p)) return;
