@@ -20,41 +20,73 @@ uint64_t DbxBody::JoinedSize() const {
   return n;
 }
 
+namespace {
+
+// Drops the segments from the first block that repeats an earlier one on.
+void CutAtFirstRepeat(std::vector<DbxBodySegment>* segments) {
+  std::unordered_set<uint32_t> seen;
+  for (size_t i = 0; i < segments->size(); ++i) {
+    if (!seen.insert((*segments)[i].offset).second) {
+      segments->resize(i);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
 DbxStatus ReadBodyChain(ByteSource& source, uint32_t position, DbxBody* body) {
   // Blocks of a sound chain do not overlap, so a chain cannot hold more
   // blocks than fit into the file.
   const uint64_t max_blocks = source.size() / kBodyBlockSize + 1;
-  std::unordered_set<uint32_t> seen;
-  uint8_t bytes[kBodyBlockSize];
+  // Loops are found with Brent's method, which needs no memory per block:
+  // `mark` is a block seen earlier, moved forward at powers of two. A loop is
+  // found within a few rounds of it; the repeated blocks read by then are
+  // dropped again.
+  uint32_t mark = position;
+  uint64_t power = 1, since_mark = 0;
+  uint8_t head[16];
   uint32_t offset = position;
   for (uint64_t count = 0;; ++count) {
-    if (count >= max_blocks || !seen.insert(offset).second) {
-      body->chain_cut = true;
-      return DbxStatus::Ok();
+    if (count > 0) {
+      if (offset == mark || count >= max_blocks) {
+        CutAtFirstRepeat(&body->segments);
+        body->chain_cut = true;
+        return DbxStatus::Ok();
+      }
+      if (++since_mark == power) {
+        mark = offset;
+        power *= 2;
+        since_mark = 0;
+      }
     }
-    DbxStatus s = source.Read(offset, sizeof(bytes), bytes);
+    DbxStatus s = source.Read(offset, sizeof(head), head);
     if (!s.ok()) return s;
-    const DbxBodyBlock block = DecodeBodyBlock(bytes);
+    const uint32_t own_offset = LoadLe32(head);
+    const uint32_t used_length = LoadLe32(head + 0x08);
+    const uint32_t next_offset = LoadLe32(head + 0x0C);
     if (count == 0) {
-      if (block.own_offset != position) return DbxStatus::Ok();
+      if (own_offset != position) return DbxStatus::Ok();
       body->found = true;
     }
-    if (static_cast<int32_t>(block.used_length) < 0) {
+    if (static_cast<int32_t>(used_length) < 0) {
       return DbxStatus(kErrorInvalidArgument, "body block at offset " + std::to_string(offset) +
                                                   " has a negative used length");
     }
-    if (block.used_length > 32767) {
+    if (used_length > 32767) {
       return DbxStatus(kErrorOverflow, "body block at offset " + std::to_string(offset) +
                                            " has a used length of " +
-                                           std::to_string(block.used_length));
+                                           std::to_string(used_length));
     }
-    DbxBodySegment segment;
-    segment.used_length = block.used_length;
-    size_t n = block.used_length < kBodyTextSize ? block.used_length : kBodyTextSize;
-    segment.text.assign(reinterpret_cast<const char*>(block.text), n);
-    body->segments.push_back(std::move(segment));
-    if (block.next_offset == 0) return DbxStatus::Ok();
-    offset = block.next_offset;
+    DbxBodySegment& segment = body->segments.emplace_back();
+    segment.offset = offset;
+    segment.used_length = used_length;
+    segment.text.resize(used_length < kBodyTextSize ? used_length : kBodyTextSize);
+    s = source.Read(uint64_t{offset} + sizeof(head), segment.text.size(),
+                    reinterpret_cast<uint8_t*>(segment.text.data()));
+    if (!s.ok()) return s;
+    if (next_offset == 0) return DbxStatus::Ok();
+    offset = next_offset;
   }
 }
 

@@ -14,6 +14,7 @@ namespace dbx {
 
 // One block's share of the body.
 struct DbxBodySegment {
+  uint32_t offset = 0;       // where the block lies
   std::string text;          // the first used_length text bytes (all 512 when
                              // used_length is larger); zero bytes are kept
   uint32_t used_length = 0;  // as stored in the block

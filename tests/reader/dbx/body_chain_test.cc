@@ -79,6 +79,16 @@ TEST(BodyChainTest, LoopingChainsEnd) {
   EXPECT_TRUE(body.chain_cut);
   EXPECT_EQ(body.segments.size(), 2u);
 
+  // A longer lead-in, then a loop back into its middle.
+  const std::vector<uint32_t> chain = {0x6000, 0x6400, 0x6800, 0x6C00, 0x7000, 0x7400, 0x7800};
+  for (size_t i = 0; i < chain.size(); ++i) {
+    image.Block(chain[i], 1, i + 1 < chain.size() ? chain[i + 1] : 0x6800, std::string(1, char('0' + i)));
+  }
+  body = Read(image, 0x6000);
+  EXPECT_TRUE(body.chain_cut);
+  EXPECT_EQ(body.JoinedText(), "0123456");
+  EXPECT_EQ(body.segments.back().offset, 0x7800u);
+
   image.Block(0x5000, 10, 0x5000, "self");
   body = Read(image, 0x5000);
   EXPECT_TRUE(body.chain_cut);
