@@ -36,6 +36,8 @@ constexpr uint32_t kTagAssocContentCount = 0x36170003;
 constexpr uint32_t kTagLtpRowId = 0x67F20003;
 constexpr uint32_t kTagLtpRowVer = 0x67F30003;
 constexpr uint32_t kMsgFlagRead = 0x1;
+constexpr uint32_t kTagAttachSize = 0x0E200003;
+constexpr uint32_t kTagAttachDataBinary = 0x37010102;
 
 struct Mandatory {
   uint32_t nid;
@@ -279,6 +281,17 @@ void MessagingChecker::CheckAttachments(const NodeEntry& message, const Heap& he
       report_->Add(at, what + " attachment " + Hex(nid) + ": property context: " + error);
     }
     for (const std::string& p : problems) report_->Add(at, what + " attachment " + Hex(nid) + ": " + p);
+    // PidTagAttachSize is the size of the whole attachment object, so never
+    // less than its data.
+    bool found;
+    uint32_t size = PropU32(props, kTagAttachSize, &found);
+    auto data = props.find(kTagAttachDataBinary);
+    if (!found) {
+      report_->Add(at, what + " attachment " + Hex(nid) + ": PidTagAttachSize is missing");
+    } else if (data != props.end() && data->second.complete && size < data->second.data.size()) {
+      report_->Add(at, what + " attachment " + Hex(nid) + ": PidTagAttachSize " + std::to_string(size) +
+                           " is less than its " + std::to_string(data->second.data.size()) + " data bytes");
+    }
     attachments[nid] = std::move(props);
   }
   auto table_it = heap.subnodes().find(kNidAttachmentTable);

@@ -71,9 +71,8 @@ uint8_t Encode(uint8_t plain) {
 // Rewrites the 4-byte value of the inline property `tag` in the single-block
 // property context of node `nid` to change(old value), keeping the block's
 // checksum valid.
-void PatchInlineProperty(ScratchPst* copy, const Parsed& parsed, uint64_t nid, uint32_t tag,
+void PatchInlineProperty(ScratchPst* copy, const BlockEntry& b, uint32_t tag,
                          const std::function<uint32_t(uint32_t)>& change) {
-  const BlockEntry& b = parsed.DataBlockOf(nid);
   std::vector<uint8_t> data = copy->Read(b.ib, b.cb);
   DecodePermute(data.data(), data.size());
   const std::array<uint8_t, 4> record = {static_cast<uint8_t>(tag >> 16), static_cast<uint8_t>(tag >> 24),
@@ -86,6 +85,11 @@ void PatchInlineProperty(ScratchPst* copy, const Parsed& parsed, uint64_t nid, u
   uint64_t at = b.ib + pos;
   for (int i = 0; i < 4; ++i) copy->PutU8(at + i, Encode(static_cast<uint8_t>(value >> (8 * i))));
   copy->FixBlockCrc(b.ib, b.cb);
+}
+
+void PatchInlineProperty(ScratchPst* copy, const Parsed& parsed, uint64_t nid, uint32_t tag,
+                         const std::function<uint32_t(uint32_t)>& change) {
+  PatchInlineProperty(copy, parsed.DataBlockOf(nid), tag, change);
 }
 
 TEST(CorruptionTest, FlippedHeaderByteBreaksBothHeaderCrcs) {
@@ -273,6 +277,22 @@ TEST(CorruptionTest, WrongXBlockTotalIsFound) {
   Report r = CheckFile(copy.path());
   ASSERT_EQ(r.problems.size(), 1u) << Problems(r);
   EXPECT_TRUE(HasProblemAt(r, xblock->ib, "lcbTotal")) << Problems(r);
+}
+
+TEST(CorruptionTest, AttachmentSizeBelowItsDataIsFound) {
+  ScratchPst copy(FixturePath("outlook-sample.pst"));
+  Parsed parsed(copy.path());
+  const NodeEntry* message = parsed.ndb().FindNode(0x200264);
+  ASSERT_NE(message, nullptr);
+  std::map<uint32_t, Subnode> subnodes;
+  ASSERT_TRUE(parsed.ndb().ReadSubnodes(message->bid_sub, &subnodes));
+  ASSERT_TRUE(subnodes.count(0x8045));
+  const BlockEntry* block = parsed.ndb().FindBlock(subnodes[0x8045].bid_data);
+  ASSERT_NE(block, nullptr);
+  PatchInlineProperty(&copy, *block, 0x0E200003, [](uint32_t) { return 10u; });
+  Report r = CheckFile(copy.path());
+  EXPECT_TRUE(r.Mentions("attachment 0x8045: PidTagAttachSize 10 is less than its 88021 data bytes")) << Problems(r);
+  EXPECT_TRUE(r.Mentions("attachment table: row 0x8045 column 0x0E200003 differs")) << Problems(r);
 }
 
 TEST(CorruptionTest, TruncatedFileIsReportedNotCrashed) {
