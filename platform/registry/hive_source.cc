@@ -194,6 +194,15 @@ Status HiveRegistrySource::ToHostPath(std::string_view windows_path,
     *host_path = ResolveBelow(profile_dir_, SplitPathComponents(path.substr(windows_profile_.size())));
     return Status::Ok();
   }
+  // "X:\Documents and Settings\<user>\..." (or "X:\Users\<user>\...") of the
+  // user whose folder holds the hive, when the hive does not name its profile.
+  std::vector<std::string> parts = SplitPathComponents(path.substr(2));
+  if (parts.size() >= 2 &&
+      (EqualsIgnoreCase(parts[0], "Documents and Settings") || EqualsIgnoreCase(parts[0], "Users")) &&
+      EqualsIgnoreCase(parts[1], LastPathComponent(profile_dir_))) {
+    *host_path = ResolveBelow(profile_dir_, std::vector<std::string>(parts.begin() + 2, parts.end()));
+    return Status::Ok();
+  }
   std::string system_drive = env_.GetOr("SystemDrive");
   std::string root = GuessDriveRoot();
   if (!root.empty() && EqualsIgnoreCase(path.substr(0, 2), system_drive.empty() ? "C:" : system_drive)) {

@@ -30,9 +30,11 @@ class HiveRegistrySource : public RegistrySource {
   Status OpenKey(RootKey root, std::string_view path,
                  std::unique_ptr<RegistryKey>* key) const override;
   const Environment& environment() const override { return env_; }
-  // Paths below the profile the hive's own Windows used map below the host
-  // profile folder; other paths on that drive map below the folder that held
-  // "Documents and Settings" (or "Users"); host paths resolve as they are.
+  // Paths below the profile the hive's own Windows used (from its shell
+  // folders, else "X:\Documents and Settings\<name of the host profile
+  // folder>") map below the host profile folder; other paths on the system
+  // drive map below the host folder that holds "Documents and Settings" (or
+  // "Users"), when the hive lies in such a tree; host paths resolve as they are.
   Status ToHostPath(std::string_view windows_path, std::string* host_path) const override;
   std::string Describe() const override;
 

@@ -126,6 +126,23 @@ TEST_F(HiveSourceTest, ShellFoldersOfTheHiveMapBelowTheProfile) {
   EXPECT_EQ(source->ToHostPath("D:\\Mail", &host).code(), Status::Code::kNotFound);
 }
 
+TEST_F(HiveSourceTest, ProfilePathsMapBelowACopiedProfileFolder) {
+  // The profile folder copied on its own, without its "Documents and Settings".
+  std::string profile = dir_.MakeDir("backup/Bob");
+  dir_.MakeDir("backup/Bob/Local Settings/Application Data");
+  ASSERT_EQ(registry_test::BuildHive({}, profile + "/NTUSER.DAT"), "");
+  std::unique_ptr<HiveRegistrySource> source;
+  ASSERT_TRUE(HiveRegistrySource::Open(profile + "/NTUSER.DAT", "", &source).ok());
+  std::string host;
+  ASSERT_TRUE(source->ToHostPath("C:\\Documents and Settings\\bob\\local settings\\"
+                                 "application data\\Identities",
+                                 &host).ok());
+  EXPECT_EQ(host, profile + "/Local Settings/Application Data/Identities");
+  // Another user's profile, or another folder of the drive, has no host folder here.
+  EXPECT_FALSE(source->ToHostPath("C:\\Documents and Settings\\alice\\x", &host).ok());
+  EXPECT_FALSE(source->ToHostPath("C:\\WINDOWS", &host).ok());
+}
+
 TEST_F(HiveSourceTest, FilesThatAreNotHivesFailWithTheirName) {
   std::string bogus = dir_.Write("NTUSER.DAT", "not a hive at all");
   std::unique_ptr<HiveRegistrySource> source;
