@@ -103,6 +103,18 @@ Status WriteBuffer::MaybeFlush() {
   return Status::Ok();
 }
 
+Status WriteBuffer::WriteBehind(uint64_t offset, std::span<const uint8_t> bytes) {
+  if (size_ > 0 && offset + bytes.size() > start_) {
+    if (offset >= start_ && offset + bytes.size() <= start_ + size_) {
+      std::memcpy(buf_.get() + (offset - start_), bytes.data(), bytes.size());
+      return Status::Ok();
+    }
+    Status s = Flush();
+    if (!s.ok()) return s;
+  }
+  return file_->WriteAt(offset, bytes);
+}
+
 Status WriteBuffer::Write(uint64_t offset, std::span<const uint8_t> bytes) {
   uint8_t* dst = nullptr;
   Status s = Reserve(offset, bytes.size(), &dst);

@@ -47,6 +47,10 @@ class WriteBuffer {
   Status Reserve(uint64_t offset, size_t n, uint8_t** dst);
   // Flushes when the buffer has grown past its capacity.
   Status MaybeFlush();
+  // Writes `bytes` at `offset`, which lies before the end of what was
+  // buffered (space used again): into the buffer when it holds that range,
+  // otherwise straight to the file.
+  Status WriteBehind(uint64_t offset, std::span<const uint8_t> bytes);
   // Writes out everything buffered.
   Status Flush();
 

@@ -3,6 +3,8 @@
 // Space is handed out by a cursor that only moves forward: blocks go to the
 // next 64-byte boundary that leaves them inside one AMap interval and clear
 // of the interval's map pages, and are written at once through a WriteBuffer.
+// Space of freed blocks (replaced nodes) is used again for later blocks that
+// fit in it, so rewriting a node again and again does not grow the file.
 // Memory holds one small record per block (offset, size, reference count,
 // children of internal blocks) and one per node. Close appends the B-tree
 // pages, derives every map from the live blocks and pages, writes the map
@@ -152,10 +154,17 @@ class Writer : public NdbWriter {
     const bool internal = kind != Kind::kData;
     const Bid bid = next_bid_ | (internal ? kBidInternal : 0);
     const uint64_t size = BlockDiskSize(data.size());
-    const uint64_t ib = Allocate(size, kBlockAlign);
+    uint64_t ib = 0;
+    const bool reused = TakeFreedSpace(size, &ib);
+    if (!reused) ib = Allocate(size, kBlockAlign);
     uint8_t* dst = nullptr;
-    Status s = buffer_.Reserve(ib, size, &dst);
-    if (!s.ok()) return s;
+    if (reused) {
+      scratch_.resize(size);
+      dst = scratch_.data();
+    } else {
+      Status s = buffer_.Reserve(ib, size, &dst);
+      if (!s.ok()) return s;
+    }
     if (!data.empty()) std::memcpy(dst, data.data(), data.size());
     uint8_t* t = dst + size - kBlockTrailerSize;
     std::memset(dst + data.size(), 0, static_cast<size_t>(t - dst) - data.size());
@@ -163,6 +172,13 @@ class Writer : public NdbWriter {
     Put16(t + 2, ComputeSig(ib, bid));
     Put32(t + 4, Crc32(0, data.data(), data.size()));
     Put64(t + 8, bid);
+    if (reused) {
+      Status s = buffer_.WriteBehind(ib, scratch_);
+      if (!s.ok()) {
+        AddFreed(ib, size);
+        return s;
+      }
+    }
 
     Record(bid, ib, data.size(), kind, std::move(children));
     *out = bid;
@@ -180,10 +196,32 @@ class Writer : public NdbWriter {
     created_.push_back(bid);
   }
 
-  // Drops a block and the references it holds.
+  // Space of a freed block of `size` bytes, the smallest that fits; the rest
+  // of a larger one stays free.
+  bool TakeFreedSpace(uint64_t size, uint64_t* ib) {
+    if (freed_extents_ == 0) return false;
+    const uint64_t units = size / kBlockAlign;
+    for (uint64_t u = units; u < freed_.size(); ++u) {
+      if (freed_[u].empty()) continue;
+      *ib = freed_[u].back();
+      freed_[u].pop_back();
+      freed_extents_--;
+      if (u > units) AddFreed(*ib + size, (u - units) * kBlockAlign);
+      return true;
+    }
+    return false;
+  }
+
+  void AddFreed(uint64_t ib, uint64_t size) {
+    freed_[size / kBlockAlign].push_back(ib);
+    freed_extents_++;
+  }
+
+  // Drops a block and the references it holds; its space can be used again.
   void Free(Bid bid) {
     const uint64_t k = bid / kBidStep;
     blocks_[k].live = false;
+    AddFreed(blocks_[k].ib, BlockDiskSize(blocks_[k].cb));
     auto it = children_.find(k);
     if (it == children_.end()) return;
     std::vector<Bid> children = std::move(it->second);
@@ -215,6 +253,10 @@ class Writer : public NdbWriter {
   std::vector<BlockInfo> blocks_;                            // by bid / 4
   std::unordered_map<uint64_t, std::vector<Bid>> children_;  // by bid / 4
   std::vector<Bid> created_;                                 // by the current call
+  std::vector<std::vector<uint64_t>> freed_ =                // offsets, by 64-byte units
+      std::vector<std::vector<uint64_t>>(kMaxBlockSize / kBlockAlign + 1);
+  uint64_t freed_extents_ = 0;
+  std::vector<uint8_t> scratch_;                             // a block for freed space
   std::map<Nid, NodeInfo> nodes_;
   std::vector<uint64_t> page_offsets_;  // B-tree pages written by Close
   uint32_t rgnid_[32];

@@ -12,6 +12,11 @@
 #include "platform/pst/ndb/ndb_writer.h"
 #include "tests/platform/pst/ndb/read_back.h"
 
+#ifdef PST_NDB_WITH_CHECK
+#include "platform/pst/check/ndb_checker.h"
+#include "platform/pst/check/source.h"
+#endif
+
 namespace {
 
 std::vector<uint8_t> NodeBytes(uint32_t seed, size_t n) {
@@ -87,5 +92,23 @@ int main(int argc, char** argv) {
               rb.nodes().size(), rb.blocks().size(), static_cast<unsigned long long>(last_ib),
               rb.nbt_depth(), rb.bbt_depth(), static_cast<unsigned long long>(rb.amap_free()),
               Seconds(start));
+
+#ifdef PST_NDB_WITH_CHECK
+  start = std::chrono::steady_clock::now();
+  pst::check::Report report;
+  std::string error;
+  auto source = pst::check::FileSource::Open(path, &error);
+  if (!source) {
+    std::fprintf(stderr, "pst-check cannot open the file: %s\n", error.c_str());
+    return 1;
+  }
+  pst::check::NdbChecker checker(*source, &report);
+  if (checker.ReadHeader()) checker.CheckAll();
+  for (const auto& p : report.problems) std::fprintf(stderr, "%s\n", p.ToString().c_str());
+  std::printf("pst-check (node database): %s, %zu problems, in %.1f s\n",
+              report.fatal.empty() ? "checked" : report.fatal.c_str(), report.problems.size(),
+              Seconds(start));
+  if (!report.ok()) return 1;
+#endif
   return 0;
 }

@@ -166,6 +166,24 @@ TEST_F(NdbWriterTest, ReplacedNodeFreesItsBlocks) {
   EXPECT_GT(rb_.amap_free(), 100000u);
 }
 
+TEST_F(NdbWriterTest, RewritingNodesReusesFreedSpace) {
+  // A table rewritten after every change, as folder tables are, and a node
+  // that shrinks and grows: the file stays near the size of what is live.
+  NodeData table;
+  for (int round = 1; round <= 300; ++round) {
+    table.data = Bytes(static_cast<size_t>(round) * 100, round);  // up to 30 000 bytes
+    table.subnodes = {{0x3F, NodeData{Bytes(5000 + round, round), {}}}};
+    ASSERT_TRUE(w_->PutNode(0x60E, 0, table).ok());
+    NodeData other;
+    other.data = Bytes(round % 2 ? 20000 : 300, round);
+    ASSERT_TRUE(w_->PutNode(0x60F, 0, other).ok());
+  }
+  EXPECT_LT(w_->FileSize(), 2u << 20);  // about 13 MiB were written in all
+  CloseAndRead();  // ReadBack reports any space used twice
+  EXPECT_EQ(Read(0x60E), ToContent(table));
+  EXPECT_EQ(Read(0x60F).data, Bytes(300, 300));
+}
+
 TEST_F(NdbWriterTest, SharedBlocksAreCountedAndKeptWhileReferenced) {
   std::vector<uint8_t> bytes = Bytes(20000, 4);
   Bid shared = 0;

@@ -66,6 +66,13 @@ TEST(PstCheckOfWriterTest, VariedFileHasNoNodeDatabaseProblems) {
     ASSERT_TRUE(w->PutNode(w->NewNid(0x04), 0x8022, small).ok());
   }
   ASSERT_TRUE(w->PutNode(0x1FFFE4, 0x8022, NodeData{Bytes(10, 9), {}}).ok());  // replace
+  // Rewrites that reuse freed space.
+  for (int round = 0; round < 100; ++round) {
+    NodeData folder;
+    folder.data = Bytes(100 + (round * 997) % 20000, round);
+    folder.subnodes.push_back({0x3F, NodeData{Bytes((round * 331) % 9000, round), {}}});
+    ASSERT_TRUE(w->PutNode(0x8022, 0x122, folder).ok());
+  }
   Status s = w->Close();
   ASSERT_TRUE(s.ok()) << s.ToString();
 
