@@ -72,13 +72,24 @@ std::u16string ShortFileName(std::u16string_view long_name, std::set<std::u16str
     stem = u"ATTACH";
     lossy = true;
   }
-  auto compose = [&](const std::u16string& s) { return ext.empty() ? s : s + u"." + ext; };
-  std::u16string candidate = compose(stem);
+  auto compose = [&](std::u16string_view base, std::u16string_view tail) {
+    std::u16string name;
+    name.reserve(base.size() + tail.size() + 1 + ext.size());
+    name.append(base);
+    name.append(tail);
+    if (!ext.empty()) {
+      name.push_back(u'.');
+      name.append(ext);
+    }
+    return name;
+  };
+  std::u16string candidate = compose(stem, u"");
   if (!lossy && taken->insert(candidate).second) return candidate;
   for (int n = 1; n < 1000000; ++n) {
-    std::u16string tail = u"~" + Utf8ToUtf16(std::to_string(n));
-    std::u16string base = stem.substr(0, 8 - std::min<size_t>(tail.size(), 7));
-    candidate = compose(base + tail);
+    std::u16string tail(1, u'~');
+    for (char digit : std::to_string(n)) tail.push_back(static_cast<char16_t>(digit));
+    size_t keep = 8 - std::min<size_t>(tail.size(), 7);
+    candidate = compose(std::u16string_view(stem).substr(0, keep), tail);
     if (taken->insert(candidate).second) return candidate;
   }
   return candidate;

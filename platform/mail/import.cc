@@ -83,7 +83,11 @@ void OnParserWarning(gint64 /*offset*/, GMimeParserWarning code, const gchar* it
     if (shown.size() > 60) shown = shown.substr(0, 60) + "...";
     text += " (" + shown + ")";
   }
-  (IsStructural(code) ? log->structural : log->notes).insert(text);
+  // An mbox separator line ("From sender date") before the header is not
+  // part of the message; GMime reads past it.
+  bool separator = code == GMIME_CRIT_INVALID_HEADER_NAME && item != nullptr &&
+                   (std::string_view(item).starts_with("From ") || std::string_view(item).starts_with(">From "));
+  (IsStructural(code) && !separator ? log->structural : log->notes).insert(text);
 }
 
 std::string Trim(std::string_view v) {

@@ -4,9 +4,7 @@
 
 #include "platform/mail/import.h"
 #include "platform/mail/prop_ids.h"
-#include "reader/dbx/body_chain.h"
-#include "reader/dbx/byte_source.h"
-#include "reader/dbx/folder_file.h"
+#include "tests/platform/mail/dbx_messages.h"
 #include "tests/platform/mail/mail_test_util.h"
 
 namespace mail {
@@ -17,15 +15,10 @@ using mail_test::Int;
 using mail_test::Str;
 
 TEST(DbxMessageTest, RealStoreInboxMessageImports) {
-  std::unique_ptr<dbx::FileSource> file;
-  ASSERT_TRUE(dbx::FileSource::Open(TOLLAN_SHARED_DIR "/fixtures/real-store/Inbox.dbx", false, &file).ok());
-  dbx::DbxFolderContents contents;
-  ASSERT_TRUE(dbx::ReadFolderFile(*file, &contents).ok());
-  ASSERT_EQ(contents.messages.size(), 1u);
-  const dbx::DbxMessage& record = contents.messages[0];
-  dbx::DbxBody body;
-  ASSERT_TRUE(dbx::ReadBodyChain(*file, record.body_position, &body).ok());
-  std::string text = body.JoinedText();
+  auto messages = mail_test::ReadDbxMessages(TOLLAN_SHARED_DIR "/fixtures/real-store/Inbox.dbx");
+  ASSERT_EQ(messages.size(), 1u);
+  const dbx::DbxMessage& record = messages[0].record;
+  const std::string& text = messages[0].text;
   ASSERT_FALSE(text.empty());
 
   auto r = mail_test::ImportText(text);
