@@ -57,7 +57,9 @@ Status WriteBTree(uint8_t ptype, std::span<const uint8_t> entries, size_t leaf_e
   size_t at = 0;
   for (size_t count : Split(n, kBtEntriesSize / leaf_entry_size)) {
     std::memset(page, 0, sizeof(page));
-    std::memcpy(page, entries.data() + at * leaf_entry_size, count * leaf_entry_size);
+    if (count > 0) {
+      std::memcpy(page, entries.data() + at * leaf_entry_size, count * leaf_entry_size);
+    }
     page[kBtEntriesSize] = static_cast<uint8_t>(count);
     page[kBtEntriesSize + 1] = static_cast<uint8_t>(kBtEntriesSize / leaf_entry_size);
     page[kBtEntriesSize + 2] = static_cast<uint8_t>(leaf_entry_size);
