@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <vector>
 
 namespace mail {
@@ -113,6 +114,45 @@ bool IsWindowsSingleByte(uint32_t cp) { return cp == 874 || (cp >= 1250 && cp <=
 
 void AppendUnit(std::u16string* s, char16_t c) { s->push_back(c); }
 
+// Converters to UTF-16LE by source name, kept open for the thread's life:
+// opening one loads a conversion module, which costs far more than a
+// message's worth of converting. Failed opens are remembered too.
+class ConverterCache {
+ public:
+  ~ConverterCache() {
+    for (auto& [name, cd] : open_) {
+      if (cd != kNone) iconv_close(cd);
+    }
+  }
+  // A converter in its initial state, or kNone.
+  iconv_t Get(const std::string& from) {
+    auto it = open_.find(from);
+    if (it == open_.end()) {
+      if (open_.size() >= 64) Clear();
+      it = open_.emplace(from, g_mime_iconv_open("UTF-16LE", from.c_str())).first;
+    }
+    if (it->second != kNone) iconv(it->second, nullptr, nullptr, nullptr, nullptr);
+    return it->second;
+  }
+  static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+
+ private:
+  void Clear() {
+    for (auto& [name, cd] : open_) {
+      if (cd != kNone) iconv_close(cd);
+    }
+    open_.clear();
+  }
+  std::map<std::string, iconv_t> open_;
+};
+
+iconv_t ConverterFor(const std::string& from) {
+  thread_local ConverterCache cache;
+  return cache.Get(from);
+}
+
+
+
 }  // namespace
 
 std::string NormalizeCharset(std::string_view charset) {
@@ -164,8 +204,8 @@ bool DecodeCharset(std::string_view bytes, std::string_view charset, DecodedText
     fallback = g_mime_charset_iconv_name(norm.c_str());
     from = fallback.c_str();
   }
-  iconv_t cd = g_mime_iconv_open("UTF-16LE", from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  iconv_t cd = ConverterFor(from);
+  if (cd == ConverterCache::kNone) return false;
   const bool single_byte_windows = e != nullptr && IsWindowsSingleByte(e->code_page);
 
   DecodedText result;
@@ -208,7 +248,6 @@ bool DecodeCharset(std::string_view bytes, std::string_view charset, DecodedText
   }
   iconv(cd, nullptr, nullptr, &outp, &out_left);
   flush_units();
-  g_mime_iconv_close(cd);
   *out = std::move(result);
   return true;
 }
@@ -274,12 +313,10 @@ std::string ChooseCharset(std::string_view bytes, std::string_view label, const 
   }
   if (FindEntry(norm) == nullptr) {
     std::string iconv_name = g_mime_charset_iconv_name(norm.c_str());
-    iconv_t cd = g_mime_iconv_open("UTF-16LE", iconv_name.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    if (ConverterFor(iconv_name) == ConverterCache::kNone) {
       if (note) *note = "unknown charset \"" + std::string(label) + "\"";
       return fallback();
     }
-    g_mime_iconv_close(cd);
   }
   return norm;
 }

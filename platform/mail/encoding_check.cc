@@ -1,34 +1,56 @@
 // Base64 and quoted-printable well-formedness.
 #include "platform/mail/encoding_check.h"
 
+#include <cstdint>
+
 namespace mail {
 
 namespace {
 
-bool IsBase64Char(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
-}
+// Byte classes for the base64 scan, one table lookup per byte.
+enum : uint8_t { kInvalid = 0, kData = 1, kBlank = 2, kPad = 3 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+struct Base64Classes {
+  uint8_t of[256] = {};
+  constexpr Base64Classes() {
+    for (int c = 'A'; c <= 'Z'; ++c) of[c] = kData;
+    for (int c = 'a'; c <= 'z'; ++c) of[c] = kData;
+    for (int c = '0'; c <= '9'; ++c) of[c] = kData;
+    of[static_cast<int>('+')] = kData;
+    of[static_cast<int>('/')] = kData;
+    for (int c : {' ', '\t', '\r', '\n'}) of[c] = kBlank;
+    of[static_cast<int>('=')] = kPad;
+  }
+};
+constexpr Base64Classes kBase64;
+
 
 bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
 std::string CheckBase64(std::string_view s) {
   size_t data = 0, pad = 0;
-  for (char c : s) {
-    if (IsBlank(c)) continue;
-    if (c == '=') {
-      ++pad;
+  const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+  const auto* end = p + s.size();
+  while (p < end) {
+    // The common case: a run of data bytes.
+    const uint8_t* run = p;
+    while (p < end && kBase64.of[*p] == kData) ++p;
+    if (p != run) {
+      if (pad > 0) {
+        // Data after padding: a second encoded block glued on; readable
+        // only when the first one ended on a whole quantum.
+        if ((data + pad) % 4 != 0) return "base64 data continues after padding";
+        pad = 0;
+      }
+      data += static_cast<size_t>(p - run);
       continue;
     }
-    if (!IsBase64Char(c)) return "invalid character in base64 data";
-    if (pad > 0) {
-      // Data after padding: a second encoded block glued on; readable only
-      // when the first one ended on a whole quantum.
-      if ((data + pad) % 4 != 0) return "base64 data continues after padding";
-      pad = 0;
+    switch (kBase64.of[*p]) {
+      case kBlank: break;
+      case kPad: ++pad; break;
+      default: return "invalid character in base64 data";
     }
-    ++data;
+    ++p;
   }
   if (pad > 2) return "too much base64 padding";
   if ((data + pad) % 4 == 1 || (pad > 0 && (data + pad) % 4 != 0)) return "base64 data is truncated";

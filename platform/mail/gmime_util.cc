@@ -44,20 +44,47 @@ std::string ContentTypeParam(GMimeObject* obj, const char* name) {
   return v ? v : "";
 }
 
-std::string DecodedContent(GMimePart* part) {
+std::string_view EncodedContent(GMimePart* part, std::string* storage) {
   GMimeDataWrapper* content = g_mime_part_get_content(part);
-  if (content == nullptr) return "";
-  GRef<GMimeStream> mem(g_mime_stream_mem_new());
-  g_mime_data_wrapper_write_to_stream(content, mem.get());
-  GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem.get()));
-  return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
+  if (content == nullptr) return {};
+  GMimeStream* stream = g_mime_data_wrapper_get_stream(content);
+  if (stream == nullptr) return {};
+  if (GMIME_IS_STREAM_MEM(stream)) {
+    // The parser keeps parts as windows on its own buffer: read in place.
+    GByteArray* buffer = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+    gint64 start = stream->bound_start;
+    gint64 end = stream->bound_end < 0 ? static_cast<gint64>(buffer->len) : stream->bound_end;
+    if (buffer != nullptr && start >= 0 && start <= end && end <= static_cast<gint64>(buffer->len)) {
+      return std::string_view(reinterpret_cast<const char*>(buffer->data) + start,
+                              static_cast<size_t>(end - start));
+    }
+  }
+  *storage = StreamToString(stream);
+  return *storage;
 }
 
-std::string EncodedContent(GMimePart* part) {
+std::vector<uint8_t> DecodedContent(GMimePart* part) {
   GMimeDataWrapper* content = g_mime_part_get_content(part);
-  if (content == nullptr) return "";
-  GMimeStream* stream = g_mime_data_wrapper_get_stream(content);
-  return stream ? StreamToString(stream) : "";
+  if (content == nullptr) return {};
+  std::string storage;
+  std::string_view encoded = EncodedContent(part, &storage);
+  GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(content);
+  switch (encoding) {
+    case GMIME_CONTENT_ENCODING_BASE64:
+    case GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE:
+    case GMIME_CONTENT_ENCODING_UUENCODE: {
+      GMimeEncoding state;
+      g_mime_encoding_init_decode(&state, encoding);
+      std::vector<uint8_t> out(g_mime_encoding_outlen(&state, encoded.size()) + 64);
+      char* dst = reinterpret_cast<char*>(out.data());
+      size_t n = g_mime_encoding_step(&state, encoded.data(), encoded.size(), dst);
+      n += g_mime_encoding_flush(&state, encoded.data() + encoded.size(), 0, dst + n);
+      out.resize(n);
+      return out;
+    }
+    default:
+      return std::vector<uint8_t>(encoded.begin(), encoded.end());
+  }
 }
 
 std::string EncodingName(GMimePart* part) {

@@ -5,8 +5,10 @@
 
 #include <gmime/gmime.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mail {
 
@@ -40,10 +42,12 @@ std::string MimeTypeOf(GMimeObject* obj);
 std::string ContentTypeParam(GMimeObject* obj, const char* name);
 
 // The transfer-decoded content of a leaf part.
-std::string DecodedContent(GMimePart* part);
+std::vector<uint8_t> DecodedContent(GMimePart* part);
 
 // The content of a leaf part as it stands in the message (still encoded).
-std::string EncodedContent(GMimePart* part);
+// `storage` holds a copy when the content does not lie in one memory buffer;
+// otherwise the view points into the parser's buffer.
+std::string_view EncodedContent(GMimePart* part, std::string* storage);
 
 // The transfer encoding name of a leaf part in lower case ("base64", ...).
 std::string EncodingName(GMimePart* part);

@@ -268,9 +268,9 @@ class Importer {
   void MapBodies(const WalkState& state, pst::MessageContent* out);
   void AddAttachment(const PendingAttachment& p, pst::MessageContent* out);
   void AddEmbedded(GMimeMessagePart* part, pst::MessageContent* out);
-  void AddByValue(std::u16string long_name, std::string mime_type, std::string data, bool hidden,
+  void AddByValue(std::u16string long_name, std::string mime_type, std::vector<uint8_t> data, bool hidden,
                   const std::string& content_id, const std::string& content_location, pst::MessageContent* out);
-  std::string PartBytes(GMimePart* part, const char* what);
+  std::vector<uint8_t> PartBytes(GMimePart* part, const char* what);
   bool ImportSigned(GMimeMultipartSigned* signed_part, std::string_view bytes, std::string_view raw_headers,
                     size_t body_offset, pst::MessageContent* out);
   bool ImportOpaque(GMimeObject* top, pst::MessageContent* out);
@@ -288,8 +288,9 @@ class Importer {
   bool has_visible_attachment_ = false;
 };
 
-std::string Importer::PartBytes(GMimePart* part, const char* what) {
-  std::string problem = CheckTransferEncoding(EncodingName(part), EncodedContent(part));
+std::vector<uint8_t> Importer::PartBytes(GMimePart* part, const char* what) {
+  std::string storage;
+  std::string problem = CheckTransferEncoding(EncodingName(part), EncodedContent(part, &storage));
   if (!problem.empty()) Unmapped(std::string(what) + ": " + problem);
   return DecodedContent(part);
 }
@@ -348,7 +349,8 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
 
   if (!report_->unmapped.empty() && !report_->original_attached) {
     // Keep every byte: the original goes along as a file of its own.
-    AddByValue(kOriginalMessageName, "message/rfc822", std::string(bytes), false, "", "", out);
+    AddByValue(kOriginalMessageName, "message/rfc822", std::vector<uint8_t>(bytes.begin(), bytes.end()), false, "",
+               "", out);
     report_->original_attached = true;
   }
   out->Set(pst::MakeInt32(prop::kMessageFlags, has_visible_attachment_ ? kMsgFlagHasAttach : 0));
@@ -480,7 +482,8 @@ void Importer::MapBodies(const WalkState& state, pst::MessageContent* out) {
   std::u16string plain_text;
   bool have_plain = false;
   if (state.plain != nullptr) {
-    std::string bytes = PartBytes(state.plain, "plain-text body");
+    std::vector<uint8_t> data = PartBytes(state.plain, "plain-text body");
+    std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
     std::string used, note;
     DecodedText text = DecodeText(bytes, ContentTypeParam(GMIME_OBJECT(state.plain), "charset"), defaults_,
                                   &used, &note);
@@ -491,21 +494,23 @@ void Importer::MapBodies(const WalkState& state, pst::MessageContent* out) {
     code_page = CodePageForCharset(used);
   }
   if (state.html != nullptr) {
-    std::string bytes = PartBytes(state.html, "HTML body");
+    std::vector<uint8_t> bytes = PartBytes(state.html, "HTML body");
+    std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::string note;
-    std::string cs = ChooseCharset(bytes, ContentTypeParam(GMIME_OBJECT(state.html), "charset"), defaults_, &note);
+    std::string cs = ChooseCharset(view, ContentTypeParam(GMIME_OBJECT(state.html), "charset"), defaults_, &note);
     if (!note.empty()) Warn("HTML body: " + note + ", read as " + cs);
     DecodedText text;
-    DecodeCharset(bytes, cs, &text);
+    DecodeCharset(view, cs, &text);
     if (text.lossy) Unmapped("HTML body has bytes that are not valid " + cs);
     uint32_t html_cp = CodePageForCharset(cs);
     if (html_cp == 0 || html_cp == 1200 || html_cp == 1201) {
       // A charset Windows has no code page for: store the HTML as UTF-8.
-      bytes = Utf16ToUtf8(text.text);
+      std::string utf8 = Utf16ToUtf8(text.text);
+      bytes.assign(utf8.begin(), utf8.end());
       html_cp = 65001;
     }
-    html_bytes_ = bytes;
-    out->Set(pst::MakeBinary(prop::kHtml, std::vector<uint8_t>(bytes.begin(), bytes.end())));
+    html_bytes_.assign(bytes.begin(), bytes.end());
+    out->Set(pst::MakeBinary(prop::kHtml, std::move(bytes)));
     code_page = html_cp;
     if (!have_plain) {
       plain_text = HtmlToText(text.text);
@@ -534,7 +539,7 @@ void Importer::AddAttachment(const PendingAttachment& p, pst::MessageContent* ou
   const char* filename = g_mime_part_get_filename(part);
   std::u16string name = filename ? CleanFileName(Utf8ToUtf16(filename)) : u"";
   if (name.empty()) name = DefaultFileName(type, ++untitled_);
-  std::string data = PartBytes(part, ("attachment \"" + Utf16ToUtf8(name) + "\"").c_str());
+  std::vector<uint8_t> data = PartBytes(part, ("attachment \"" + Utf16ToUtf8(name) + "\"").c_str());
   const char* cid = g_mime_object_get_content_id(p.object);
   const char* location = g_mime_part_get_content_location(part);
   std::string content_id = cid ? Trim(cid) : "";
@@ -551,7 +556,7 @@ void Importer::AddAttachment(const PendingAttachment& p, pst::MessageContent* ou
   AddByValue(std::move(name), type, std::move(data), hidden, content_id, content_location, out);
 }
 
-void Importer::AddByValue(std::u16string long_name, std::string mime_type, std::string data, bool hidden,
+void Importer::AddByValue(std::u16string long_name, std::string mime_type, std::vector<uint8_t> data, bool hidden,
                           const std::string& content_id, const std::string& content_location,
                           pst::MessageContent* out) {
   pst::AttachmentContent a;
@@ -571,7 +576,7 @@ void Importer::AddByValue(std::u16string long_name, std::string mime_type, std::
   if (hidden) p.push_back(pst::MakeInt32(prop::kAttachFlags, kAttachMhtmlRef));
   p.push_back(pst::MakeTime(prop::kCreationTime, now_));
   p.push_back(pst::MakeTime(prop::kLastModificationTime, now_));
-  p.push_back(pst::MakeBinary(prop::kAttachDataBinary, std::vector<uint8_t>(data.begin(), data.end())));
+  p.push_back(pst::MakeBinary(prop::kAttachDataBinary, std::move(data)));
   p.push_back(pst::MakeInt32(prop::kAttachSize, ClampSize(PropsSize(p) + 4)));
   if (!hidden) has_visible_attachment_ = true;
   out->attachments.push_back(std::move(a));
@@ -582,8 +587,8 @@ void Importer::AddEmbedded(GMimeMessagePart* part, pst::MessageContent* out) {
   std::string bytes = inner ? SerializeObject(GMIME_OBJECT(inner)) : "";
   if (depth_ + 1 > opts_.max_embedding_depth) {
     Warn("attached message nested too deep, kept as an .eml file");
-    AddByValue(DefaultFileName("message/rfc822", ++untitled_), "message/rfc822", std::move(bytes), false, "", "",
-               out);
+    AddByValue(DefaultFileName("message/rfc822", ++untitled_), "message/rfc822",
+               std::vector<uint8_t>(bytes.begin(), bytes.end()), false, "", "", out);
     return;
   }
   ImportReport inner_report;
@@ -653,7 +658,8 @@ bool Importer::ImportSigned(GMimeMultipartSigned* signed_part, std::string_view 
   entity += eol;
   entity += bytes.substr(std::min(body_offset, bytes.size()));
   bool keep_flag = has_visible_attachment_;
-  AddByValue(u"smime.p7m", "multipart/signed", std::move(entity), false, "", "", out);
+  AddByValue(u"smime.p7m", "multipart/signed", std::vector<uint8_t>(entity.begin(), entity.end()), false, "", "",
+             out);
   has_visible_attachment_ = keep_flag;
   out->Set(pst::MakeString(prop::kMessageClass, u"IPM.Note.SMIME.MultipartSigned"));
   return true;
@@ -673,7 +679,7 @@ bool Importer::ImportOpaque(GMimeObject* top, pst::MessageContent* out) {
   // and the original Content-Type is kept for the reader that opens it.
   std::string raw_type = Trim(HeaderValue(top, "Content-Type"));
   out->Set(MakeNamedString(kPsInternetHeaders, u"Content-Type", Utf8ToUtf16(raw_type)));
-  std::string data = PartBytes(part, "encrypted content");
+  std::vector<uint8_t> data = PartBytes(part, "encrypted content");
   AddByValue(u"smime.p7m", type, std::move(data), false, "", "", out);
   has_visible_attachment_ = false;
   out->Set(pst::MakeString(prop::kMessageClass, u"IPM.Note.SMIME"));
