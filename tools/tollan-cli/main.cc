@@ -5,6 +5,7 @@
 // summary. Exit status: 0 when everything converted, 1 when anything failed,
 // 2 for bad arguments.
 #include <CLI/CLI.hpp>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "converter/discovery/dbx_search.h"
 #include "converter/engine/pst_writer_session.h"
 #include "converter/wizard/batch_driver.h"
+#include "converter/wizard/default_store_source.h"
 #include "converter/wizard/file_list_source.h"
 #include "platform/pst/check/check.h"
 #include "tools/tollan-cli/terminal_page.h"
@@ -114,12 +116,26 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "tollan-cli: give .dbx files or folders, or --default-store\n");
     return 2;
   }
-  if (default_store) {
-    std::fprintf(stderr, "tollan-cli: --default-store is not available in this build\n");
+  if (!wine_prefix.empty() && !hive.empty()) {
+    std::fprintf(stderr, "tollan-cli: give either --wine-prefix or --hive, not both\n");
     return 2;
   }
+  // The reader component reads the registry source the environment names.
+  if (!wine_prefix.empty()) setenv("KESTREL_REGISTRY", ("wine:" + wine_prefix).c_str(), 1);
+  if (!hive.empty()) setenv("KESTREL_REGISTRY", ("hive:" + hive).c_str(), 1);
 
   std::vector<std::string> files;
+  PageState state;
+  DefaultStoreView store_view;
+  if (default_store) {
+    store_view = OpenDefaultStore(state);
+    if (!store_view.problem.empty()) {
+      std::fprintf(stderr, "tollan-cli: %s\n", store_view.problem.c_str());
+      return 1;
+    }
+    std::printf("Default Outlook Express Identity Folder: %s\nTotal Folders Found : %s\n",
+                store_view.store_folder.c_str(), store_view.folder_count.c_str());
+  }
   for (const auto& input : inputs) {
     if (std::filesystem::is_directory(input, ec)) {
       DbxSearchResult found = FindDbxFiles(input);
@@ -148,9 +164,10 @@ int Main(int argc, char** argv) {
   EngineEnv env;
   env.sessions = [&] { return NewPstWriterSession(import_options, &tally); };
   VectorList list(files);
-  FileListSource source(&page, &list, env);
-  PageState state;
-  BatchDriver(&page, &source, env.sessions).Run(&state);
+  FileListSource file_source(&page, &list, env);
+  DefaultStoreSource store_source(&page, [&] { return store_view.store_folder; }, env);
+  BatchSource* source = default_store ? static_cast<BatchSource*>(&store_source) : &file_source;
+  BatchDriver(&page, source, env.sessions).Run(&state);
   page.EndProgress();
 
   PrintSummary(state.report, tally);
