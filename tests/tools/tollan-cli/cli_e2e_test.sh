@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# End-to-end runs of tollan-cli: generated, real and damaged stores in both
+# modes, and the default store through a Wine prefix. Every output file must
+# pass pst-check (--verify) and hold every message of its source, compared by
+# verify_pst.py; damaged input must not crash the run and is never changed.
+#
+# usage: cli_e2e_test.sh BUILD_DIR SHARED_DIR
+set -euo pipefail
+build=$1
+shared=$2
+here=$(cd "$(dirname "$0")" && pwd)
+cli=$build/tools/tollan-cli/tollan-cli
+gen=$build/tools/make-sample-store/make-sample-store
+kestrel=$build/tools/kestrel/kestrel
+verify="/usr/bin/python3 $here/verify_pst.py"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passed=0
+
+check() {  # check NAME COMMAND...: runs a step, counts it
+  local name=$1; shift
+  if "$@" >"$work/step.log" 2>&1; then
+    passed=$((passed + 1)); echo "ok   $name"
+  else
+    failures=$((failures + 1)); echo "FAIL $name"; tail -n 30 "$work/step.log"
+  fi
+}
+
+# A generated store, plus a second Inbox.dbx in a subfolder (another
+# identity's), so the single .pst must find a free folder name.
+"$gen" "$work/store" --folders "Inbox,Sent Items,Archive,2005,Deleted Items" \
+  --messages-per-folder 30 --quiet
+"$gen" "$work/store/other" --folders Inbox --messages-per-folder 5 --seed 7 --quiet
+"$kestrel" export "$work/store" "$work/export" >/dev/null
+"$kestrel" export "$work/store/other" "$work/export-other" >/dev/null
+sums_before=$(cd "$work/store" && find . -type f -print0 | sort -z | xargs -0 sha256sum)
+
+mkdir -p "$work/out-single" "$work/out-each"
+check "single .pst: converts and verifies" \
+  "$cli" --single-pst -o "$work/out-single" "$work/store" --verify
+check "single .pst: every message of every folder" \
+  $verify "$work/export" "$work/out-single"/*.pst --all-read --skip Outbox "Deleted Items"
+check "single .pst: the second Inbox got a folder of its own" \
+  bash -c "/usr/bin/python3 -c \"
+import pypff,sys
+f=pypff.file(); f.open(sys.argv[1]); top=f.get_root_folder().get_sub_folder(0)
+names=[top.get_sub_folder(i).name for i in range(top.number_of_sub_folders)]
+assert 'Inbox' in names and 'Inbox (2)' in names and '2005' in names, names
+\" '$(ls "$work"/out-single/*.pst)'"
+check "separate .pst files: converts and verifies" \
+  "$cli" --pst-per-file --convert-deleted-items -o "$work/out-each" "$work/store" --verify
+check "separate .pst files: every message of every folder" \
+  $verify "$work/export" "$work/out-each"/*.pst --all-read --skip Outbox
+check "separate .pst files: one file per converted folder file, same names kept apart" \
+  test "$(ls "$work/out-each"/*.pst | wc -l)" -eq 10
+check "input files unchanged" \
+  bash -c "test \"\$(cd '$work/store' && find . -type f -print0 | sort -z | xargs -0 sha256sum)\" = '$sums_before'"
+check "no temporary files left" \
+  bash -c "! ls '$work'/out-single/*.eml '$work'/out-each/*.eml 2>/dev/null"
+
+# The real Outlook Express store.
+mkdir -p "$work/out-real"
+check "real store: converts and verifies" \
+  "$cli" --pst-per-file -o "$work/out-real" "$shared/fixtures/real-store" --verify
+"$kestrel" export "$shared/fixtures/real-store" "$work/export-real" >/dev/null
+check "real store: the message is intact" \
+  $verify "$work/export-real" "$work/out-real"/*.pst --all-read --skip Outbox Offline
+
+# Damaged stores: no crash, no hang, readable messages converted, the rest
+# reported with a non-zero exit.
+for kind in cyclic-tree truncated-half bad-own-offset cyclic-chain body-position-8 \
+            overlong-segment unterminated-text unrepresentable-date wrong-signature; do
+  "$gen" "$work/damaged-$kind" --messages-per-folder 20 --damage "$kind" --quiet
+  before=$(sha256sum "$work/damaged-$kind"/*.dbx)
+  mkdir -p "$work/out-$kind"
+  set +e
+  timeout 120 "$cli" --single-pst -o "$work/out-$kind" "$work/damaged-$kind" --verify \
+    >"$work/damaged.log" 2>&1
+  rc=$?
+  set -e
+  if [ "$rc" -gt 1 ]; then
+    failures=$((failures + 1)); echo "FAIL damaged $kind: exit $rc"; tail -n 20 "$work/damaged.log"
+  elif ! grep -q "^pst-check .*: ok" "$work/damaged.log"; then
+    failures=$((failures + 1)); echo "FAIL damaged $kind: output not verified"; tail -n 20 "$work/damaged.log"
+  elif [ "$before" != "$(sha256sum "$work/damaged-$kind"/*.dbx)" ]; then
+    failures=$((failures + 1)); echo "FAIL damaged $kind: input changed"
+  else
+    passed=$((passed + 1)); echo "ok   damaged $kind (exit $rc)"
+  fi
+done
+
+# The default store of an identity in a Wine prefix, through the registered
+# reader component.
+export KESTREL_REGISTRATIONS="$work/registrations.ini"
+"$kestrel" register >/dev/null
+prefix="$work/prefix"
+mkdir -p "$prefix/drive_c/OE Store"
+cp "$work/store"/*.dbx "$prefix/drive_c/OE Store/"
+printf 'WINE REGISTRY Version 2\n' >"$prefix/system.reg"
+cat >"$prefix/user.reg" <<'REG'
+WINE REGISTRY Version 2
+
+[Identities] 1700000000
+"Default User ID"="{A}"
+
+[Identities\\{A}] 1700000000
+"UserName"="Main Identity"
+
+[Identities\\{A}\\Software\\Microsoft\\Outlook Express\\5.0] 1700000000
+"Store Root"="C:\\OE Store"
+REG
+mkdir -p "$work/out-default"
+check "default store: converts and verifies" \
+  "$cli" --single-pst --default-store --wine-prefix "$prefix" -o "$work/out-default" --verify
+check "default store: every message of every folder" \
+  $verify "$work/export" "$work/out-default"/*.pst --skip Outbox "Deleted Items"
+
+# Bad arguments.
+check "missing output folder is refused" bash -c "! '$cli' --single-pst -o '$work/nope' '$work/store'"
+check "no mode: the option message, non-zero exit" \
+  bash -c "! '$cli' -o '$work' '$work/store' | grep -q 'Please Select Option for Creating Outlook (.pst) files'; test \${PIPESTATUS[0]} -ne 0"
+
+echo "$passed passed, $failures failed"
+[ "$failures" -eq 0 ]
