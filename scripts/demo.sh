@@ -1,9 +1,36 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, makes a sample store and reads
-# it back with the kestrel tool.
+# The main job: installs what is missing, builds, makes a sample Outlook
+# Express store, shows what the reader sees in it, converts it with
+# tollan-cli into one .pst for all folders and one .pst per folder, and
+# checks every output file with pst-check.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 "$here/scripts/install-deps.sh"
 "$here/scripts/build.sh" build
-echo "demo: nothing to run yet"
+bin=$here/build/tools
+demo=$here/build/demo
+rm -rf "$demo"
+mkdir -p "$demo/out-single" "$demo/out-each"
+
+echo "== a sample store"
+"$bin/make-sample-store/make-sample-store" "$demo/store" \
+  --folders "Inbox,Sent Items,Archive,Deleted Items" --messages-per-folder 25
+
+echo "== the folder list as the reader sees it"
+"$bin/kestrel/kestrel" folders "$demo/store"
+
+echo "== the first messages of the Inbox"
+"$bin/kestrel/kestrel" messages "$demo/store/Inbox.dbx" | head -n 4 | cut -c1-200
+
+echo "== convert into one .pst for all folders"
+"$bin/tollan-cli/tollan-cli" --single-pst -o "$demo/out-single" "$demo/store" --verify
+
+echo "== convert into one .pst per folder"
+"$bin/tollan-cli/tollan-cli" --pst-per-file -o "$demo/out-each" "$demo/store" --verify
+
+echo "== the output files"
+for pst in "$demo"/out-*/*.pst; do
+  printf '%s\n  ' "$pst"
+  "$bin/pst-check/pst-check" "$pst"
+done
