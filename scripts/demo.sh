@@ -21,7 +21,9 @@ echo "== the folder list as the reader sees it"
 "$bin/kestrel/kestrel" folders "$demo/store"
 
 echo "== the first messages of the Inbox"
-"$bin/kestrel/kestrel" messages "$demo/store/Inbox.dbx" | head -n 4 | cut -c1-200
+# Through a file: a pipe into head would end kestrel early with SIGPIPE.
+"$bin/kestrel/kestrel" messages "$demo/store/Inbox.dbx" > "$demo/inbox-messages.jsonl"
+head -n 4 "$demo/inbox-messages.jsonl" | cut -c1-200
 
 echo "== convert into one .pst for all folders"
 "$bin/tollan-cli/tollan-cli" --single-pst -o "$demo/out-single" "$demo/store" --verify
