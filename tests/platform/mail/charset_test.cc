@@ -57,6 +57,9 @@ TEST_F(CharsetTest, DecodesMultiByteAndStatefulSets) {
   EXPECT_EQ(Decode("\xf3\xcf\xd7", "koi8-r"), "Сов");
   EXPECT_EQ(Decode("+AOQ-", "utf-7"), "ä");
   EXPECT_EQ(Decode("\x81\x30\x85\x33", "gb18030"), "\xc2\xae");  // U+00AE as four bytes
+  EXPECT_EQ(Decode("\x1b$)A\x0eVPND\x0f", "iso-2022-cn"), "中文");  // GB 2312 shifted in
+  EXPECT_EQ(Decode("\xd6\xd0\xce\xc4", "euc-cn"), "中文");
+  EXPECT_EQ(Decode("\xa4\xa4\xa4\xe5", "x-x-big5"), "中文");
 }
 
 TEST_F(CharsetTest, WindowsUndefinedBytesSurviveAsC1Controls) {

@@ -243,12 +243,13 @@ void CollectAttachments(const pst::MessageContent& m, const std::string& path,
 TEST_F(PstRoundTripTest, ReadpstEmlOutputImportsToTheSameMessage) {
   fs::path out = *dir_ / "readpst";
   fs::create_directories(out);
-  RunCommand("readpst -q -8 -e -o '" + out.string() + "' '" + *pst_path_ + "' 2>&1");
+  std::string log = RunCommand("readpst -q -j 0 -8 -e -o '" + out.string() + "' '" + *pst_path_ + "' 2>&1; echo exit=$?");
+  ASSERT_NE(log.find("exit=0"), std::string::npos) << log;
   for (size_t i = 0; i < imported_->size(); ++i) {
     SCOPED_TRACE((*files_)[i]);
     const pst::MessageContent& want = (*imported_)[i].msg;
     fs::path eml = out / "Mail test" / "Inbox" / std::to_string(i) / "1.eml";
-    ASSERT_TRUE(fs::exists(eml));
+    ASSERT_TRUE(fs::exists(eml)) << log;
     std::string text = mail_test::ReadFile(eml.string());
     auto again = mail_test::ImportText(text);
     const auto& got = again.msg;
