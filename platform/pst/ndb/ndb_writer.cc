@@ -12,9 +12,9 @@
 // first 17 KiB of the file are zeros, so no reader takes it for a PST. A
 // writer destroyed without a successful Close removes its file.
 //
-// A call that fails part-way drops the blocks it had written (their space
-// stays unused in the maps) and leaves the writer as before the call; a later
-// Close still writes a complete file of what earlier calls stored.
+// A call that fails part-way drops the blocks it had written (their space is
+// free again) and leaves the writer as before the call; a later Close still
+// writes a complete file of what earlier calls stored.
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -130,9 +130,12 @@ class Writer : public NdbWriter {
     return s;
   }
 
+  // The live block of exactly this id (the internal flag included).
   BlockInfo* Find(Bid bid) {
     uint64_t k = bid / kBidStep;
     if (bid == 0 || k >= blocks_.size() || !blocks_[k].live) return nullptr;
+    const bool internal = blocks_[k].kind != Kind::kData;
+    if (bid % kBidStep != (internal ? kBidInternal : 0)) return nullptr;
     return &blocks_[k];
   }
 

@@ -48,6 +48,9 @@ int main(int argc, char** argv) {
   auto start = std::chrono::steady_clock::now();
   std::unique_ptr<pst::NdbWriter> w;
   pst::Status s = pst::NdbWriter::Create(path, &w);
+  // The parents the nodes name: a root folder (its own parent) and a child.
+  if (s.ok()) s = w->PutNode(0x122, 0x122, pst::NodeData{NodeBytes(7, 200), {}});
+  if (s.ok()) s = w->PutNode(0x8022, 0x122, pst::NodeData{NodeBytes(8, 200), {}});
   for (uint32_t i = 0; s.ok() && i < big_nodes; ++i) {
     pst::NodeData big;
     big.data = NodeBytes(i, kBig);
@@ -57,7 +60,7 @@ int main(int argc, char** argv) {
     for (uint32_t k = 0; s.ok() && k < 200; ++k) {
       pst::NodeData small;
       small.data = NodeBytes(i * 1000 + k, 100 + k);
-      s = w->PutNode(((0x400 + i * 200 + k) << 5) | 0x01, 0, small);
+      s = w->PutNode(((0x400 + i * 200 + k) << 5) | 0x01, 0x8022, small);
     }
   }
   if (s.ok()) s = w->Close();

@@ -209,6 +209,8 @@ TEST_F(NdbWriterTest, RejectsBadArguments) {
   ASSERT_TRUE(w_->WriteSubnodes({{0x3F, data, 0}}, &sub).ok());
   EXPECT_EQ(w_->PutNode(0, 0, data, 0).code(), Status::Code::kInvalidArgument);
   EXPECT_EQ(w_->PutNode(0x21, 0, 0x9998, 0).code(), Status::Code::kInvalidArgument);
+  EXPECT_EQ(w_->PutNode(0x21, 0, data | 2, 0).code(), Status::Code::kInvalidArgument);
+  EXPECT_EQ(w_->PutNode(0x21, 0, data, sub & ~uint64_t{2}).code(), Status::Code::kInvalidArgument);
   EXPECT_EQ(w_->PutNode(0x21, 0, sub, 0).code(), Status::Code::kInvalidArgument);  // not data
   EXPECT_EQ(w_->PutNode(0x21, 0, 0, data).code(), Status::Code::kInvalidArgument);  // not subnodes
   Bid ignored = 0;
