@@ -108,4 +108,9 @@ std::string SerializeObject(GMimeObject* obj) {
   return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
 }
 
+std::string HeaderValue(GMimeObject* obj, const char* name) {
+  const char* v = g_mime_object_get_header(obj, name);
+  return v ? v : "";
+}
+
 }  // namespace mail

@@ -55,6 +55,10 @@ std::string EncodingName(GMimePart* part);
 // The entity written back out in MIME form.
 std::string SerializeObject(GMimeObject* obj);
 
+// The value of header field `name` of an entity (unfolded, encoded words
+// decoded), or "".
+std::string HeaderValue(GMimeObject* obj, const char* name);
+
 std::string AsciiLower(std::string_view s);
 
 }  // namespace mail

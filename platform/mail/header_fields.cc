@@ -1,7 +1,6 @@
 // Subject prefix, importance, priority, sensitivity and header block rules.
 #include "platform/mail/header_fields.h"
 
-#include <cstdlib>
 
 namespace mail {
 
@@ -29,6 +28,16 @@ std::optional<int32_t> XPriorityLevel(std::string_view v) {
   std::string t = Trimmed(v);
   if (t.empty() || t[0] < '1' || t[0] > '5') return std::nullopt;
   return t[0] - '0';
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+    char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
+    if (x != y) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -106,6 +115,50 @@ HeaderBlock FindHeaderBlock(std::string_view m) {
   block.headers = m;
   block.body_offset = m.size();
   return block;
+}
+
+std::string TrimBlanks(std::string_view v) {
+  size_t b = 0, e = v.size();
+  while (b < e && (v[b] == ' ' || v[b] == '\t' || v[b] == '\r' || v[b] == '\n')) ++b;
+  while (e > b && (v[e - 1] == ' ' || v[e - 1] == '\t' || v[e - 1] == '\r' || v[e - 1] == '\n')) --e;
+  return std::string(v.substr(b, e - b));
+}
+
+std::string UnfoldValue(std::string_view v) {
+  std::string out;
+  bool blank = false;
+  for (char c : TrimBlanks(v)) {
+    if (c == '\r' || c == '\n' || c == '\t' || c == ' ') {
+      blank = true;
+      continue;
+    }
+    if (blank && !out.empty()) out.push_back(' ');
+    blank = false;
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string RawField(std::string_view headers, std::string_view name) {
+  std::string found;
+  size_t pos = 0;
+  while (pos < headers.size()) {
+    size_t end = headers.find('\n', pos);
+    end = end == std::string_view::npos ? headers.size() : end + 1;
+    std::string_view line = headers.substr(pos, end - pos);
+    if (line.size() > name.size() && line[name.size()] == ':' &&
+        EqualNoCase(line.substr(0, name.size()), name)) {
+      size_t field_end = end;
+      while (field_end < headers.size() && (headers[field_end] == ' ' || headers[field_end] == '\t')) {
+        size_t next = headers.find('\n', field_end);
+        field_end = next == std::string_view::npos ? headers.size() : next + 1;
+      }
+      found = std::string(headers.substr(pos, field_end - pos));
+      end = field_end;
+    }
+    pos = end;
+  }
+  return found;
 }
 
 }  // namespace mail

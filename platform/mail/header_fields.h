@@ -53,6 +53,18 @@ struct HeaderBlock {
 };
 HeaderBlock FindHeaderBlock(std::string_view message);
 
+// `value` without leading and trailing blanks and line breaks.
+std::string TrimBlanks(std::string_view value);
+
+// `value` with folding white space (line breaks, tabs, runs of blanks)
+// collapsed to single blanks, trimmed.
+std::string UnfoldValue(std::string_view value);
+
+// The last field `name` (case-insensitive) of a header block exactly as
+// written: name, value and continuation lines with their line breaks; ""
+// when absent.
+std::string RawField(std::string_view headers, std::string_view name);
+
 }  // namespace mail
 
 #endif  // TOLLAN_PLATFORM_MAIL_HEADER_FIELDS_H_

@@ -9,12 +9,12 @@
 
 #include "platform/mail/charset.h"
 #include "platform/mail/encoding_check.h"
+#include "platform/mail/envelope.h"
 #include "platform/mail/file_names.h"
 #include "platform/mail/gmime_util.h"
 #include "platform/mail/header_fields.h"
 #include "platform/mail/html_text.h"
 #include "platform/mail/prop_ids.h"
-#include "platform/mail/recipients.h"
 
 namespace mail {
 
@@ -90,58 +90,6 @@ void OnParserWarning(gint64 /*offset*/, GMimeParserWarning code, const gchar* it
   (IsStructural(code) && !separator ? log->structural : log->notes).insert(text);
 }
 
-std::string Trim(std::string_view v) {
-  size_t b = 0, e = v.size();
-  while (b < e && (v[b] == ' ' || v[b] == '\t' || v[b] == '\r' || v[b] == '\n')) ++b;
-  while (e > b && (v[e - 1] == ' ' || v[e - 1] == '\t' || v[e - 1] == '\r' || v[e - 1] == '\n')) --e;
-  return std::string(v.substr(b, e - b));
-}
-
-// Folding white space collapsed to single blanks.
-std::string Unfold(std::string_view v) {
-  std::string out;
-  bool blank = false;
-  for (char c : Trim(v)) {
-    if (c == '\r' || c == '\n' || c == '\t' || c == ' ') {
-      blank = true;
-      continue;
-    }
-    if (blank && !out.empty()) out.push_back(' ');
-    blank = false;
-    out.push_back(c);
-  }
-  return out;
-}
-
-// The last field `name` of a header block exactly as written: its name,
-// value and continuation lines with their line breaks.
-std::string RawField(std::string_view headers, std::string_view name) {
-  std::string found;
-  size_t pos = 0;
-  while (pos < headers.size()) {
-    size_t end = headers.find('\n', pos);
-    end = end == std::string_view::npos ? headers.size() : end + 1;
-    std::string_view line = headers.substr(pos, end - pos);
-    if (line.size() > name.size() && line[name.size()] == ':' &&
-        AsciiLower(line.substr(0, name.size())) == AsciiLower(name)) {
-      size_t field_end = end;
-      while (field_end < headers.size() && (headers[field_end] == ' ' || headers[field_end] == '\t')) {
-        size_t next = headers.find('\n', field_end);
-        field_end = next == std::string_view::npos ? headers.size() : next + 1;
-      }
-      found = std::string(headers.substr(pos, field_end - pos));
-      end = field_end;
-    }
-    pos = end;
-  }
-  return found;
-}
-
-std::string HeaderValue(GMimeObject* obj, const char* name) {
-  const char* v = g_mime_object_get_header(obj, name);
-  return v ? v : "";
-}
-
 pst::Property MakeNamedString(const pst::Guid& set, std::u16string name, std::u16string value) {
   pst::Property p;
   p.type = pst::PropType::kString;
@@ -151,42 +99,6 @@ pst::Property MakeNamedString(const pst::Guid& set, std::u16string name, std::u1
   p.name.name = std::move(name);
   p.value = std::move(value);
   return p;
-}
-
-std::vector<Address> AddressesOf(InternetAddressList* list) {
-  std::vector<Address> out;
-  if (list == nullptr) return out;
-  int n = internet_address_list_length(list);
-  for (int i = 0; i < n; ++i) {
-    InternetAddress* ia = internet_address_list_get_address(list, i);
-    if (INTERNET_ADDRESS_IS_GROUP(ia)) {
-      std::vector<Address> members =
-          AddressesOf(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(ia)));
-      out.insert(out.end(), members.begin(), members.end());
-      continue;
-    }
-    Address a;
-    const char* name = internet_address_get_name(ia);
-    if (name) a.name = Utf8ToUtf16(Trim(name));
-    if (INTERNET_ADDRESS_IS_MAILBOX(ia)) {
-      const char* addr = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia));
-      std::string spec = addr ? Trim(addr) : "";
-      if (a.name.empty() && spec.find('@') == std::string::npos &&
-          spec.find_first_of("\" \t") != std::string::npos) {
-        // A display name alone ("To: \"New User\""): a name, not an address.
-        std::string name;
-        for (char c : spec) {
-          if (c != '"') name.push_back(c);
-        }
-        a.name = Utf8ToUtf16(Trim(name));
-      } else {
-        a.address = Utf8ToUtf16(spec);
-      }
-    }
-    if (a.address.empty() && a.name.empty()) continue;
-    out.push_back(std::move(a));
-  }
-  return out;
 }
 
 size_t ValueSize(const pst::Property& p) {
@@ -231,13 +143,6 @@ size_t ContentSize(const pst::MessageContent& m) {
   return n;
 }
 
-// Case-insensitive search of an ASCII needle in bytes.
-bool ContainsNoCase(std::string_view hay, std::string_view needle) {
-  if (needle.empty() || needle.size() > hay.size()) return false;
-  std::string h = AsciiLower(hay), n = AsciiLower(needle);
-  return h.find(n) != std::string::npos;
-}
-
 // One part that becomes an attachment, collected while walking the tree.
 struct PendingAttachment {
   GMimeObject* object = nullptr;
@@ -263,7 +168,6 @@ class Importer {
   void Import(std::string_view bytes, pst::MessageContent* out);
 
  private:
-  void MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, pst::MessageContent* out);
   void Walk(GMimeObject* obj, WalkState* state, bool in_body_entity, bool in_related);
   void MapBodies(const WalkState& state, pst::MessageContent* out);
   void AddAttachment(const PendingAttachment& p, pst::MessageContent* out);
@@ -282,7 +186,11 @@ class Importer {
   int depth_;
   uint64_t now_;
   TextDefaults defaults_;
-  std::string html_bytes_;  // the chosen HTML body, to tell which parts it shows inline
+  // The chosen HTML body in lower case, to tell which parts it shows inline.
+  std::string html_lower_;
+  bool ShownInline(std::string_view reference) const {
+    return !reference.empty() && html_lower_.find(AsciiLower(reference)) != std::string::npos;
+  }
   std::set<std::u16string> short_names_;
   int untitled_ = 0;
   bool has_visible_attachment_ = false;
@@ -327,7 +235,7 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
   if (!msg) {
     Unmapped("the text is not a readable Internet message");
   } else {
-    MapEnvelope(msg.get(), block.headers, out);
+    MapEnvelope(msg.get(), block.headers, defaults_, out, report_);
     GMimeObject* top = g_mime_message_get_mime_part(msg.get());
     bool done = false;
     if (top != nullptr && GMIME_IS_MULTIPART_SIGNED(top)) {
@@ -355,73 +263,6 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
   }
   out->Set(pst::MakeInt32(prop::kMessageFlags, has_visible_attachment_ ? kMsgFlagHasAttach : 0));
   out->Set(pst::MakeInt32(prop::kMessageSize, ClampSize(ContentSize(*out) + 4)));
-}
-
-void Importer::MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, pst::MessageContent* out) {
-  GMimeObject* obj = GMIME_OBJECT(msg);
-
-  const char* subject_utf8 = g_mime_message_get_subject(msg);
-  std::u16string subject = Utf8ToUtf16(subject_utf8 ? Unfold(subject_utf8) : "");
-  SubjectParts parts = SplitSubject(subject);
-  out->Set(pst::MakeString(prop::kSubject, subject));
-  if (!parts.prefix.empty()) out->Set(pst::MakeString(prop::kSubjectPrefix, parts.prefix));
-  out->Set(pst::MakeString(prop::kNormalizedSubject, parts.normalized));
-  out->Set(pst::MakeString(prop::kConversationTopic, parts.normalized));
-
-  std::vector<Address> from = AddressesOf(g_mime_message_get_from(msg));
-  std::vector<Address> sender = AddressesOf(g_mime_message_get_sender(msg));
-  if (!from.empty()) SetSentRepresenting(from.front(), out);
-  if (!sender.empty()) {
-    SetSender(sender.front(), out);
-  } else if (!from.empty()) {
-    SetSender(from.front(), out);
-  }
-  SetReplyTo(AddressesOf(g_mime_message_get_reply_to(msg)), out);
-
-  const struct {
-    GMimeAddressType type;
-    int32_t recipient_type;
-    uint16_t display;
-  } kLists[] = {{GMIME_ADDRESS_TYPE_TO, kRecipTo, prop::kDisplayTo},
-                {GMIME_ADDRESS_TYPE_CC, kRecipCc, prop::kDisplayCc},
-                {GMIME_ADDRESS_TYPE_BCC, kRecipBcc, prop::kDisplayBcc}};
-  for (const auto& l : kLists) {
-    std::vector<Address> list = AddressesOf(g_mime_message_get_addresses(msg, l.type));
-    out->Set(pst::MakeString(l.display, DisplayList(list)));
-    for (const auto& a : list) out->recipients.push_back(MakeRecipient(a, l.recipient_type));
-  }
-
-  GDateTime* date = g_mime_message_get_date(msg);
-  if (date != nullptr) {
-    int64_t unix_seconds = g_date_time_to_unix(date);
-    if (unix_seconds > -11644473600LL) {
-      out->Set(pst::MakeTime(prop::kClientSubmitTime,
-                             static_cast<uint64_t>(unix_seconds + 11644473600LL) * 10000000ULL));
-    }
-  }
-
-  std::string message_id = Trim(HeaderValue(obj, "Message-Id"));
-  if (!message_id.empty()) out->Set(pst::MakeString(prop::kInternetMessageId, Utf8ToUtf16(message_id)));
-  std::string in_reply_to = Unfold(HeaderValue(obj, "In-Reply-To"));
-  if (!in_reply_to.empty()) out->Set(pst::MakeString(prop::kInReplyToId, Utf8ToUtf16(in_reply_to)));
-  std::string references = Unfold(HeaderValue(obj, "References"));
-  if (!references.empty()) out->Set(pst::MakeString(prop::kInternetReferences, Utf8ToUtf16(references)));
-
-  PriorityHeaders ph;
-  ph.importance = HeaderValue(obj, "Importance");
-  ph.priority = HeaderValue(obj, "Priority");
-  ph.x_priority = HeaderValue(obj, "X-Priority");
-  ph.x_msmail_priority = HeaderValue(obj, "X-MSMail-Priority");
-  if (auto v = ImportanceFromHeaders(ph)) out->Set(pst::MakeInt32(prop::kImportance, *v));
-  if (auto v = PriorityFromHeaders(ph)) out->Set(pst::MakeInt32(prop::kPriority, *v));
-  if (auto v = SensitivityFromHeader(HeaderValue(obj, "Sensitivity"))) {
-    out->Set(pst::MakeInt32(prop::kSensitivity, *v));
-  }
-
-  std::string note;
-  DecodedText headers = DecodeText(raw_headers, "", defaults_, nullptr, &note);
-  if (headers.lossy) Unmapped("header block has bytes that fit no character set");
-  out->Set(pst::MakeString(prop::kTransportMessageHeaders, std::move(headers.text)));
 }
 
 void Importer::Walk(GMimeObject* obj, WalkState* state, bool in_body_entity, bool in_related) {
@@ -509,7 +350,7 @@ void Importer::MapBodies(const WalkState& state, pst::MessageContent* out) {
       bytes.assign(utf8.begin(), utf8.end());
       html_cp = 65001;
     }
-    html_bytes_.assign(bytes.begin(), bytes.end());
+    html_lower_ = AsciiLower(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     out->Set(pst::MakeBinary(prop::kHtml, std::move(bytes)));
     code_page = html_cp;
     if (!have_plain) {
@@ -542,16 +383,14 @@ void Importer::AddAttachment(const PendingAttachment& p, pst::MessageContent* ou
   std::vector<uint8_t> data = PartBytes(part, ("attachment \"" + Utf16ToUtf8(name) + "\"").c_str());
   const char* cid = g_mime_object_get_content_id(p.object);
   const char* location = g_mime_part_get_content_location(part);
-  std::string content_id = cid ? Trim(cid) : "";
-  std::string content_location = location ? Trim(location) : "";
+  std::string content_id = cid ? TrimBlanks(cid) : "";
+  std::string content_location = location ? TrimBlanks(location) : "";
 
   // An inline image the HTML body shows is hidden; an explicit "attachment"
   // disposition always keeps a part visible.
   const char* disposition = g_mime_object_get_disposition(p.object);
   bool attachment_disposed = disposition != nullptr && AsciiLower(disposition) == "attachment";
-  bool referenced = !html_bytes_.empty() &&
-                    ((!content_id.empty() && ContainsNoCase(html_bytes_, "cid:" + content_id)) ||
-                     (!content_location.empty() && ContainsNoCase(html_bytes_, content_location)));
+  bool referenced = (!content_id.empty() && ShownInline("cid:" + content_id)) || ShownInline(content_location);
   bool hidden = referenced && !attachment_disposed;
   AddByValue(std::move(name), type, std::move(data), hidden, content_id, content_location, out);
 }
@@ -635,11 +474,11 @@ bool Importer::ImportSigned(GMimeMultipartSigned* signed_part, std::string_view 
   MapBodies(state, out);
   for (const auto& p : state.attachments) {
     bool visible = true;
-    if (GMIME_IS_PART(p.object) && !html_bytes_.empty()) {
+    if (GMIME_IS_PART(p.object) && !html_lower_.empty()) {
       const char* cid = g_mime_object_get_content_id(p.object);
       const char* disposition = g_mime_object_get_disposition(p.object);
       bool disposed = disposition != nullptr && AsciiLower(disposition) == "attachment";
-      visible = disposed || cid == nullptr || !ContainsNoCase(html_bytes_, std::string("cid:") + cid);
+      visible = disposed || cid == nullptr || !ShownInline(std::string("cid:") + cid);
     }
     if (visible) has_visible_attachment_ = true;
   }
@@ -677,7 +516,7 @@ bool Importer::ImportOpaque(GMimeObject* top, pst::MessageContent* out) {
   if (!opaque) return false;
   // Opaque-signed or encrypted: no body; the CMS data is the one attachment
   // and the original Content-Type is kept for the reader that opens it.
-  std::string raw_type = Trim(HeaderValue(top, "Content-Type"));
+  std::string raw_type = TrimBlanks(HeaderValue(top, "Content-Type"));
   out->Set(MakeNamedString(kPsInternetHeaders, u"Content-Type", Utf8ToUtf16(raw_type)));
   std::vector<uint8_t> data = PartBytes(part, "encrypted content");
   AddByValue(u"smime.p7m", type, std::move(data), false, "", "", out);

@@ -1,0 +1,119 @@
+// Header fields to envelope properties and recipient rows.
+#include "platform/mail/envelope.h"
+
+#include "platform/mail/gmime_util.h"
+#include "platform/mail/header_fields.h"
+#include "platform/mail/prop_ids.h"
+#include "platform/mail/recipients.h"
+
+namespace mail {
+
+namespace {
+
+std::vector<Address> AddressesOf(InternetAddressList* list) {
+  std::vector<Address> out;
+  if (list == nullptr) return out;
+  int n = internet_address_list_length(list);
+  for (int i = 0; i < n; ++i) {
+    InternetAddress* ia = internet_address_list_get_address(list, i);
+    if (INTERNET_ADDRESS_IS_GROUP(ia)) {
+      std::vector<Address> members =
+          AddressesOf(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(ia)));
+      out.insert(out.end(), members.begin(), members.end());
+      continue;
+    }
+    Address a;
+    const char* name = internet_address_get_name(ia);
+    if (name) a.name = Utf8ToUtf16(TrimBlanks(name));
+    if (INTERNET_ADDRESS_IS_MAILBOX(ia)) {
+      const char* addr = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia));
+      std::string spec = addr ? TrimBlanks(addr) : "";
+      if (a.name.empty() && spec.find('@') == std::string::npos &&
+          spec.find_first_of("\" \t") != std::string::npos) {
+        // A display name alone ("To: \"New User\""): a name, not an address.
+        std::string name;
+        for (char c : spec) {
+          if (c != '"') name.push_back(c);
+        }
+        a.name = Utf8ToUtf16(TrimBlanks(name));
+      } else {
+        a.address = Utf8ToUtf16(spec);
+      }
+    }
+    if (a.address.empty() && a.name.empty()) continue;
+    out.push_back(std::move(a));
+  }
+  return out;
+}
+
+}  // namespace
+
+void MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, const TextDefaults& defaults,
+                 pst::MessageContent* out, ImportReport* report) {
+  GMimeObject* obj = GMIME_OBJECT(msg);
+
+  const char* subject_utf8 = g_mime_message_get_subject(msg);
+  std::u16string subject = Utf8ToUtf16(subject_utf8 ? UnfoldValue(subject_utf8) : "");
+  SubjectParts parts = SplitSubject(subject);
+  out->Set(pst::MakeString(prop::kSubject, subject));
+  if (!parts.prefix.empty()) out->Set(pst::MakeString(prop::kSubjectPrefix, parts.prefix));
+  out->Set(pst::MakeString(prop::kNormalizedSubject, parts.normalized));
+  out->Set(pst::MakeString(prop::kConversationTopic, parts.normalized));
+
+  std::vector<Address> from = AddressesOf(g_mime_message_get_from(msg));
+  std::vector<Address> sender = AddressesOf(g_mime_message_get_sender(msg));
+  if (!from.empty()) SetSentRepresenting(from.front(), out);
+  if (!sender.empty()) {
+    SetSender(sender.front(), out);
+  } else if (!from.empty()) {
+    SetSender(from.front(), out);
+  }
+  SetReplyTo(AddressesOf(g_mime_message_get_reply_to(msg)), out);
+
+  const struct {
+    GMimeAddressType type;
+    int32_t recipient_type;
+    uint16_t display;
+  } kLists[] = {{GMIME_ADDRESS_TYPE_TO, kRecipTo, prop::kDisplayTo},
+                {GMIME_ADDRESS_TYPE_CC, kRecipCc, prop::kDisplayCc},
+                {GMIME_ADDRESS_TYPE_BCC, kRecipBcc, prop::kDisplayBcc}};
+  for (const auto& l : kLists) {
+    std::vector<Address> list = AddressesOf(g_mime_message_get_addresses(msg, l.type));
+    out->Set(pst::MakeString(l.display, DisplayList(list)));
+    for (const auto& a : list) out->recipients.push_back(MakeRecipient(a, l.recipient_type));
+  }
+
+  GDateTime* date = g_mime_message_get_date(msg);
+  if (date != nullptr) {
+    int64_t unix_seconds = g_date_time_to_unix(date);
+    if (unix_seconds > -11644473600LL) {
+      out->Set(pst::MakeTime(prop::kClientSubmitTime,
+                             static_cast<uint64_t>(unix_seconds + 11644473600LL) * 10000000ULL));
+    }
+  }
+
+  std::string message_id = TrimBlanks(HeaderValue(obj, "Message-Id"));
+  if (!message_id.empty()) out->Set(pst::MakeString(prop::kInternetMessageId, Utf8ToUtf16(message_id)));
+  std::string in_reply_to = UnfoldValue(HeaderValue(obj, "In-Reply-To"));
+  if (!in_reply_to.empty()) out->Set(pst::MakeString(prop::kInReplyToId, Utf8ToUtf16(in_reply_to)));
+  std::string references = UnfoldValue(HeaderValue(obj, "References"));
+  if (!references.empty()) out->Set(pst::MakeString(prop::kInternetReferences, Utf8ToUtf16(references)));
+
+  PriorityHeaders ph;
+  ph.importance = HeaderValue(obj, "Importance");
+  ph.priority = HeaderValue(obj, "Priority");
+  ph.x_priority = HeaderValue(obj, "X-Priority");
+  ph.x_msmail_priority = HeaderValue(obj, "X-MSMail-Priority");
+  if (auto v = ImportanceFromHeaders(ph)) out->Set(pst::MakeInt32(prop::kImportance, *v));
+  if (auto v = PriorityFromHeaders(ph)) out->Set(pst::MakeInt32(prop::kPriority, *v));
+  if (auto v = SensitivityFromHeader(HeaderValue(obj, "Sensitivity"))) {
+    out->Set(pst::MakeInt32(prop::kSensitivity, *v));
+  }
+
+  std::string note;
+  DecodedText headers = DecodeText(raw_headers, "", defaults, nullptr, &note);
+  if (headers.lossy) report->unmapped.push_back("header block has bytes that fit no character set");
+  out->Set(pst::MakeString(prop::kTransportMessageHeaders, std::move(headers.text)));
+}
+
+}  // namespace mail
