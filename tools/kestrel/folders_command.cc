@@ -4,6 +4,7 @@
 
 #include "reader/dbx/session.h"
 #include "tools/kestrel/ansi_text.h"
+#include "tools/kestrel/com_commands.h"
 #include "tools/kestrel/commands.h"
 #include "tools/kestrel/json_line.h"
 
@@ -14,9 +15,11 @@ struct FoldersOptions {
   std::string store_dir;
   bool inactive = false;
   int codepage = 1252;
+  bool object_model = false;
 };
 
 int RunFolders(const FoldersOptions& opt) {
+  if (opt.object_model) return RunFoldersThroughObjectModel(opt.store_dir, opt.inactive);
   std::string error;
   std::unique_ptr<AnsiText> ansi = AnsiText::Create(opt.codepage, &error);
   if (!ansi) return Fail(error);
@@ -51,6 +54,8 @@ void AddFoldersCommand(CLI::App& app, int* exit_code) {
   cmd->add_flag("--inactive", opt->inactive, "Also list folders that are not active");
   cmd->add_option("--codepage", opt->codepage, "ANSI code page of the store's texts")
       ->capture_default_str();
+  cmd->add_flag("--object-model", opt->object_model,
+                "Read through the registered Kestrel component (Kestrel.OE)");
   cmd->callback([opt, exit_code] { *exit_code = RunFolders(*opt); });
 }
 

@@ -1,6 +1,7 @@
 // kestrel: reads Outlook Express stores from the command line.
 #include <CLI/CLI.hpp>
 
+#include "tools/kestrel/com_commands.h"
 #include "tools/kestrel/commands.h"
 
 int main(int argc, char** argv) {
@@ -10,6 +11,9 @@ int main(int argc, char** argv) {
   kestrel::AddFoldersCommand(app, &exit_code);
   kestrel::AddMessagesCommand(app, &exit_code);
   kestrel::AddExportCommand(app, &exit_code);
+  kestrel::AddTypelibCommand(app, &exit_code);
+  kestrel::AddRegisterCommands(app, &exit_code);
+  kestrel::AddIdentitiesCommand(app, &exit_code);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

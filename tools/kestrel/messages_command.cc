@@ -5,6 +5,7 @@
 #include "reader/dbx/date_time.h"
 #include "reader/dbx/session.h"
 #include "tools/kestrel/ansi_text.h"
+#include "tools/kestrel/com_commands.h"
 #include "tools/kestrel/commands.h"
 #include "tools/kestrel/json_line.h"
 
@@ -14,6 +15,7 @@ namespace {
 struct MessagesOptions {
   std::string file;
   int codepage = 1252;
+  bool object_model = false;
 };
 
 std::string MessageLine(const dbx::DbxMessage& m, AnsiText& ansi, const dbx::DbxBody& body,
@@ -54,6 +56,7 @@ std::string MessageLine(const dbx::DbxMessage& m, AnsiText& ansi, const dbx::Dbx
 }
 
 int RunMessages(const MessagesOptions& opt) {
+  if (opt.object_model) return RunMessagesThroughObjectModel(opt.file);
   std::string error;
   std::unique_ptr<AnsiText> ansi = AnsiText::Create(opt.codepage, &error);
   if (!ansi) return Fail(error);
@@ -93,6 +96,8 @@ void AddMessagesCommand(CLI::App& app, int* exit_code) {
   cmd->add_option("FILE", opt->file, "A DBX folder file")->required();
   cmd->add_option("--codepage", opt->codepage, "ANSI code page of the store's texts")
       ->capture_default_str();
+  cmd->add_flag("--object-model", opt->object_model,
+                "Read through the registered Kestrel component (Kestrel.OEFolder)");
   cmd->callback([opt, exit_code] { *exit_code = RunMessages(*opt); });
 }
 

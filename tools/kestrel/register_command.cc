@@ -1,0 +1,58 @@
+// kestrel register / unregister: loads the Kestrel server library and calls
+// its DllRegisterServer / DllUnregisterServer, as a COM registration tool
+// does. The library defaults to the one built with this tool.
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "platform/com/errors.h"
+#include "platform/com/registration.h"
+#include "tools/kestrel/com_commands.h"
+#include "tools/kestrel/commands.h"
+
+namespace kestrel {
+namespace {
+
+int CallEntryPoint(const std::string& library, const char* entry_point, const char* done) {
+  void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* reason = dlerror();
+    return Fail("cannot load " + library + ": " + (reason != nullptr ? reason : "unknown reason"));
+  }
+  using EntryPoint = HRESULT(COMCALL*)();
+  auto call = reinterpret_cast<EntryPoint>(dlsym(handle, entry_point));
+  if (call == nullptr) {
+    dlclose(handle);
+    return Fail(library + " exports no " + entry_point + "; it is not a COM server library");
+  }
+  const HRESULT hr = call();
+  const tollan::com::ErrorRecord error = tollan::com::TakeError(hr);
+  dlclose(handle);
+  if (FAILED(hr)) return Fail(std::string(entry_point) + " failed: " + error.description);
+  std::printf("%s %s in %s\n", done, library.c_str(),
+              tollan::com::RegistrationFilePath().c_str());
+  return 0;
+}
+
+}  // namespace
+
+void AddRegisterCommands(CLI::App& app, int* exit_code) {
+  auto library = std::make_shared<std::string>(KESTREL_SERVER_DEFAULT_PATH);
+  CLI::App* reg = app.add_subcommand(
+      "register", "Register the Kestrel server library (file: $KESTREL_REGISTRATIONS, else "
+                  "$XDG_CONFIG_HOME/kestrel/registrations.ini)");
+  reg->add_option("LIBRARY", *library, "The server library")->capture_default_str();
+  reg->callback([library, exit_code] {
+    *exit_code = CallEntryPoint(*library, "DllRegisterServer", "registered");
+  });
+
+  auto unlibrary = std::make_shared<std::string>(KESTREL_SERVER_DEFAULT_PATH);
+  CLI::App* unreg = app.add_subcommand("unregister", "Remove the Kestrel server's registrations");
+  unreg->add_option("LIBRARY", *unlibrary, "The server library")->capture_default_str();
+  unreg->callback([unlibrary, exit_code] {
+    *exit_code = CallEntryPoint(*unlibrary, "DllUnregisterServer", "unregistered");
+  });
+}
+
+}  // namespace kestrel
