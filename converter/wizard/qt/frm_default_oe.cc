@@ -1,0 +1,71 @@
+// The default-store page.
+#include "converter/wizard/qt/frm_default_oe.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "converter/wizard/batch_driver.h"
+#include "converter/wizard/default_store_source.h"
+
+namespace tollan {
+
+FrmDefaultOE::FrmDefaultOE()
+    : ConversionPageWidget(QStringLiteral("frmDefaultOE"), QStringLiteral("Convert")) {
+  auto* heading = new QLabel(QStringLiteral("Default Outlook Express Identity Folder"), this);
+  heading->setObjectName(QStringLiteral("lblCount1"));
+  store_folder_ = new QLabel(this);
+  store_folder_->setObjectName(QStringLiteral("LblDefaultOEIdentity"));
+  store_folder_->setFrameShape(QFrame::StyledPanel);
+  store_folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  store_folder_->setMinimumWidth(1);
+  store_folder_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  auto* count_heading = new QLabel(QStringLiteral("Total Folders Found :"), this);
+  count_heading->setObjectName(QStringLiteral("Label1"));
+  folder_count_ = new QLabel(this);
+  folder_count_->setObjectName(QStringLiteral("LblDBXFolders"));
+  problem_ = new QLabel(this);
+  problem_->setObjectName(QStringLiteral("LblStoreProblem"));
+  problem_->setWordWrap(true);
+  problem_->setStyleSheet(QStringLiteral("color: #a00000;"));
+  problem_->hide();
+
+  auto* grid = new QGridLayout();
+  grid->addWidget(heading, 0, 0, 1, 2);
+  grid->addWidget(store_folder_, 1, 0, 1, 2);
+  grid->addWidget(count_heading, 2, 0);
+  grid->addWidget(folder_count_, 2, 1);
+  grid->setColumnStretch(1, 1);
+  Body()->addLayout(grid);
+  Body()->addWidget(problem_);
+  resize(600, 470);
+
+  // Loading: find and open the store of the default identity.
+  DefaultStoreView view = OpenDefaultStore(state_);
+  store_folder_->setText(QString::fromStdString(view.store_folder));
+  store_folder_->setToolTip(store_folder_->text());
+  folder_count_->setText(QString::fromStdString(view.folder_count));
+  if (!view.problem.empty()) {
+    problem_->setText(ForDisplay(view.problem));
+    problem_->show();
+  }
+}
+
+void FrmDefaultOE::Convert() {
+  DefaultStoreSource source(this, [this] { return store_folder_->text().toStdString(); }, Env());
+  BatchDriver(this, &source, Env().sessions).Run(&state_);
+}
+
+void FrmDefaultOE::closeEvent(QCloseEvent* event) {
+  ConversionPageWidget::closeEvent(event);
+  if (!event->isAccepted()) return;
+  // Unloading: close the folder the engine still has open.
+  if (state_.MyFolder) {
+    state_.MyFolder->CloseFolder();
+    state_.MyFolder.Reset();
+  }
+  state_.MyOE.Reset();
+}
+
+}  // namespace tollan

@@ -1,0 +1,31 @@
+// frmDefaultOE: the default-store page. Loading it finds the store folder of
+// the current Outlook Express identity through the reader component, opens
+// the store and shows the folder and the number of folders, or says plainly
+// why no store could be found. Convert runs the batch driver over the
+// store's folders.
+#ifndef TOLLAN_CONVERTER_WIZARD_QT_FRM_DEFAULT_OE_H_
+#define TOLLAN_CONVERTER_WIZARD_QT_FRM_DEFAULT_OE_H_
+
+#include "converter/wizard/qt/conversion_page_widget.h"
+
+class QLabel;
+
+namespace tollan {
+
+class FrmDefaultOE : public ConversionPageWidget {
+ public:
+  FrmDefaultOE();
+
+ protected:
+  void Convert() override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QLabel* store_folder_ = nullptr;
+  QLabel* folder_count_ = nullptr;
+  QLabel* problem_ = nullptr;
+};
+
+}  // namespace tollan
+
+#endif  // TOLLAN_CONVERTER_WIZARD_QT_FRM_DEFAULT_OE_H_
