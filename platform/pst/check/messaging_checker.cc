@@ -369,18 +369,20 @@ void MessagingChecker::CheckFolder(const NodeEntry& folder) {
     }
   }
 
-  // What the NBT says lives in this folder.
-  // Its messages are checked here, one folder at a time, so only one
-  // folder's message properties are held at once.
-  std::set<uint64_t> child_folders, child_messages, child_assoc;
-  std::map<uint64_t, PropMap> message_props;
+  // What the NBT says lives in this folder. Its messages are checked here,
+  // each as its row is compared, so only one message's properties are held
+  // at a time however large the folder.
+  std::set<uint64_t> child_folders, child_messages, child_assoc, checked;
   for (uint64_t nid : children_[folder.nid]) {
     uint32_t type = NidType(nid);
     if (type == kNidTypeNormalFolder || type == kNidTypeSearchFolder) child_folders.insert(nid);
-    if (type != kNidTypeNormalMessage && type != kNidTypeAssocMessage) continue;
-    (type == kNidTypeNormalMessage ? child_messages : child_assoc).insert(nid);
-    message_props[nid] = CheckMessage(*ndb_.FindNode(nid));
+    if (type == kNidTypeNormalMessage) child_messages.insert(nid);
+    if (type == kNidTypeAssocMessage) child_assoc.insert(nid);
   }
+  auto check_message = [&](uint64_t nid) {
+    checked.insert(nid);
+    return CheckMessage(*ndb_.FindNode(nid));
+  };
 
   Table hierarchy, contents, assoc;
   std::string hname = what + " hierarchy table", cname = what + " contents table",
@@ -415,11 +417,12 @@ void MessagingChecker::CheckFolder(const NodeEntry& folder) {
         report_->Add(at, cname + ": row " + Hex(r.id) + " is not a message of this folder");
         continue;
       }
-      auto msg = message_props.find(r.id);
-      if (msg == message_props.end()) continue;
-      CompareRow(at, cname, r, msg->second);
+      if (checked.count(r.id)) continue;   // listed twice: the row index rejects that
+      PropMap msg = check_message(r.id);
+      if (msg.empty()) continue;
+      CompareRow(at, cname, r, msg);
       bool found;
-      if (!(PropU32(msg->second, kTagMessageFlags, &found) & kMsgFlagRead)) ++unread;
+      if (!(PropU32(msg, kTagMessageFlags, &found) & kMsgFlagRead)) ++unread;
     }
     for (uint64_t nid : child_messages) {
       if (!listed.count(nid)) report_->Add(at, cname + ": message " + Hex(nid) + " has no row");
@@ -444,8 +447,9 @@ void MessagingChecker::CheckFolder(const NodeEntry& folder) {
         report_->Add(at, aname + ": row " + Hex(r.id) + " is not an associated message of this folder");
         continue;
       }
-      auto msg = message_props.find(r.id);
-      if (msg != message_props.end()) CompareRow(at, aname, r, msg->second);
+      if (checked.count(r.id)) continue;
+      PropMap msg = check_message(r.id);
+      if (!msg.empty()) CompareRow(at, aname, r, msg);
     }
     for (uint64_t nid : child_assoc) {
       if (!listed.count(nid)) report_->Add(at, aname + ": associated message " + Hex(nid) + " has no row");
@@ -456,6 +460,12 @@ void MessagingChecker::CheckFolder(const NodeEntry& folder) {
       report_->Add(at, what + ": PidTagAssociatedContentCount is " + std::to_string(count) +
                            " but the associated contents table has " + std::to_string(assoc.rows.size()) +
                            " row(s)");
+    }
+  }
+  // Messages without a row (already reported) or behind an unreadable table.
+  for (const std::set<uint64_t>* set : {&child_messages, &child_assoc}) {
+    for (uint64_t nid : *set) {
+      if (!checked.count(nid)) check_message(nid);
     }
   }
 }
