@@ -75,6 +75,39 @@ TEST_F(NdbWriterTest, EmptyFileIsComplete) {
   EXPECT_EQ(rb_.rgnid(0x0D), 0x400u);
 }
 
+TEST_F(NdbWriterTest, HeaderFieldsAsOutlookWritesThem) {
+  NodeData d;
+  d.data = Bytes(1000, 1);
+  ASSERT_TRUE(w_->PutNode(0x21, 0, d).ok());
+  CloseAndRead();
+  auto h = rb_.bytes();
+  auto zero = [&](size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+      if (h[i] != 0) return false;
+    }
+    return true;
+  };
+  EXPECT_EQ(h[14], 0x01);  // bPlatformCreate
+  EXPECT_EQ(h[15], 0x01);  // bPlatformAccess
+  EXPECT_TRUE(zero(16, 32));    // dwReserved1, dwReserved2, bidUnused
+  EXPECT_TRUE(zero(172, 184));  // qwUnused, ROOT dwReserved
+  EXPECT_TRUE(zero(249, 256));  // ROOT bReserved, wReserved; dwAlign
+  EXPECT_TRUE(zero(514, 516));  // rgbReserved
+  EXPECT_TRUE(zero(528, 564));  // rgbReserved2, bReserved, rgbReserved3
+  // rgbFM: the one AMap has a free run longer than 255 units; no AMap beyond.
+  EXPECT_EQ(h[256], 0xFF);
+  EXPECT_TRUE(zero(257, 384));
+  for (size_t i = 384; i < 512; ++i) ASSERT_EQ(h[i], 0xFF) << i;  // rgbFP: no PMap has free pages
+  // Page ids continue after the block ids.
+  uint64_t next_b = 0, next_p = 0;
+  for (int i = 7; i >= 0; --i) {
+    next_b = next_b << 8 | h[516 + i];
+    next_p = next_p << 8 | h[32 + i];
+  }
+  EXPECT_GT(next_b, rb_.blocks().rbegin()->first);
+  EXPECT_GT(next_p, next_b);
+}
+
 TEST_F(NdbWriterTest, DataTreesOfEverySize) {
   const size_t kSizes[] = {0, 1, 100, 8176, 8177, 3 * 8176 + 5, 1021 * 8176, 1021 * 8176 + 1,
                            2 * 1021 * 8176 + 77};
