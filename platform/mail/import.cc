@@ -255,7 +255,7 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
   for (const auto& s : log.structural) Unmapped(s);
   for (const auto& s : log.notes) Warn(s);
 
-  if (!report_->unmapped.empty() && !report_->original_attached) {
+  if (!report_->unmapped.empty() && !report_->original_attached && !report_->signed_entity_kept) {
     // Keep every byte: the original goes along as a file of its own.
     AddByValue(kOriginalMessageName, "message/rfc822", std::vector<uint8_t>(bytes.begin(), bytes.end()), false, "",
                "", out);
@@ -501,6 +501,9 @@ bool Importer::ImportSigned(GMimeMultipartSigned* signed_part, std::string_view 
              out);
   has_visible_attachment_ = keep_flag;
   out->Set(pst::MakeString(prop::kMessageClass, u"IPM.Note.SMIME.MultipartSigned"));
+  // The entity holds every byte of the body; a second copy of the message
+  // would break the one-attachment form Outlook verifies.
+  report_->signed_entity_kept = true;
   return true;
 }
 

@@ -45,9 +45,12 @@ struct ImportReport {
   // an unknown charset read in the default code page, ...).
   std::vector<std::string> warnings;
   // What could not be mapped faithfully. When not empty, the original
-  // message is attached (original_attached), so every byte stays reachable.
+  // message is attached (original_attached), so every byte stays reachable;
+  // a clear-signed message needs no copy, as its signed entity is already
+  // kept whole (signed_entity_kept).
   std::vector<std::string> unmapped;
   bool original_attached = false;
+  bool signed_entity_kept = false;
 
   bool clean() const { return warnings.empty() && unmapped.empty(); }
 };

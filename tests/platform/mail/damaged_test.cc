@@ -135,6 +135,21 @@ TEST(DamagedTest, InvalidBytesInLabelledTextKeepTheOriginal) {
   EXPECT_EQ(Bin(a->props, prop::kAttachDataBinary), text);
 }
 
+TEST(DamagedTest, DamageInsideASignedMessageKeepsOneAttachment) {
+  std::string raw = mail_test::ReadFile(mail_test::CorpusPath("signed.eml"));
+  size_t at = raw.find("The contract is attached. Gr=FC=DFe");
+  ASSERT_NE(at, std::string::npos);
+  raw.replace(at, 4, "=ZZ ");
+  auto r = mail_test::ImportText(raw);
+  EXPECT_EQ(Str(r.msg.props, prop::kMessageClass), "IPM.Note.SMIME.MultipartSigned");
+  EXPECT_FALSE(r.report.unmapped.empty());
+  EXPECT_TRUE(r.report.signed_entity_kept);
+  EXPECT_FALSE(r.report.original_attached);
+  ASSERT_EQ(r.msg.attachments.size(), 1u);
+  std::string entity = *Bin(r.msg.attachments[0].props, prop::kAttachDataBinary);
+  EXPECT_NE(entity.find("=ZZ contract"), std::string::npos);
+}
+
 TEST(DamagedTest, TruncatedEveryWhere) {
   // Every prefix of a multipart message imports without failing.
   std::string full = mail_test::ReadFile(mail_test::CorpusPath("related.eml"));
