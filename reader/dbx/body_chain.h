@@ -43,6 +43,18 @@ struct DbxBody {
 // 32767 with error 6. The segments read before the failing block are kept.
 DbxStatus ReadBodyChain(ByteSource& source, uint32_t position, DbxBody* body);
 
+// The complete stored message text of a body chain, without its segments.
+struct DbxBodyText {
+  bool found = false;      // as DbxBody::found
+  bool chain_cut = false;  // as DbxBody::chain_cut
+  std::string text;        // as DbxBody::JoinedText()
+};
+
+// Reads the chain at `position` as one text, by the rules of ReadBodyChain,
+// into *body (which starts empty). Cheaper than ReadBodyChain followed by
+// JoinedText() when the segments themselves are not needed.
+DbxStatus ReadBodyText(ByteSource& source, uint32_t position, DbxBodyText* body);
+
 }  // namespace dbx
 
 #endif  // TOLLAN_READER_DBX_BODY_CHAIN_H_

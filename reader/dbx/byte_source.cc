@@ -15,16 +15,17 @@ DbxStatus ReadZeroTerminated(ByteSource& source, uint64_t offset, size_t window,
                              std::string* text, bool* terminated) {
   text->clear();
   *terminated = false;
-  uint8_t piece[256];
+  uint8_t scratch[512];
   size_t done = 0;
   while (done < window) {
-    size_t n = std::min(sizeof(piece), window - done);
     // Past the end every byte is zero: the text ends there.
     if (offset + done >= source.size()) {
       *terminated = true;
       return DbxStatus::Ok();
     }
-    DbxStatus s = source.Read(offset + done, n, piece);
+    const size_t n = std::min(sizeof(scratch), window - done);
+    const uint8_t* piece;
+    DbxStatus s = source.View(offset + done, n, scratch, &piece);
     if (!s.ok()) return s;
     const void* zero = std::memchr(piece, 0, n);
     if (zero != nullptr) {
@@ -44,6 +45,15 @@ DbxStatus MemorySource::Read(uint64_t offset, size_t n, uint8_t* dst) {
   if (have > 0) std::memcpy(dst, data_ + offset, have);
   if (have < n) std::memset(dst + have, 0, n - have);
   return DbxStatus::Ok();
+}
+
+DbxStatus MemorySource::View(uint64_t offset, size_t n, uint8_t* scratch, const uint8_t** data) {
+  if (offset <= size_ && n <= size_ - offset) {
+    *data = data_ + offset;
+    return DbxStatus::Ok();
+  }
+  *data = scratch;
+  return Read(offset, n, scratch);
 }
 
 FileSource::FileSource(int fd, uint64_t size, std::string path)
@@ -125,6 +135,19 @@ DbxStatus FileSource::Read(uint64_t offset, size_t n, uint8_t* dst) {
     n -= take;
   }
   return DbxStatus::Ok();
+}
+
+DbxStatus FileSource::View(uint64_t offset, size_t n, uint8_t* scratch, const uint8_t** data) {
+  const size_t within = static_cast<size_t>(offset & (kChunkSize - 1));
+  // Inside one cached chunk (whose bytes past the end of the file are zero).
+  if (offset < size_ && n <= kChunkSize - within) {
+    const uint8_t* chunk;
+    DbxStatus s = Chunk(offset >> kChunkBits, &chunk);
+    *data = chunk + within;
+    return s;
+  }
+  *data = scratch;
+  return Read(offset, n, scratch);
 }
 
 }  // namespace dbx

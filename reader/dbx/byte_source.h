@@ -26,6 +26,15 @@ class ByteSource {
   // Copies n bytes starting at offset into dst; bytes past the end are zero.
   // Fails (error 57) only when the underlying device reports an error.
   virtual DbxStatus Read(uint64_t offset, size_t n, uint8_t* dst) = 0;
+
+  // Makes the n bytes at offset available at *data, read as Read() would:
+  // a pointer into the source's own memory where it holds them in one
+  // piece, otherwise a copy in `scratch`, which must hold n bytes. *data is
+  // valid until the next call on the source.
+  virtual DbxStatus View(uint64_t offset, size_t n, uint8_t* scratch, const uint8_t** data) {
+    *data = scratch;
+    return Read(offset, n, scratch);
+  }
 };
 
 // Reads the text starting at offset up to its first zero byte, looking at
@@ -48,6 +57,7 @@ class MemorySource : public ByteSource {
 
   uint64_t size() const override { return size_; }
   DbxStatus Read(uint64_t offset, size_t n, uint8_t* dst) override;
+  DbxStatus View(uint64_t offset, size_t n, uint8_t* scratch, const uint8_t** data) override;
 
  private:
   std::string owned_;
@@ -55,7 +65,7 @@ class MemorySource : public ByteSource {
   size_t size_;
 };
 
-// A read-only file, read through a small cache of 64 KiB chunks so that the
+// A read-only file, read through a small cache of 256 KiB chunks so that the
 // many small structure reads of an index walk or a body chain cost a memcpy
 // rather than a system call each.
 class FileSource : public ByteSource {
@@ -77,11 +87,12 @@ class FileSource : public ByteSource {
   // Length of the file when it was opened; later growth is not seen.
   uint64_t size() const override { return size_; }
   DbxStatus Read(uint64_t offset, size_t n, uint8_t* dst) override;
+  DbxStatus View(uint64_t offset, size_t n, uint8_t* scratch, const uint8_t** data) override;
 
  private:
-  static constexpr unsigned kChunkBits = 16;
+  static constexpr unsigned kChunkBits = 18;
   static constexpr size_t kChunkSize = size_t{1} << kChunkBits;
-  static constexpr size_t kSlots = 32;
+  static constexpr size_t kSlots = 16;
 
   FileSource(int fd, uint64_t size, std::string path);
   // The cached chunk holding `chunk`, loading it when needed.

@@ -2,6 +2,7 @@
 #include "reader/dbx/folder_file.h"
 
 #include <memory>
+#include <vector>
 
 #include "reader/dbx/index_walk.h"
 
@@ -25,15 +26,21 @@ DbxStatus ReadFolderFile(ByteSource& source, DbxFolderContents* contents) {
   if (!s.ok()) return s;
   contents->info = DecodeFolderInfo(info);
 
-  s = WalkIndex(source, contents->header.root_offset, IndexOrder::kMessages,
-                [&](uint32_t record_offset) {
-                  contents->messages.emplace_back();
-                  DbxMessage& m = contents->messages.back();
-                  DbxStatus d = DecodeMessageRecord(source, record_offset, &m);
-                  if (m.body_unreadable) contents->unreadable_message = true;
-                  return d;
-                });
-  if (!s.ok()) return s;
+  // Collect the record offsets first, so the messages are built in place.
+  std::vector<uint32_t> records;
+  DbxStatus walk = WalkIndex(source, contents->header.root_offset, IndexOrder::kMessages,
+                             [&](uint32_t record_offset) {
+                               records.push_back(record_offset);
+                               return DbxStatus::Ok();
+                             });
+  contents->messages.reserve(contents->messages.size() + records.size());
+  for (uint32_t record_offset : records) {
+    DbxMessage& m = contents->messages.emplace_back();
+    s = DecodeMessageRecord(source, record_offset, &m);
+    if (m.body_unreadable) contents->unreadable_message = true;
+    if (!s.ok()) return s;
+  }
+  if (!walk.ok()) return walk;
   if (contents->unreadable_message) {
     return DbxStatus(kResultUnreadableBody,
                      "a message body position points into its record; the folder needs "

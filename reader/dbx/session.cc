@@ -75,4 +75,9 @@ DbxStatus DbxSession::ReadBody(uint32_t position, DbxBody* body) {
   return ReadBodyChain(*file_, position, body);
 }
 
+DbxStatus DbxSession::ReadBodyText(uint32_t position, DbxBodyText* body) {
+  if (!file_) return DbxStatus(kErrorBadFile, "no DBX file is open to read the body from");
+  return dbx::ReadBodyText(*file_, position, body);
+}
+
 }  // namespace dbx

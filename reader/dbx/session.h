@@ -89,6 +89,8 @@ class DbxSession {
   // Reads the body chain at `position` from the file in the slot. Fails with
   // error 52 when the slot is empty; otherwise as ReadBodyChain.
   DbxStatus ReadBody(uint32_t position, DbxBody* body);
+  // The same, as one text without segments (see ReadBodyText).
+  DbxStatus ReadBodyText(uint32_t position, DbxBodyText* body);
 
  private:
   std::string store_directory_;

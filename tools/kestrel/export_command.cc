@@ -71,8 +71,8 @@ bool ExportFolder(dbx::DbxSession& session, const std::string& name, const fs::p
   }
   for (size_t i = 0; i < contents.messages.size(); ++i) {
     const dbx::DbxMessage& m = contents.messages[i];
-    dbx::DbxBody body;
-    dbx::DbxStatus s = session.ReadBody(m.body_position, &body);
+    dbx::DbxBodyText body;
+    dbx::DbxStatus s = session.ReadBodyText(m.body_position, &body);
     std::string why;
     if (!s.ok()) {
       why = s.ToString();
@@ -87,7 +87,7 @@ bool ExportFolder(dbx::DbxSession& session, const std::string& name, const fs::p
       ++counts->skipped;
       continue;
     }
-    if (!WriteWhole(out / (std::to_string(i + 1) + ".eml"), body.JoinedText(), error)) {
+    if (!WriteWhole(out / (std::to_string(i + 1) + ".eml"), body.text, error)) {
       return false;
     }
     ++counts->written;

@@ -10,10 +10,18 @@ namespace {
 
 using testing::DbxImage;
 
+// Reads the chain both ways, and checks that the joined text and the state
+// agree.
 DbxBody Read(DbxImage& image, uint32_t position, DbxStatus* status = nullptr) {
   MemorySource source(image.bytes());
   DbxBody body;
   DbxStatus s = ReadBodyChain(source, position, &body);
+  DbxBodyText text;
+  DbxStatus t = ReadBodyText(source, position, &text);
+  EXPECT_EQ(s.code(), t.code());
+  EXPECT_EQ(body.JoinedText(), text.text);
+  EXPECT_EQ(body.found, text.found);
+  EXPECT_EQ(body.chain_cut, text.chain_cut);
   if (status) {
     *status = s;
   } else {
