@@ -37,7 +37,9 @@ ToolRun Kestrel(const std::string& args) {
 class KestrelComToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::path(TOLLAN_BINARY_DIR) / "tmp" / "kestrel_com_tool_test";
+    dir_ = std::filesystem::path(TOLLAN_BINARY_DIR) / "tmp" /
+           ("kestrel_com_tool_test_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::filesystem::remove_all(dir_);
     setenv("KESTREL_REGISTRATIONS", (dir_ / "registrations.ini").c_str(), 1);
   }
