@@ -8,7 +8,7 @@
 namespace mail {
 namespace {
 
-class CharsetTest : public ::testing::Test {
+class MailCharsetTest : public ::testing::Test {
  protected:
   void SetUp() override { EnsureGMimeInitialized(); }
   static std::string Decode(std::string_view bytes, std::string_view cs, bool* lossy = nullptr) {
@@ -19,7 +19,7 @@ class CharsetTest : public ::testing::Test {
   }
 };
 
-TEST_F(CharsetTest, LabelSpellingsMeetOneName) {
+TEST_F(MailCharsetTest, LabelSpellingsMeetOneName) {
   EXPECT_EQ(NormalizeCharset("ISO8859_1"), "iso-8859-1");
   EXPECT_EQ(NormalizeCharset("\"ISO-8859-15\""), "iso-8859-15");
   EXPECT_EQ(NormalizeCharset("cp1251"), "windows-1251");
@@ -30,7 +30,7 @@ TEST_F(CharsetTest, LabelSpellingsMeetOneName) {
   EXPECT_EQ(NormalizeCharset("utf8"), "utf-8");
 }
 
-TEST_F(CharsetTest, CodePagesOfOutlookExpressCharsets) {
+TEST_F(MailCharsetTest, CodePagesOfOutlookExpressCharsets) {
   EXPECT_EQ(CodePageForCharset("iso-8859-1"), 28591u);
   EXPECT_EQ(CodePageForCharset("ISO-8859-2"), 28592u);
   EXPECT_EQ(CodePageForCharset("windows-1252"), 1252u);
@@ -49,7 +49,7 @@ TEST_F(CharsetTest, CodePagesOfOutlookExpressCharsets) {
   EXPECT_EQ(CharsetForCodePage(12345), "");
 }
 
-TEST_F(CharsetTest, DecodesMultiByteAndStatefulSets) {
+TEST_F(MailCharsetTest, DecodesMultiByteAndStatefulSets) {
   EXPECT_EQ(Decode("\x93\xfa\x96\x7b", "shift_jis"), "日本");
   EXPECT_EQ(Decode("\x1b$B;z\x1b(B", "iso-2022-jp"), "字");
   EXPECT_EQ(Decode("\xc4\xe3\xba\xc3", "gb2312"), "你好");
@@ -62,7 +62,7 @@ TEST_F(CharsetTest, DecodesMultiByteAndStatefulSets) {
   EXPECT_EQ(Decode("\xa4\xa4\xa4\xe5", "x-x-big5"), "中文");
 }
 
-TEST_F(CharsetTest, WindowsUndefinedBytesSurviveAsC1Controls) {
+TEST_F(MailCharsetTest, WindowsUndefinedBytesSurviveAsC1Controls) {
   bool lossy = true;
   std::string s = Decode("a\x81z\x80", "windows-1252", &lossy);
   EXPECT_FALSE(lossy);
@@ -71,7 +71,7 @@ TEST_F(CharsetTest, WindowsUndefinedBytesSurviveAsC1Controls) {
   EXPECT_EQ(Decode("\x93q\x94", "iso-8859-1"), "“q”");
 }
 
-TEST_F(CharsetTest, InvalidBytesAreReplacedAndReported) {
+TEST_F(MailCharsetTest, InvalidBytesAreReplacedAndReported) {
   bool lossy = false;
   EXPECT_EQ(Decode("ok\xff\xfe", "utf-8", &lossy), "ok\xef\xbf\xbd\xef\xbf\xbd");
   EXPECT_TRUE(lossy);
@@ -80,12 +80,12 @@ TEST_F(CharsetTest, InvalidBytesAreReplacedAndReported) {
   EXPECT_TRUE(lossy);
 }
 
-TEST_F(CharsetTest, UnknownCharsetIsRefused) {
+TEST_F(MailCharsetTest, UnknownCharsetIsRefused) {
   DecodedText t;
   EXPECT_FALSE(DecodeCharset("x", "x-no-such-charset", &t));
 }
 
-TEST_F(CharsetTest, UnlabelledTextUsesDefaults) {
+TEST_F(MailCharsetTest, UnlabelledTextUsesDefaults) {
   TextDefaults d;
   d.default_code_page = 1251;
   std::string note;
@@ -104,7 +104,7 @@ TEST_F(CharsetTest, UnlabelledTextUsesDefaults) {
   EXPECT_EQ(Utf16ToUtf8(DecodeText("\xcf\xf0\xe8", "", d).text), "При");
 }
 
-TEST_F(CharsetTest, Utf8ValidationAndRoundTrip) {
+TEST_F(MailCharsetTest, Utf8ValidationAndRoundTrip) {
   EXPECT_TRUE(IsValidUtf8("abc \xe2\x82\xac \xf0\x9f\x98\x80"));
   EXPECT_FALSE(IsValidUtf8("\xc3"));          // cut short
   EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));      // overlong

@@ -26,7 +26,7 @@ void ExpectOriginalKept(const mail_test::Imported& r, const std::string& file) {
   EXPECT_EQ(Int(r.msg.props, prop::kMessageFlags), kMsgFlagHasAttach);
 }
 
-TEST(DamagedTest, MissingClosingBoundaryKeepsPartsAndOriginal) {
+TEST(MailDamagedTest, MissingClosingBoundaryKeepsPartsAndOriginal) {
   auto r = ImportCorpus("damaged/missing_close_boundary.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_EQ(Str(r.msg.props, prop::kSubject), "Missing closing boundary");
@@ -37,7 +37,7 @@ TEST(DamagedTest, MissingClosingBoundaryKeepsPartsAndOriginal) {
   ExpectOriginalKept(r, "damaged/missing_close_boundary.eml");
 }
 
-TEST(DamagedTest, BrokenMultipartStructure) {
+TEST(MailDamagedTest, BrokenMultipartStructure) {
   for (const char* file : {"damaged/boundary_never_found.eml", "damaged/multipart_without_boundary.eml"}) {
     SCOPED_TRACE(file);
     auto r = ImportCorpus(file);
@@ -47,7 +47,7 @@ TEST(DamagedTest, BrokenMultipartStructure) {
   }
 }
 
-TEST(DamagedTest, BadBase64IsReportedPerAttachment) {
+TEST(MailDamagedTest, BadBase64IsReportedPerAttachment) {
   auto r = ImportCorpus("damaged/bad_base64.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_EQ(Str(r.msg.props, prop::kBody), "See attachment.");
@@ -58,7 +58,7 @@ TEST(DamagedTest, BadBase64IsReportedPerAttachment) {
   ExpectOriginalKept(r, "damaged/bad_base64.eml");
 }
 
-TEST(DamagedTest, BadQuotedPrintableBody) {
+TEST(MailDamagedTest, BadQuotedPrintableBody) {
   auto r = ImportCorpus("damaged/bad_qp.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_NE(Str(r.msg.props, prop::kBody)->find("Price = 10"), std::string::npos);
@@ -66,7 +66,7 @@ TEST(DamagedTest, BadQuotedPrintableBody) {
   ExpectOriginalKept(r, "damaged/bad_qp.eml");
 }
 
-TEST(DamagedTest, HeaderWithoutBody) {
+TEST(MailDamagedTest, HeaderWithoutBody) {
   auto r = ImportCorpus("damaged/header_only.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_EQ(Str(r.msg.props, prop::kSubject), "Only a header");
@@ -76,7 +76,7 @@ TEST(DamagedTest, HeaderWithoutBody) {
             mail_test::ReadFile(mail_test::CorpusPath("damaged/header_only.eml")));
 }
 
-TEST(DamagedTest, PartWithoutBodyBecomesEmptyAttachment) {
+TEST(MailDamagedTest, PartWithoutBodyBecomesEmptyAttachment) {
   auto r = ImportCorpus("damaged/part_without_body.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_EQ(Str(r.msg.props, prop::kBody), "First part.");
@@ -87,7 +87,7 @@ TEST(DamagedTest, PartWithoutBodyBecomesEmptyAttachment) {
   EXPECT_FALSE(r.report.warnings.empty());
 }
 
-TEST(DamagedTest, EightBitHeadersAreReadNotLost) {
+TEST(MailDamagedTest, EightBitHeadersAreReadNotLost) {
   auto r = ImportCorpus("damaged/eightbit_headers.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_EQ(Str(r.msg.props, prop::kSubject), "Señor “quoted” café");
@@ -98,14 +98,14 @@ TEST(DamagedTest, EightBitHeadersAreReadNotLost) {
   EXPECT_FALSE(r.report.warnings.empty());
 }
 
-TEST(DamagedTest, UnlabelledEightBitBody) {
+TEST(MailDamagedTest, UnlabelledEightBitBody) {
   auto r = ImportCorpus("damaged/unlabelled_8bit.eml");
   EXPECT_EQ(Str(r.msg.props, prop::kBody), "Naïve café – € 5\r\n");
   EXPECT_EQ(Int(r.msg.props, prop::kInternetCodepage), 1252);
   EXPECT_FALSE(r.report.original_attached);
 }
 
-TEST(DamagedTest, EmptyFileGivesAnEmptyNote) {
+TEST(MailDamagedTest, EmptyFileGivesAnEmptyNote) {
   auto r = ImportCorpus("damaged/empty.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_EQ(Str(r.msg.props, prop::kMessageClass), "IPM.Note");
@@ -116,7 +116,7 @@ TEST(DamagedTest, EmptyFileGivesAnEmptyNote) {
   EXPECT_EQ(Int(r.msg.props, prop::kMessageFlags), 0);
 }
 
-TEST(DamagedTest, BinaryGarbageAndNulBytes) {
+TEST(MailDamagedTest, BinaryGarbageAndNulBytes) {
   auto g = ImportCorpus("damaged/garbage.eml");
   ASSERT_TRUE(g.status.ok());
   ExpectOriginalKept(g, "damaged/garbage.eml");
@@ -125,7 +125,7 @@ TEST(DamagedTest, BinaryGarbageAndNulBytes) {
   ExpectOriginalKept(n, "damaged/nul_in_body.eml");
 }
 
-TEST(DamagedTest, InvalidBytesInLabelledTextKeepTheOriginal) {
+TEST(MailDamagedTest, InvalidBytesInLabelledTextKeepTheOriginal) {
   std::string text = "Subject: s\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nok \xff\xfe bad\r\n";
   auto r = mail_test::ImportText(text);
   EXPECT_EQ(Str(r.msg.props, prop::kBody), "ok \uFFFD\uFFFD bad\r\n");
@@ -135,7 +135,7 @@ TEST(DamagedTest, InvalidBytesInLabelledTextKeepTheOriginal) {
   EXPECT_EQ(Bin(a->props, prop::kAttachDataBinary), text);
 }
 
-TEST(DamagedTest, DamageInsideASignedMessageKeepsOneAttachment) {
+TEST(MailDamagedTest, DamageInsideASignedMessageKeepsOneAttachment) {
   std::string raw = mail_test::ReadFile(mail_test::CorpusPath("signed.eml"));
   size_t at = raw.find("The contract is attached. Gr=FC=DFe");
   ASSERT_NE(at, std::string::npos);
@@ -150,7 +150,7 @@ TEST(DamagedTest, DamageInsideASignedMessageKeepsOneAttachment) {
   EXPECT_NE(entity.find("=ZZ contract"), std::string::npos);
 }
 
-TEST(DamagedTest, TruncatedEveryWhere) {
+TEST(MailDamagedTest, TruncatedEveryWhere) {
   // Every prefix of a multipart message imports without failing.
   std::string full = mail_test::ReadFile(mail_test::CorpusPath("related.eml"));
   for (size_t n = 0; n < full.size(); n += 97) {

@@ -14,7 +14,7 @@ using mail_test::Bin;
 using mail_test::Int;
 using mail_test::Str;
 
-TEST(DbxMessageTest, RealStoreInboxMessageImports) {
+TEST(MailDbxMessageTest, RealStoreInboxMessageImports) {
   auto messages = mail_test::ReadDbxMessages(TOLLAN_SHARED_DIR "/fixtures/real-store/Inbox.dbx");
   ASSERT_EQ(messages.size(), 1u);
   const dbx::DbxMessage& record = messages[0].record;

@@ -11,7 +11,7 @@
 namespace mail {
 namespace {
 
-TEST(SubjectTest, PrefixIsOneToThreeLettersColonBlank) {
+TEST(MailSubjectTest, PrefixIsOneToThreeLettersColonBlank) {
   struct Case {
     std::u16string subject, prefix, normalized;
   } cases[] = {
@@ -33,7 +33,7 @@ TEST(SubjectTest, PrefixIsOneToThreeLettersColonBlank) {
   }
 }
 
-TEST(PriorityTest, ImportanceHeaderWinsThenTheOthers) {
+TEST(MailPriorityTest, ImportanceHeaderWinsThenTheOthers) {
   PriorityHeaders h;
   EXPECT_FALSE(ImportanceFromHeaders(h).has_value());
   h.x_priority = "1 (Highest)";
@@ -58,7 +58,7 @@ TEST(PriorityTest, ImportanceHeaderWinsThenTheOthers) {
   EXPECT_FALSE(ImportanceFromHeaders(h).has_value());
 }
 
-TEST(PriorityTest, Sensitivity) {
+TEST(MailPriorityTest, Sensitivity) {
   EXPECT_EQ(SensitivityFromHeader("Personal"), 1);
   EXPECT_EQ(SensitivityFromHeader("private"), 2);
   EXPECT_EQ(SensitivityFromHeader("Company-Confidential"), 3);
@@ -66,7 +66,7 @@ TEST(PriorityTest, Sensitivity) {
   EXPECT_FALSE(SensitivityFromHeader("").has_value());
 }
 
-TEST(HeaderBlockTest, EndsAtFirstEmptyLine) {
+TEST(MailHeaderBlockTest, EndsAtFirstEmptyLine) {
   HeaderBlock b = FindHeaderBlock("A: 1\r\nB: 2\r\n\r\nbody\r\n\r\nmore");
   EXPECT_EQ(b.headers, "A: 1\r\nB: 2\r\n");
   EXPECT_EQ(b.body_offset, 14u);
@@ -81,7 +81,7 @@ TEST(HeaderBlockTest, EndsAtFirstEmptyLine) {
   EXPECT_EQ(b.body_offset, 2u);
 }
 
-TEST(EntryIdTest, OneOffLayout) {
+TEST(MailEntryIdTest, OneOffLayout) {
   std::vector<uint8_t> id = MakeOneOffEntryId(u"Bob", u"SMTP", u"bob@x.org");
   ASSERT_EQ(id.size(), 4u + 16 + 2 + 2 + 2 * (4 + 5 + 10));
   const uint8_t provider[] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
@@ -100,7 +100,7 @@ TEST(EntryIdTest, OneOffLayout) {
   EXPECT_FALSE(ParseOneOffEntryId(id, &f));
 }
 
-TEST(EntryIdTest, SearchKeyAndFlatEntryList) {
+TEST(MailEntryIdTest, SearchKeyAndFlatEntryList) {
   std::vector<uint8_t> key = MakeSearchKey("SMTP", u"Bob@X.org");
   EXPECT_EQ(std::string(key.begin(), key.end()), std::string("SMTP:BOB@X.ORG\0", 15));
   std::vector<uint8_t> a(5, 0xAA), b(8, 0xBB);
@@ -116,7 +116,7 @@ TEST(EntryIdTest, SearchKeyAndFlatEntryList) {
   EXPECT_EQ(list[24], 0xBB);
 }
 
-TEST(FileNameTest, CleanAndExtension) {
+TEST(MailFileNameTest, CleanAndExtension) {
   EXPECT_EQ(CleanFileName(u"C:\\Users\\x\\report.pdf"), u"report.pdf");
   EXPECT_EQ(CleanFileName(u"../a:b*c?.txt"), u"a_b_c_.txt");
   EXPECT_EQ(CleanFileName(u"  .hidden. "), u"hidden");
@@ -125,7 +125,7 @@ TEST(FileNameTest, CleanAndExtension) {
   EXPECT_EQ(FileExtension(u".profile"), u"");
 }
 
-TEST(FileNameTest, ShortNamesAreUnique83) {
+TEST(MailFileNameTest, ShortNamesAreUnique83) {
   std::set<std::u16string> taken;
   EXPECT_EQ(ShortFileName(u"notes.txt", &taken), u"NOTES.TXT");
   EXPECT_EQ(ShortFileName(u"notes.txt", &taken), u"NOTES~1.TXT");
@@ -141,7 +141,7 @@ TEST(FileNameTest, ShortNamesAreUnique83) {
   EXPECT_EQ(DefaultFileName("message/rfc822", 1), u"Untitled attachment 00001.eml");
 }
 
-TEST(HtmlTextTest, TextOfTypicalMail) {
+TEST(MailHtmlTextTest, TextOfTypicalMail) {
   EXPECT_EQ(HtmlToText(u"<html><head><title>t</title><style>p{}</style></head>"
                        u"<body><p>One &amp; two</p><p>Three&nbsp;four<br>five</p>"
                        u"<script>x()</script><!-- c --></body></html>"),
@@ -153,7 +153,7 @@ TEST(HtmlTextTest, TextOfTypicalMail) {
   EXPECT_EQ(HtmlToText(u"&#0;&#x110000;"), u"\uFFFD\uFFFD");
 }
 
-TEST(EncodingCheckTest, Base64) {
+TEST(MailEncodingCheckTest, Base64) {
   EXPECT_EQ(CheckTransferEncoding("base64", "QUJD\r\nREVG\r\n"), "");
   EXPECT_EQ(CheckTransferEncoding("base64", "QUI=\r\n"), "");
   EXPECT_EQ(CheckTransferEncoding("base64", "QUI"), "");  // unpadded tail reads whole
@@ -164,7 +164,7 @@ TEST(EncodingCheckTest, Base64) {
   EXPECT_EQ(CheckTransferEncoding("7bit", "anything !!"), "");
 }
 
-TEST(EncodingCheckTest, QuotedPrintable) {
+TEST(MailEncodingCheckTest, QuotedPrintable) {
   EXPECT_EQ(CheckTransferEncoding("quoted-printable", "a=3Db=\r\nc=e9 =\n"), "");
   EXPECT_EQ(CheckTransferEncoding("quoted-printable", "soft break with blank= \r\nx="), "");
   EXPECT_NE(CheckTransferEncoding("quoted-printable", "bad =ZZ"), "");

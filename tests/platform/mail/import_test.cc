@@ -32,7 +32,7 @@ uint64_t Filetime(int y, int mo, int d, int h, int mi, int s) {
   return ft;
 }
 
-TEST(ImportEnvelopeTest, PlainMessageMapsEveryHeaderProperty) {
+TEST(MailImportEnvelopeTest, PlainMessageMapsEveryHeaderProperty) {
   auto r = ImportCorpus("plain.eml");
   ASSERT_TRUE(r.status.ok());
   const auto& p = r.msg.props;
@@ -86,7 +86,7 @@ TEST(ImportEnvelopeTest, PlainMessageMapsEveryHeaderProperty) {
   EXPECT_EQ(Time(p, prop::kLastModificationTime), kNow);
 }
 
-TEST(ImportEnvelopeTest, OneRecipientRowPerAddress) {
+TEST(MailImportEnvelopeTest, OneRecipientRowPerAddress) {
   auto r = ImportCorpus("plain.eml");
   ASSERT_EQ(r.msg.recipients.size(), 4u);
   struct Want {
@@ -121,7 +121,7 @@ TEST(ImportEnvelopeTest, OneRecipientRowPerAddress) {
   }
 }
 
-TEST(ImportEnvelopeTest, SenderFieldSeparatesSenderFromSentRepresenting) {
+TEST(MailImportEnvelopeTest, SenderFieldSeparatesSenderFromSentRepresenting) {
   auto r = ImportText(
       "From: Boss <boss@example.com>\r\nSender: Assistant <assist@example.com>\r\n"
       "To: a@example.org\r\nSubject: x\r\n\r\nbody\r\n");
@@ -130,7 +130,7 @@ TEST(ImportEnvelopeTest, SenderFieldSeparatesSenderFromSentRepresenting) {
   EXPECT_EQ(Str(r.msg.props, prop::kSenderEmailAddress), "assist@example.com");
 }
 
-TEST(ImportEnvelopeTest, GroupsAndNamesWithoutAddress) {
+TEST(MailImportEnvelopeTest, GroupsAndNamesWithoutAddress) {
   auto r = ImportText(
       "From: a@example.com\r\nTo: undisclosed-recipients:;\r\n"
       "Cc: Team: x@example.com, \"Y Person\" <y@example.com>;\r\n"
@@ -141,7 +141,7 @@ TEST(ImportEnvelopeTest, GroupsAndNamesWithoutAddress) {
   EXPECT_EQ(Int(r.msg.recipients[1].props, prop::kRecipientType), kRecipCc);
 }
 
-TEST(ImportEnvelopeTest, EncodedWordsInSubjectAndNames) {
+TEST(MailImportEnvelopeTest, EncodedWordsInSubjectAndNames) {
   auto r = ImportText(
       "From: =?iso-8859-1?Q?Andr=E9_?= =?utf-8?B?TcO8bGxlcg==?= <andre@example.com>\r\n"
       "To: =?koi8-r?B?98/Mz8TR?= <v@example.ru>\r\n"
@@ -152,14 +152,14 @@ TEST(ImportEnvelopeTest, EncodedWordsInSubjectAndNames) {
   EXPECT_EQ(Str(r.msg.props, prop::kDisplayTo), "Володя");
 }
 
-TEST(ImportEnvelopeTest, ImportanceHeaderAndNoPriorityFields) {
+TEST(MailImportEnvelopeTest, ImportanceHeaderAndNoPriorityFields) {
   auto r = ImportCorpus("html_only.eml");
   EXPECT_EQ(Int(r.msg.props, prop::kImportance), 0);  // Importance: low
   EXPECT_EQ(Int(r.msg.props, prop::kPriority), 0);
   EXPECT_FALSE(Int(r.msg.props, prop::kSensitivity).has_value());
 }
 
-TEST(ImportBodyTest, HtmlOnlyKeepsBytesAndDerivesText) {
+TEST(MailImportBodyTest, HtmlOnlyKeepsBytesAndDerivesText) {
   auto r = ImportCorpus("html_only.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_EQ(Str(r.msg.props, prop::kSubject), "Café news");
@@ -170,7 +170,7 @@ TEST(ImportBodyTest, HtmlOnlyKeepsBytesAndDerivesText) {
   EXPECT_EQ(Str(r.msg.props, prop::kBody), "Café opening & more\r\nSecond\u00a0line\r\nthird");
 }
 
-TEST(ImportBodyTest, AlternativeGivesBothBodies) {
+TEST(MailImportBodyTest, AlternativeGivesBothBodies) {
   auto r = ImportCorpus("alternative.eml");
   EXPECT_EQ(Str(r.msg.props, prop::kSubject), "Fw: Grüße aus München");
   EXPECT_EQ(Str(r.msg.props, prop::kSubjectPrefix), "Fw: ");
@@ -181,7 +181,7 @@ TEST(ImportBodyTest, AlternativeGivesBothBodies) {
   EXPECT_EQ(Int(r.msg.props, prop::kMessageFlags), 0);
 }
 
-TEST(ImportBodyTest, LaterTextPartsAndOddAlternativesBecomeAttachments) {
+TEST(MailImportBodyTest, LaterTextPartsAndOddAlternativesBecomeAttachments) {
   auto r = ImportText(
       "From: a@example.com\r\nSubject: s\r\nContent-Type: multipart/mixed; boundary=M\r\n\r\n"
       "--M\r\nContent-Type: multipart/alternative; boundary=A\r\n\r\n"
@@ -196,7 +196,7 @@ TEST(ImportBodyTest, LaterTextPartsAndOddAlternativesBecomeAttachments) {
   EXPECT_EQ(Bin(r.msg.attachments[1].props, prop::kAttachDataBinary), "footer of a list");
 }
 
-TEST(ImportAttachmentTest, RelatedImagesHiddenOnlyWhenShownInline) {
+TEST(MailImportAttachmentTest, RelatedImagesHiddenOnlyWhenShownInline) {
   auto r = ImportCorpus("related.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_EQ(Str(r.msg.props, prop::kBody), "Logo and chart below.");
@@ -222,7 +222,7 @@ TEST(ImportAttachmentTest, RelatedImagesHiddenOnlyWhenShownInline) {
   EXPECT_EQ(Int(r.msg.props, prop::kMessageFlags), kMsgFlagHasAttach);
 }
 
-TEST(ImportAttachmentTest, OnlyHiddenInlineImagesLeaveNoPaperclip) {
+TEST(MailImportAttachmentTest, OnlyHiddenInlineImagesLeaveNoPaperclip) {
   auto r = ImportText(
       "From: a@example.com\r\nSubject: s\r\nContent-Type: multipart/related; boundary=R\r\n\r\n"
       "--R\r\nContent-Type: text/html\r\n\r\n<img src=\"CID:Pic1\">\r\n"
@@ -233,7 +233,7 @@ TEST(ImportAttachmentTest, OnlyHiddenInlineImagesLeaveNoPaperclip) {
   EXPECT_EQ(Int(r.msg.props, prop::kMessageFlags), 0);
 }
 
-TEST(ImportAttachmentTest, MixedAttachmentsWithEveryNameForm) {
+TEST(MailImportAttachmentTest, MixedAttachmentsWithEveryNameForm) {
   auto r = ImportCorpus("mixed_attachments.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_EQ(Str(r.msg.props, prop::kBody), "Here are the files – report, notes and archive.\r\n");
@@ -273,7 +273,7 @@ TEST(ImportAttachmentTest, MixedAttachmentsWithEveryNameForm) {
   EXPECT_EQ(Int(r.msg.props, prop::kMessageFlags), kMsgFlagHasAttach);
 }
 
-TEST(ImportAttachmentTest, ForwardedMessagesNestAsEmbeddedMessages) {
+TEST(MailImportAttachmentTest, ForwardedMessagesNestAsEmbeddedMessages) {
   auto r = ImportCorpus("forwarded_nested.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_TRUE(r.report.clean());
@@ -299,7 +299,7 @@ TEST(ImportAttachmentTest, ForwardedMessagesNestAsEmbeddedMessages) {
   EXPECT_EQ(Int(r.msg.props, prop::kMessageFlags), kMsgFlagHasAttach);
 }
 
-TEST(ImportAttachmentTest, EmbeddingDepthIsBounded) {
+TEST(MailImportAttachmentTest, EmbeddingDepthIsBounded) {
   ImportOptions opts;
   opts.max_embedding_depth = 1;
   auto r = mail_test::ImportCorpus("forwarded_nested.eml", opts);
@@ -315,7 +315,7 @@ TEST(ImportAttachmentTest, EmbeddingDepthIsBounded) {
   EXPECT_TRUE(r.report.unmapped.empty());
 }
 
-TEST(ImportSecureTest, ClearSignedKeepsTheSignedEntityAsOneAttachment) {
+TEST(MailImportSecureTest, ClearSignedKeepsTheSignedEntityAsOneAttachment) {
   auto r = ImportCorpus("signed.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_EQ(Str(r.msg.props, prop::kMessageClass), "IPM.Note.SMIME.MultipartSigned");
@@ -338,7 +338,7 @@ TEST(ImportSecureTest, ClearSignedKeepsTheSignedEntityAsOneAttachment) {
   EXPECT_EQ(Int(r.msg.props, prop::kMessageFlags), kMsgFlagHasAttach);
 }
 
-TEST(ImportSecureTest, EncryptedIsOneOpaqueAttachment) {
+TEST(MailImportSecureTest, EncryptedIsOneOpaqueAttachment) {
   auto r = ImportCorpus("encrypted.eml");
   ASSERT_TRUE(r.status.ok());
   EXPECT_EQ(Str(r.msg.props, prop::kMessageClass), "IPM.Note.SMIME");
@@ -364,7 +364,7 @@ TEST(ImportSecureTest, EncryptedIsOneOpaqueAttachment) {
 }
 
 // Every charset file names the text and code page it must produce.
-TEST(ImportCharsetTest, EveryOutlookExpressCharset) {
+TEST(MailImportCharsetTest, EveryOutlookExpressCharset) {
   std::string dir = mail_test::CorpusPath("charsets");
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
@@ -406,7 +406,7 @@ TEST(ImportCharsetTest, EveryOutlookExpressCharset) {
   EXPECT_GE(files, 37);
 }
 
-TEST(ImportCharsetTest, DefaultCodePageReadsUnlabelledText) {
+TEST(MailImportCharsetTest, DefaultCodePageReadsUnlabelledText) {
   std::string msg = "From: \xc8\xe2\xe0\xed <ivan@example.ru>\r\nSubject: \xcf\xf0\xe8\xe2\xe5\xf2\r\n\r\n"
                     "\xc4\xee \xe2\xf1\xf2\xf0\xe5\xf7\xe8\r\n";
   ImportOptions opts;
@@ -423,14 +423,14 @@ TEST(ImportCharsetTest, DefaultCodePageReadsUnlabelledText) {
   EXPECT_EQ(Str(latin.msg.props, prop::kSubject), "Ïðèâåò");
 }
 
-TEST(ImportCharsetTest, UnlabelledUtf8IsRecognized) {
+TEST(MailImportCharsetTest, UnlabelledUtf8IsRecognized) {
   auto r = ImportText("Subject: caf\xc3\xa9\r\n\r\nna\xc3\xafve\r\n");
   EXPECT_EQ(Str(r.msg.props, prop::kSubject), "café");
   EXPECT_EQ(Str(r.msg.props, prop::kBody), "naïve\r\n");
   EXPECT_EQ(Int(r.msg.props, prop::kInternetCodepage), 65001);
 }
 
-TEST(ImportApiTest, FileOverloadAndArguments) {
+TEST(MailImportApiTest, FileOverloadAndArguments) {
   pst::MessageContent m;
   ImportReport rep;
   ASSERT_TRUE(ImportMessage(std::filesystem::path(mail_test::CorpusPath("plain.eml")), {}, &m, &rep).ok());

@@ -131,7 +131,7 @@ std::string Normalize(std::string s) {
   return s;
 }
 
-class PstRoundTripTest : public ::testing::Test {
+class MailPstRoundTripTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new fs::path(fs::path(TOLLAN_BINARY_DIR) / "mail_pst_roundtrip");
@@ -181,19 +181,19 @@ class PstRoundTripTest : public ::testing::Test {
   static pst::Status* status_;
 };
 
-fs::path* PstRoundTripTest::dir_;
-std::string* PstRoundTripTest::pst_path_;
-std::vector<std::string>* PstRoundTripTest::files_;
-std::vector<mail_test::Imported>* PstRoundTripTest::imported_;
-pst::Status* PstRoundTripTest::status_;
+fs::path* MailPstRoundTripTest::dir_;
+std::string* MailPstRoundTripTest::pst_path_;
+std::vector<std::string>* MailPstRoundTripTest::files_;
+std::vector<mail_test::Imported>* MailPstRoundTripTest::imported_;
+pst::Status* MailPstRoundTripTest::status_;
 
-TEST_F(PstRoundTripTest, PstCheckPasses) {
+TEST_F(MailPstRoundTripTest, PstCheckPasses) {
   EXPECT_EQ(files_->back(), "real-store/Inbox.dbx");
   pst::check::Report report = pst::check::CheckFile(*pst_path_);
   EXPECT_TRUE(report.ok()) << report.Summary();
 }
 
-TEST_F(PstRoundTripTest, LibpffReadsBackEveryPropertyAndAttachment) {
+TEST_F(MailPstRoundTripTest, LibpffReadsBackEveryPropertyAndAttachment) {
   auto messages = ReadWithLibpff(*pst_path_);
   ASSERT_EQ(messages.size(), imported_->size());
   for (size_t i = 0; i < imported_->size(); ++i) {
@@ -240,7 +240,7 @@ void CollectAttachments(const pst::MessageContent& m, const std::string& path,
   }
 }
 
-TEST_F(PstRoundTripTest, ReadpstEmlOutputImportsToTheSameMessage) {
+TEST_F(MailPstRoundTripTest, ReadpstEmlOutputImportsToTheSameMessage) {
   fs::path out = *dir_ / "readpst";
   fs::create_directories(out);
   std::string log = RunCommand("readpst -q -j 0 -8 -e -o '" + out.string() + "' '" + *pst_path_ + "' 2>&1; echo exit=$?");
