@@ -34,9 +34,11 @@ using Bid = uint64_t;  // 0 means "none"
 // A node's content as the layers above build it: its data stream (any size;
 // empty for none) and the subnodes it owns, each possibly with subnodes of
 // its own (an attachment's embedded message, for example).
+// (The default member initializers let clang with libstdc++ accept the
+// recursive pair type.)
 struct NodeData {
-  std::vector<uint8_t> data;
-  std::vector<std::pair<Nid, NodeData>> subnodes;
+  std::vector<uint8_t> data = {};
+  std::vector<std::pair<Nid, NodeData>> subnodes = {};
 };
 
 class NdbWriter {
