@@ -145,7 +145,11 @@ class Writer : public NdbWriter {
     uint64_t at = (cursor_ + align - 1) / align * align;
     uint64_t i = IntervalOf(at);
     if (at < IntervalDataStart(i)) at = IntervalDataStart(i);
-    if (at + size > IntervalStart(i + 1)) at = IntervalDataStart(i + 1);
+    if (at + size > IntervalStart(i + 1)) {
+      // The end of this interval stays free for smaller blocks later.
+      if (IntervalStart(i + 1) - at >= kBlockAlign) AddFreed(at, IntervalStart(i + 1) - at);
+      at = IntervalDataStart(i + 1);
+    }
     cursor_ = at + size;
     return at;
   }

@@ -217,6 +217,24 @@ TEST_F(NdbWriterTest, RewritingNodesReusesFreedSpace) {
   EXPECT_EQ(Read(0x60F).data, Bytes(300, 300));
 }
 
+TEST_F(NdbWriterTest, SmallBlocksFillTheEndsOfIntervals) {
+  // Full 8 KiB blocks leave up to 8 KiB unused at the end of each interval;
+  // small blocks written later go there instead of growing the file.
+  NodeData big;
+  big.data = Bytes(4 << 20, 1);
+  ASSERT_TRUE(w_->PutNode(0x21, 0, big).ok());
+  const uint64_t size = w_->FileSize();
+  std::vector<NodeData> small(200);
+  for (Nid i = 0; i < small.size(); ++i) {
+    small[i].data = Bytes(100 + i, i);
+    ASSERT_TRUE(w_->PutNode((0x400 + i) << 5 | 0x01, 0, small[i]).ok());
+  }
+  EXPECT_EQ(w_->FileSize(), size);
+  CloseAndRead();
+  EXPECT_EQ(Read(0x21), ToContent(big));
+  for (Nid i = 0; i < small.size(); ++i) EXPECT_EQ(Read((0x400 + i) << 5 | 0x01), ToContent(small[i]));
+}
+
 TEST_F(NdbWriterTest, SharedBlocksAreCountedAndKeptWhileReferenced) {
   std::vector<uint8_t> bytes = Bytes(20000, 4);
   Bid shared = 0;
