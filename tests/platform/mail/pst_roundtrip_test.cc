@@ -11,6 +11,8 @@
 #include <map>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "platform/mail/import.h"
 #include "platform/mail/prop_ids.h"
 #include "platform/pst/check/check.h"
@@ -134,7 +136,8 @@ std::string Normalize(std::string s) {
 class MailPstRoundTripTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = new fs::path(fs::path(TOLLAN_BINARY_DIR) / "mail_pst_roundtrip");
+    // One directory per process: CTest may run the cases side by side.
+    dir_ = new fs::path(fs::path(TOLLAN_BINARY_DIR) / ("mail_pst_roundtrip." + std::to_string(getpid())));
     fs::remove_all(*dir_);
     fs::create_directories(*dir_);
     pst_path_ = new std::string((*dir_ / "corpus.pst").string());
@@ -166,6 +169,8 @@ class MailPstRoundTripTest : public ::testing::Test {
     if (status_->ok()) *status_ = closed;
   }
   static void TearDownTestSuite() {
+    std::error_code ignored;
+    fs::remove_all(*dir_, ignored);
     delete dir_;
     delete pst_path_;
     delete files_;
