@@ -143,18 +143,12 @@ size_t ContentSize(const pst::MessageContent& m) {
   return n;
 }
 
-// One part that becomes an attachment, collected while walking the tree.
-struct PendingAttachment {
-  GMimeObject* object = nullptr;
-  bool in_related = false;
-};
-
 // The message being built while walking its MIME tree.
 struct WalkState {
   bool body_started = false;
   GMimePart* plain = nullptr;
   GMimePart* html = nullptr;
-  std::vector<PendingAttachment> attachments;
+  std::vector<GMimeObject*> attachments;  // parts that become attachments, in order
 };
 
 class Importer {
@@ -168,9 +162,9 @@ class Importer {
   void Import(std::string_view bytes, pst::MessageContent* out);
 
  private:
-  void Walk(GMimeObject* obj, WalkState* state, bool in_body_entity, bool in_related);
+  void Walk(GMimeObject* obj, WalkState* state, bool in_body_entity);
   void MapBodies(const WalkState& state, pst::MessageContent* out);
-  void AddAttachment(const PendingAttachment& p, pst::MessageContent* out);
+  void AddAttachment(GMimeObject* part, pst::MessageContent* out);
   void AddEmbedded(GMimeMessagePart* part, pst::MessageContent* out);
   void AddByValue(std::u16string long_name, std::string mime_type, std::vector<uint8_t> data, bool hidden,
                   const std::string& content_id, const std::string& content_location, pst::MessageContent* out);
@@ -245,9 +239,9 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
     }
     if (!done && top != nullptr) {
       WalkState state;
-      Walk(top, &state, false, false);
+      Walk(top, &state, false);
       MapBodies(state, out);
-      for (const auto& p : state.attachments) AddAttachment(p, out);
+      for (GMimeObject* p : state.attachments) AddAttachment(p, out);
     }
   }
   g_mime_parser_options_free(popts);
@@ -265,9 +259,9 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
   out->Set(pst::MakeInt32(prop::kMessageSize, ClampSize(ContentSize(*out) + 4)));
 }
 
-void Importer::Walk(GMimeObject* obj, WalkState* state, bool in_body_entity, bool in_related) {
+void Importer::Walk(GMimeObject* obj, WalkState* state, bool in_body_entity) {
   if (GMIME_IS_MESSAGE_PART(obj)) {
-    state->attachments.push_back({obj, in_related});
+    state->attachments.push_back(obj);
     return;
   }
   if (GMIME_IS_MULTIPART(obj)) {
@@ -277,7 +271,7 @@ void Importer::Walk(GMimeObject* obj, WalkState* state, bool in_body_entity, boo
     if (type == "multipart/alternative") {
       bool fill = in_body_entity || !state->body_started;
       state->body_started = true;
-      for (int i = 0; i < n; ++i) Walk(g_mime_multipart_get_part(mp, i), state, fill, in_related);
+      for (int i = 0; i < n; ++i) Walk(g_mime_multipart_get_part(mp, i), state, fill);
       return;
     }
     if (type == "multipart/related" && n > 0) {
@@ -291,13 +285,13 @@ void Importer::Walk(GMimeObject* obj, WalkState* state, bool in_body_entity, boo
           if (id != nullptr && start == id) root = i;
         }
       }
-      Walk(g_mime_multipart_get_part(mp, root), state, in_body_entity, in_related);
+      Walk(g_mime_multipart_get_part(mp, root), state, in_body_entity);
       for (int i = 0; i < n; ++i) {
-        if (i != root) Walk(g_mime_multipart_get_part(mp, i), state, false, true);
+        if (i != root) Walk(g_mime_multipart_get_part(mp, i), state, false);
       }
       return;
     }
-    for (int i = 0; i < n; ++i) Walk(g_mime_multipart_get_part(mp, i), state, in_body_entity, in_related);
+    for (int i = 0; i < n; ++i) Walk(g_mime_multipart_get_part(mp, i), state, in_body_entity);
     return;
   }
   if (!GMIME_IS_PART(obj)) return;
@@ -315,7 +309,7 @@ void Importer::Walk(GMimeObject* obj, WalkState* state, bool in_body_entity, boo
       return;
     }
   }
-  state->attachments.push_back({obj, in_related});
+  state->attachments.push_back(obj);
 }
 
 void Importer::MapBodies(const WalkState& state, pst::MessageContent* out) {
@@ -369,26 +363,26 @@ void Importer::MapBodies(const WalkState& state, pst::MessageContent* out) {
   if (code_page != 0) out->Set(pst::MakeInt32(prop::kInternetCodepage, static_cast<int32_t>(code_page)));
 }
 
-void Importer::AddAttachment(const PendingAttachment& p, pst::MessageContent* out) {
-  if (GMIME_IS_MESSAGE_PART(p.object)) {
-    AddEmbedded(GMIME_MESSAGE_PART(p.object), out);
+void Importer::AddAttachment(GMimeObject* object, pst::MessageContent* out) {
+  if (GMIME_IS_MESSAGE_PART(object)) {
+    AddEmbedded(GMIME_MESSAGE_PART(object), out);
     return;
   }
-  if (!GMIME_IS_PART(p.object)) return;
-  GMimePart* part = GMIME_PART(p.object);
-  std::string type = MimeTypeOf(p.object);
+  if (!GMIME_IS_PART(object)) return;
+  GMimePart* part = GMIME_PART(object);
+  std::string type = MimeTypeOf(object);
   const char* filename = g_mime_part_get_filename(part);
   std::u16string name = filename ? CleanFileName(Utf8ToUtf16(filename)) : u"";
   if (name.empty()) name = DefaultFileName(type, ++untitled_);
   std::vector<uint8_t> data = PartBytes(part, ("attachment \"" + Utf16ToUtf8(name) + "\"").c_str());
-  const char* cid = g_mime_object_get_content_id(p.object);
+  const char* cid = g_mime_object_get_content_id(object);
   const char* location = g_mime_part_get_content_location(part);
   std::string content_id = cid ? TrimBlanks(cid) : "";
   std::string content_location = location ? TrimBlanks(location) : "";
 
   // An inline image the HTML body shows is hidden; an explicit "attachment"
   // disposition always keeps a part visible.
-  const char* disposition = g_mime_object_get_disposition(p.object);
+  const char* disposition = g_mime_object_get_disposition(object);
   bool attachment_disposed = disposition != nullptr && AsciiLower(disposition) == "attachment";
   bool referenced = (!content_id.empty() && ShownInline("cid:" + content_id)) || ShownInline(content_location);
   bool hidden = referenced && !attachment_disposed;
@@ -470,13 +464,13 @@ bool Importer::ImportSigned(GMimeMultipartSigned* signed_part, std::string_view 
   // Body and the has-attachment flag come from the signed content; its
   // attachments stay inside the signed entity, which Outlook opens itself.
   WalkState state;
-  Walk(g_mime_multipart_get_part(mp, 0), &state, false, false);
+  Walk(g_mime_multipart_get_part(mp, 0), &state, false);
   MapBodies(state, out);
-  for (const auto& p : state.attachments) {
+  for (GMimeObject* p : state.attachments) {
     bool visible = true;
-    if (GMIME_IS_PART(p.object) && !html_lower_.empty()) {
-      const char* cid = g_mime_object_get_content_id(p.object);
-      const char* disposition = g_mime_object_get_disposition(p.object);
+    if (GMIME_IS_PART(p) && !html_lower_.empty()) {
+      const char* cid = g_mime_object_get_content_id(p);
+      const char* disposition = g_mime_object_get_disposition(p);
       bool disposed = disposition != nullptr && AsciiLower(disposition) == "attachment";
       visible = disposed || cid == nullptr || !ShownInline(std::string("cid:") + cid);
     }
