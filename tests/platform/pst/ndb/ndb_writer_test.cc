@@ -272,6 +272,10 @@ TEST_F(NdbWriterTest, RejectsBadArguments) {
   EXPECT_EQ(w_->PutNode(0x21, 0, dup).code(), Status::Code::kInvalidArgument);
   EXPECT_FALSE(w_->HasNode(0x21));
   EXPECT_EQ(w_->NewNid(32), 0u);
+  // One SIBLOCK over SLBLOCKs holds 510 * 340 subnodes.
+  std::vector<NdbWriter::SubnodeEntry> too_many(510 * 340 + 1);
+  for (size_t i = 0; i < too_many.size(); ++i) too_many[i].nid = static_cast<Nid>(i << 5 | 0x1F);
+  EXPECT_EQ(w_->WriteSubnodes(too_many, &ignored).code(), Status::Code::kTooLarge);
   ASSERT_TRUE(w_->PutNode(0x21, 0, data, sub).ok());
   CloseAndRead();
   EXPECT_EQ(rb_.nodes().size(), 1u);
