@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -74,6 +75,22 @@ int64_t CheckPsts(const fs::path& dir) {
     messages += static_cast<int64_t>(r.stats.messages);
   }
   return messages;
+}
+
+// Runs `answer` on the next modal dialog that opens (polled, as the dialog
+// runs its own event loop).
+template <typename Dialog>
+void AnswerNextDialog(std::function<void(Dialog*)> answer) {
+  auto* timer = new QTimer();
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+    if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+      timer->stop();
+      timer->deleteLater();
+      answer(dialog);
+    }
+  });
+  timer->start();
 }
 
 }  // namespace
@@ -250,6 +267,78 @@ class WizardTest : public QObject {
     ShowHelpAt(nullptr, kSupportAddress);
     QCOMPARE(HelpBrowser()->source().fragment(), QStringLiteral("troubleshooting"));
     QVERIFY(dialogs.boxes.empty());
+  }
+
+  void realDialogsCarryTextsTitlesIconsAndButtons() {
+    QtDialogs qt;
+    QWidget owner;
+    owner.show();
+    // A Yes/No question: the CR LF of the fixed texts becomes a line break.
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    AnswerNextDialog<QMessageBox>([&](QMessageBox* box) {
+      text = box->text();
+      title = box->windowTitle();
+      icon = box->icon();
+      buttons = box->standardButtons();
+      box->button(QMessageBox::No)->click();
+    });
+    QCOMPARE(qt.Message(&owner, QString::fromLatin1(kClearQuestion), MsgButtons::kYesNo, MsgIcon::kQuestion,
+                        QStringLiteral("Tollan")),
+             MsgAnswer::kNo);
+    QCOMPARE(text, QStringLiteral("Do you want to clear all the files in the list\n Proceed?"));
+    QCOMPARE(title, QStringLiteral("Tollan"));
+    QCOMPARE(icon, QMessageBox::Question);
+    QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);
+
+    AnswerNextDialog<QMessageBox>([&](QMessageBox* box) {
+      icon = box->icon();
+      buttons = box->standardButtons();
+      title = box->windowTitle();
+      box->button(QMessageBox::Ok)->click();
+    });
+    QCOMPARE(qt.Message(&owner, QStringLiteral("Failed to Open OE object; return code=1001"), MsgButtons::kOk,
+                        MsgIcon::kCritical, QStringLiteral("Failed to Open OE")),
+             MsgAnswer::kOk);
+    QCOMPARE(icon, QMessageBox::Critical);
+    QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(title, QStringLiteral("Failed to Open OE"));
+
+    // The folder browser: its title, folders only; cancel gives the empty text.
+    fs::create_directories(root_ / "pick" / "here");
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    AnswerNextDialog<QFileDialog>([&](QFileDialog* dialog) {
+      title = dialog->windowTitle();
+      mode = dialog->fileMode();
+      dialog->reject();
+    });
+    QVERIFY(qt.AskFolder(&owner, QStringLiteral("Choose Folder to Save...")).isEmpty());
+    QCOMPARE(title, QStringLiteral("Choose Folder to Save..."));
+    QCOMPARE(mode, QFileDialog::Directory);
+    const QString here = QString::fromStdString((root_ / "pick" / "here").string());
+    AnswerNextDialog<QFileDialog>([&](QFileDialog* dialog) {
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(here);
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    QCOMPARE(qt.AskFolder(&owner, QStringLiteral("Choose Source Folder...")), here);
+
+    // The page's open-file dialog gives the chosen files.
+    ScriptedDialogs scripted;
+    QWidget* page = NewFileListPage();
+    page->show();
+    SetWizardDialogs(&qt);
+    std::ofstream(root_ / "pick" / "x.dbx") << "x";
+    AnswerNextDialog<QFileDialog>([&](QFileDialog* dialog) {
+      // As typed by a user into the dialog's file-name box.
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+          ->setText(QString::fromStdString((root_ / "pick" / "x.dbx").string()));
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    Get<QPushButton>(page, "cmdAdd")->click();
+    SetWizardDialogs(&scripted);
+    QCOMPARE(Get<QTableWidget>(page, "grdFiles1")->item(0, 0)->text(),
+             QString::fromStdString((root_ / "pick" / "x.dbx").string()));
   }
 
   void conversionPagesAtRest() {
