@@ -682,6 +682,22 @@ class WizardTest : public QObject {
     QVERIFY(Label(page, "LblStoreProblem").contains(QStringLiteral("kestrel register")));
     setenv("KESTREL_REGISTRATIONS", registrations.c_str(), 1);
   }
+
+  // Last: runs the application's event loop to its end.
+  void programEndsWithItsLastPageEvenWithHelpOpen() {
+    ScriptedDialogs dialogs;
+    QWidget* page = StartAt(true);
+    ShowHelp(page);
+    QVERIFY(HelpBrowser()->window()->isVisible());
+    dialogs.answers = {MsgAnswer::kYes};
+    QTimer::singleShot(0, page, [page] { Get<QPushButton>(page, "cmdEnd")->click(); });
+    // Should the program not end, the loop is stopped with another code.
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(dialogs.boxes.size(), size_t{1});
+    testing::FlushClosedPages();
+    QVERIFY(OpenPages().isEmpty());
+  }
 };
 
 }  // namespace tollan
