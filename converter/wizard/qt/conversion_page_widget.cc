@@ -100,8 +100,12 @@ ConversionPageWidget::ConversionPageWidget(const QString& object_name, const QSt
   connect(opt_one_, &QRadioButton::clicked, this, [this] { OptionClicked(); });
   connect(opt_each_, &QRadioButton::clicked, this, [this] { OptionClicked(); });
   connect(convert_button_, &QPushButton::clicked, this, [this] { ConvertClicked(); });
-  connect(back_, &QPushButton::clicked, this, [this] { MoveTo(NewStartPage()); });
-  connect(end_, &QPushButton::clicked, this, [this] { ConfirmExit(); });
+  connect(back_, &QPushButton::clicked, this, [this] {
+    if (!running_) MoveTo(NewStartPage());
+  });
+  connect(end_, &QPushButton::clicked, this, [this] {
+    if (!running_) ConfirmExit();
+  });
   connect(help_, &QPushButton::clicked, this, [this] { ShowHelp(this); });
 }
 
@@ -115,7 +119,11 @@ void ConversionPageWidget::ConvertClicked() {
   // A click that arrives at a yield of a run in progress starts nothing.
   if (running_) return;
   running_ = true;
+  // Locked from the click on: the driver yields (after the folder choice)
+  // before it takes its own lock.
+  SetRunLock(true);
   Convert();
+  SetRunLock(false);
   running_ = false;
 }
 

@@ -559,11 +559,18 @@ class WizardTest : public QObject {
       Get<QRadioButton>(page, single ? "OptOnePST" : "OptEachPST")->click();
       dialogs.folders.push_back(QString::fromStdString(out.string()));
       // What the page shows at its yields and at the closing message.
-      bool yielded_mid_run = false, closed_mid_run = true;
+      bool yielded_mid_run = false, closed_mid_run = true, locked_mid_run = false, help_mid_run = false;
+      if (QTextBrowser* help = HelpBrowser()) help->window()->close();
+      testing::FlushClosedPages();
       QTimer::singleShot(0, page, [&] {
         yielded_mid_run = static_cast<ConversionPageWidget*>(page)->running();
+        locked_mid_run = !Get<QPushButton>(page, "CmdBack")->isEnabled() &&
+                         !Get<QPushButton>(page, "cmdEnd")->isEnabled() &&
+                         !Get<QPushButton>(page, "CmdAddFolder")->isEnabled();
         page->close();  // refused while the run works on the page
         closed_mid_run = !page->isVisible();
+        QTest::keyClick(page, Qt::Key_F1);  // help is there during a run
+        help_mid_run = HelpBrowser() != nullptr;
       });
       bool locked = false;
       QString frame, file;
@@ -582,7 +589,10 @@ class WizardTest : public QObject {
       Get<QPushButton>(page, "CmdExtractDBX")->click();
       QCOMPARE(dialogs.folder_titles.back(), QStringLiteral("Choose Folder to Save..."));
       QVERIFY(yielded_mid_run);
+      QVERIFY(locked_mid_run);
       QVERIFY(!closed_mid_run);
+      QVERIFY(help_mid_run);
+      QCOMPARE(OpenPages().size(), 1);
       QCOMPARE(dialogs.boxes.back().text, QString::fromStdString(ClosingText()));
       QCOMPARE(dialogs.boxes.back().title, QStringLiteral("Tollan"));
       QVERIFY(locked);
