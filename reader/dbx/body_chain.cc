@@ -114,8 +114,6 @@ DbxStatus ReadBodyChain(ByteSource& source, uint32_t position, DbxBody* body) {
 DbxStatus ReadBodyText(ByteSource& source, uint32_t position, DbxBodyText* body) {
   // Where each block's text starts, kept only to undo a loop.
   std::vector<std::pair<uint32_t, size_t>> blocks;
-  blocks.reserve(16);
-  body->text.reserve(16 * kBodyTextSize);
   return FollowChain(
       source, position, &body->found, &body->chain_cut,
       [&](uint32_t offset, uint32_t, const uint8_t* text, size_t n) {
