@@ -298,6 +298,17 @@ TEST_F(PstFileTest, FoldersMessagesAndEveryValueReadBack) {
   EXPECT_NE(mail.find("filename=\"report.bin\""), std::string::npos);
   EXPECT_TRUE(fs::exists(rp / "Test Store" / "Inbox" / "Sub \u00e9" / "1"));
   EXPECT_TRUE(fs::exists(rp / "Test Store" / "Deleted Items" / "1"));
+
+  // pst-extractor (npm; scripts/install-deps.sh installs it in tests/oracles).
+  const fs::path oracles = fs::path(TOLLAN_SOURCE_DIR) / "tests" / "oracles";
+  ASSERT_TRUE(fs::exists(oracles / "node_modules" / "pst-extractor"))
+      << "run npm install in " << oracles;
+  std::string js = Shell("node '" + (oracles / "pst_list.js").string() + "' '" + path_ + "' 2>&1");
+  EXPECT_NE(js.find("S Test Store\n"), std::string::npos) << js;
+  EXPECT_NE(js.find("F /Top of Personal Folders/Inbox 3\n"), std::string::npos) << js;
+  EXPECT_NE(js.find("M /Top of Personal Folders/Inbox Subject \u00fc\u4e2d B\n"), std::string::npos);
+  EXPECT_NE(js.find("F /Top of Personal Folders/Inbox/Sub \u00e9 1\n"), std::string::npos);
+  EXPECT_NE(js.find("M /Top of Personal Folders/Deleted Items In the sub folder\n"), std::string::npos);
 }
 
 TEST_F(PstFileTest, FailedCallsLeaveAFileThatClosesValid) {
