@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgmime-3.0-dev libhivex-dev libhivex-bin libcli11-dev
   qt6-base-dev xvfb xauth
-  pff-tools python3-pypff pst-utils
+  pff-tools python3-pypff pst-utils bc time
 )
 missing=()
 for p in "${packages[@]}"; do
