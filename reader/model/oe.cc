@@ -65,6 +65,9 @@ OE::~OE() {
 void OE::TakeIdentities(const DiscoveryResult& discovery) {
   identities_ = new OEIdentities();
   default_user_ = FromUtf8(discovery.default_user);
+  std::string store_path;
+  has_default_store_ = discovery.DefaultStore(&store_path, &default_store_host_);
+  default_store_path_ = FromUtf8(store_path);
   for (const IdentityRecord& record : discovery.identities) {
     OEIdentity::Values values;
     values.key = FromUtf8(record.key);
@@ -79,8 +82,6 @@ void OE::TakeIdentities(const DiscoveryResult& discovery) {
     if (FAILED(identities_->AddValues(std::move(values), nullptr))) SetErrorInfo(0, nullptr);
   }
 }
-
-OEIdentity* OE::DefaultIdentity() const { return identities_->Find(default_user_); }
 
 void OE::DropFolders() {
   if (folders_ != nullptr) folders_->Release();
@@ -104,16 +105,14 @@ HRESULT OE::get_DefaultUser(BSTR* r) { return ReturnString(default_user_, r); }
 HRESULT OE::get_DefaultStore(BSTR* r) {
   if (r == nullptr) return E_POINTER;
   *r = nullptr;
-  const OEIdentity* identity = DefaultIdentity();
-  if (identity == nullptr) {
+  if (!has_default_store_) {
     return Raise(tollan::com::kErrInvalidArgument, "DefaultStore",
                  "no identity is filed under the default user \"" + ToUtf8(default_user_) + "\"");
   }
   // The folder as this machine reaches it, so that it can be shown and
   // handed back to OEStore; the Windows form when it cannot be translated.
-  const auto& values = identity->values();
-  if (!values.store_host_path.empty()) return ReturnString(FromUtf8(values.store_host_path), r);
-  return ReturnString(values.store_path, r);
+  if (!default_store_host_.empty()) return ReturnString(FromUtf8(default_store_host_), r);
+  return ReturnString(default_store_path_, r);
 }
 
 HRESULT OE::OpenFolder(BSTR* sFoldername, VARIANT_BOOL* /*bLock*/, LONG* result) {
@@ -167,13 +166,11 @@ HRESULT OE::OpenStore(VARIANT_BOOL* bInactive, VARIANT_BOOL* bLock, LONG* result
   dbx::DbxSession& session = ThreadSession();
   bool error_so_far = false;
   if (session.store_directory().empty()) {
-    const OEIdentity* identity = DefaultIdentity();
-    if (identity == nullptr) {
+    if (!has_default_store_) {
       error_so_far = true;
     } else {
-      const auto& values = identity->values();
-      const std::string store = values.store_host_path.empty() ? ToUtf8(values.store_path)
-                                                               : values.store_host_path;
+      const std::string store =
+          default_store_host_.empty() ? ToUtf8(default_store_path_) : default_store_host_;
       session.set_store_directory(store + "\\");
     }
   }

@@ -51,13 +51,16 @@ class OE final : public DispatchObject<_OE> {
  private:
   ~OE() override;
   void TakeIdentities(const DiscoveryResult& discovery);
-  // The identity filed under DefaultUser, or null.
-  OEIdentity* DefaultIdentity() const;
   void DropFolders();
 
   OEIdentities* identities_ = nullptr;  // owned reference
   OEFolders* folders_ = nullptr;        // owned reference; none until a store or folder is opened
   std::u16string default_user_;
+  // The default identity's store as discovery found it, taken from that
+  // identity itself (not from an earlier identity of the same user name).
+  bool has_default_store_ = false;
+  std::u16string default_store_path_;
+  std::string default_store_host_;
 };
 
 }  // namespace kestrel

@@ -41,6 +41,8 @@ TEST_F(IdentitiesTest, SnapshotKeysAndDefaultStore) {
   second.migration_done = true;
   discovery.identities.push_back(second);
   discovery.default_user = "Anna";
+  discovery.default_identity = second;
+  discovery.default_identity_seen = true;
   ComPtr<_OE> oe = ComPtr<_OE>::Attach(new OE(discovery));
 
   BSTR text = nullptr;
@@ -102,12 +104,30 @@ TEST_F(IdentitiesTest, NoIdentitiesMeansNoDefaultStore) {
   EXPECT_EQ(result, 1000);
 }
 
+TEST_F(IdentitiesTest, DefaultStoreIsTheDefaultIdentitysOwnEvenWhenItsNameRepeats) {
+  // Two identities named alike: the collection keeps the first, but the
+  // default identity is the second, and its store is the one to convert.
+  DiscoveryResult discovery;
+  discovery.identities.push_back(Identity("Mail", "C:\\First"));
+  IdentityRecord second = Identity("Mail", "C:\\Second");
+  second.identity_id = "{Second}";
+  discovery.default_user = "Mail";
+  discovery.default_identity = second;
+  discovery.default_identity_seen = true;
+  ComPtr<_OE> oe = ComPtr<_OE>::Attach(new OE(discovery));
+  BSTR text = nullptr;
+  ASSERT_EQ(oe->get_DefaultStore(&text), S_OK);
+  EXPECT_EQ(Take(text), "C:\\Second");
+}
+
 TEST_F(IdentitiesTest, OpenStoreFallsBackToTheDefaultIdentitysStore) {
   DiscoveryResult discovery;
   IdentityRecord main = Identity("Main Identity", "C:\\Documents and Settings\\u\\Store");
   main.store_host_path = kRealStore;  // where discovery found it on this machine
   discovery.identities.push_back(main);
   discovery.default_user = "Main Identity";
+  discovery.default_identity = main;
+  discovery.default_identity_seen = true;
   ComPtr<_OE> oe = ComPtr<_OE>::Attach(new OE(discovery));
   LONG result = -1;
   ASSERT_EQ(oe->OpenStore(nullptr, nullptr, &result), S_OK);

@@ -29,6 +29,8 @@ class LateBindingTest : public ::testing::Test {
     main.version_number = "6.0.2900.5512";
     discovery.identities.push_back(main);
     discovery.default_user = "Main Identity";
+    discovery.default_identity = main;
+    discovery.default_identity_seen = true;
     oe_ = ComPtr<IDispatch>::Attach(new OE(discovery));
   }
   void TearDown() override {
