@@ -256,7 +256,9 @@ std::string Build(std::size_t index, SynthKind kind, std::size_t prose_length, u
   std::string topic = rng.Pick(kTopics);
   static const std::array<int, 5> kZones = {0, 60, -300, 540, -480};
   int zone = rng.Pick(kZones);
-  int64_t sent = 1041379200 + static_cast<int64_t>(index) * 3541 + static_cast<int64_t>(rng.Below(600));
+  // Spread over the years Outlook Express was in use (2003 to about 2008),
+  // whatever index range a folder numbers its messages from.
+  int64_t sent = 1041379200 + static_cast<int64_t>(index % 90000) * 1777 + static_cast<int64_t>(rng.Below(600));
 
   std::string subject;
   switch (kind) {
