@@ -98,7 +98,6 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   }
   outcome.messages_total = count;
   ComDateReader dates;
-  int64_t counter = 0;
   for (LONG i = 1; i <= count; ++i) {
     page.DoEvents();
     com::ComPtr<_OEMessage> message;
@@ -137,19 +136,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     job.folder_path = TargetFolderPath(state.StoreDisplayName, dbxFolderName);
     job.read = read != VARIANT_FALSE;
     job.fallback_date = DateToFiletime(received);
-    Status s = state.PSTSession
-                   ? ConvertMessage(page, *state.PSTSession, dates, job)
-                   : Status::InvalidArgument("no .pst is open for " + dbxFolderName);
-    if (!s.ok()) {
-      ++outcome.messages_failed;
-      outcome.error = "message " + std::to_string(i) + ": " + s.ToString();
-      continue;
-    }
-    ++outcome.messages_converted;
-    ++counter;
-    float value = ProgressValue(counter, count);
-    page.SetProgressValue(ProgressBarId::kProgressBar2, value);
-    page.SetCaption(PageControl::kLblProgessCurrent, ProgressText(value, counter, count));
+    ConvertAndCount(page, state, dates, job, dbxFolderName, i, count, &outcome);
   }
   end_call();
 }

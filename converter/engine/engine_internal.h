@@ -6,7 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "converter/engine/conversion_page.h"
 #include "converter/engine/message_pipeline.h"
+#include "converter/engine/page_state.h"
 #include "platform/com/com_types.h"
 
 namespace tollan {
@@ -20,6 +22,14 @@ class ComDateReader : public MessageDateReader {
  public:
   std::optional<uint64_t> MessageDate(const std::string& eml_path) override;
 };
+
+// Runs the pipeline for message `index` of the file being converted into the
+// folder `folder_name` of the current store, and records the outcome: a
+// failure is counted and described; a success is counted and moves the
+// per-file bar and label (done of `count`).
+void ConvertAndCount(ConversionPage& page, PageState& state, MessageDateReader& dates,
+                     const MessageJob& job, const std::string& folder_name, int64_t index,
+                     int64_t count, FileOutcome* outcome);
 
 // The description of a failed call's error (taking the thread's error object).
 std::string DescribeError(HRESULT hr);

@@ -38,6 +38,22 @@ std::optional<uint64_t> ComDateReader::MessageDate(const std::string& eml_path) 
   return ft != 0 ? std::optional<uint64_t>(ft) : std::nullopt;
 }
 
+void ConvertAndCount(ConversionPage& page, PageState& state, MessageDateReader& dates,
+                     const MessageJob& job, const std::string& folder_name, int64_t index,
+                     int64_t count, FileOutcome* outcome) {
+  Status s = state.PSTSession ? ConvertMessage(page, *state.PSTSession, dates, job)
+                              : Status::InvalidArgument("no .pst is open for " + folder_name);
+  if (!s.ok()) {
+    ++outcome->messages_failed;
+    outcome->error = "message " + std::to_string(index) + ": " + s.ToString();
+    return;
+  }
+  const int64_t done = ++outcome->messages_converted;
+  const float value = ProgressValue(done, count);
+  page.SetProgressValue(ProgressBarId::kProgressBar2, value);
+  page.SetCaption(PageControl::kLblProgessCurrent, ProgressText(value, done, count));
+}
+
 std::string DescribeError(HRESULT hr) {
   com::ErrorRecord e = com::TakeError(hr);
   return e.description.empty() ? "error " + std::to_string(e.number) : e.description;
@@ -143,7 +159,6 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   page.DoEvents();
   outcome.messages_total = count;
   ComDateReader dates;
-  int64_t counter = 0;
   for (LONG i = 0; i < count; ++i) {
     page.DoEvents();
     com::Bstr subject;
@@ -167,19 +182,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     job.folder_path = TargetFolderPath(state.StoreDisplayName, dbxFolderName);
     job.read = true;
     job.fallback_date = DateToFiletime(received);
-    Status s = state.PSTSession
-                   ? ConvertMessage(page, *state.PSTSession, dates, job)
-                   : Status::InvalidArgument("no .pst is open for " + dbxFolderName);
-    if (!s.ok()) {
-      ++outcome.messages_failed;
-      outcome.error = "message " + std::to_string(i) + ": " + s.ToString();
-      continue;
-    }
-    ++outcome.messages_converted;
-    ++counter;
-    float value = ProgressValue(counter, count);
-    page.SetProgressValue(ProgressBarId::kProgressBar2, value);
-    page.SetCaption(PageControl::kLblProgessCurrent, ProgressText(value, counter, count));
+    ConvertAndCount(page, state, dates, job, dbxFolderName, i, count, &outcome);
   }
   if (own_pst) EndOwnPst(state);
   reader->CloseDbx();

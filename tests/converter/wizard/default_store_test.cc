@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -41,8 +42,9 @@ class DefaultStoreTest : public ::testing::Test {
     unsetenv("KESTREL_REGISTRY");
   }
 
-  // A prefix whose one identity keeps its store in C:\Mail.
-  void WritePrefix(bool with_store) {
+  // A prefix whose one identity keeps its store in C:\Mail (the real store,
+  // or a generated one when `generator_args` is given).
+  void WritePrefix(bool with_store, const std::string& generator_args = "") {
     fs::path prefix = root_ / "prefix";
     fs::create_directories(prefix / "drive_c" / "Mail");
     std::ofstream(prefix / "system.reg") << "WINE REGISTRY Version 2\n";
@@ -52,7 +54,11 @@ class DefaultStoreTest : public ::testing::Test {
         << "[Identities\\\\{A}] 1700000000\n\"UserName\"=\"Main Identity\"\n\n"
         << "[Identities\\\\{A}\\\\Software\\\\Microsoft\\\\Outlook Express\\\\5.0] 1700000000\n"
         << "\"Store Root\"=\"C:\\\\Mail\"\n";
-    if (with_store) {
+    if (!generator_args.empty()) {
+      std::string cmd = std::string(TOLLAN_BINARY_DIR) + "/tools/make-sample-store/make-sample-store '" +
+                        (prefix / "drive_c" / "Mail").string() + "' --quiet " + generator_args;
+      ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    } else if (with_store) {
       for (const auto& e : fs::directory_iterator(std::string(TOLLAN_SHARED_DIR) + "/fixtures/real-store")) {
         fs::copy_file(e.path(), prefix / "drive_c" / "Mail" / e.path().filename());
       }
@@ -97,6 +103,45 @@ TEST_F(DefaultStoreTest, FindsOpensAndConvertsTheStore) {
     EXPECT_FALSE(run.MyOE);
     EXPECT_TRUE(fs::is_empty(root_ / "out"));
   }
+}
+
+TEST_F(DefaultStoreTest, UnreadableBodyWarnsOnceAndTheRestConverts) {
+  // Message 3 of the Inbox has a body position that stays 8: the folder opens
+  // with 1005, the warning shows once, that message is skipped, the others
+  // convert, each with its own read state.
+  WritePrefix(true, "--folders Inbox --messages-per-folder 12 --damage body-position-8 --damage-message 3");
+  PageState state;
+  DefaultStoreView view = OpenDefaultStore(state);
+  ASSERT_EQ(view.problem, "");
+  FakePage page;
+  page.each_pst = true;
+  page.folder_answer = (root_ / "out").string();
+  FakeWorld world;
+  EngineEnv env;
+  env.sessions = [&] { return std::make_unique<FakeSession>(&world); };
+  DefaultStoreSource source(&page, [&] { return view.store_folder; }, env);
+  BatchDriver(&page, &source, env.sessions).Run(&state);
+  int warnings = 0;
+  for (const auto& box : page.boxes) {
+    if (box.title == "Compress Outlook Express Folder!") {
+      ++warnings;
+      EXPECT_EQ(box.text, "Folder opened, but some messages may be inaccessible; Compress the folder from Outlook Express");
+      EXPECT_EQ(box.icon, MsgIcon::kExclamation);
+    }
+  }
+  EXPECT_EQ(warnings, 1);
+  EXPECT_EQ(world.items.size(), 11u);
+  bool some_unread = false;
+  for (const auto& item : world.items) some_unread |= (item.flags & kMsgFlagRead) == 0;
+  EXPECT_TRUE(some_unread);
+  const FileOutcome* inbox = nullptr;
+  for (const auto& f : state.report.files) {
+    if (f.file_name == "Inbox.dbx") inbox = &f;
+  }
+  ASSERT_NE(inbox, nullptr);
+  EXPECT_EQ(inbox->messages_converted, 11);
+  EXPECT_EQ(inbox->messages_skipped + inbox->messages_failed, 1);
+  EXPECT_EQ(page.progress_captions.back(), "92 % Done. 11/12 Email Message(s) Converted.");
 }
 
 TEST_F(DefaultStoreTest, StoreWithoutFolderListSaysSoAndConvertsNothing) {
