@@ -214,11 +214,15 @@ bool DecodeCharset(std::string_view bytes, std::string_view charset, DecodedText
   size_t in_left = bytes.size();
   char* outp = buf.data();
   size_t out_left = buf.size();
+  result.text.reserve(bytes.size());
   auto flush_units = [&]() {
-    size_t used = buf.size() - out_left;
-    for (size_t i = 0; i + 1 < used; i += 2) {
-      AppendUnit(&result.text, static_cast<char16_t>(static_cast<uint8_t>(buf[i]) |
-                                                     (static_cast<uint8_t>(buf[i + 1]) << 8)));
+    const size_t units = (buf.size() - out_left) / 2;
+    const size_t at = result.text.size();
+    result.text.resize(at + units);
+    char16_t* dst = result.text.data() + at;
+    const auto* src = reinterpret_cast<const uint8_t*>(buf.data());
+    for (size_t i = 0; i < units; ++i) {
+      dst[i] = static_cast<char16_t>(src[2 * i] | (src[2 * i + 1] << 8));
     }
     outp = buf.data();
     out_left = buf.size();
