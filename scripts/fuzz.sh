@@ -8,7 +8,7 @@ CC=clang CXX=clang++ "$here/scripts/build.sh" "$here/build-fuzz" \
   -DTOLLAN_FUZZ=ON -DTOLLAN_TESTS=OFF -DTOLLAN_BENCH=OFF -DTOLLAN_GUI=OFF
 shopt -s nullglob
 for target in "$here"/build-fuzz/fuzz/*/fuzz_* "$here"/build-fuzz/fuzz/*/*/fuzz_* "$here"/build-fuzz/fuzz/*/*/*/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target")
   corpus="$here/build-fuzz/corpus/$name"
   mkdir -p "$corpus"
