@@ -25,23 +25,31 @@ std::string StreamToString(GMimeStream* stream) {
 // closes, and GMime closes its converters after each header it decodes, so
 // without a holder the common modules were loaded and unloaded again and
 // again (a tenth of a conversion's time). One converter of each is kept open
-// for the life of the process.
-void PinCommonConverters() {
-  static const char* const kCharsets[] = {
-      "ISO-8859-1", "ISO-8859-2", "ISO-8859-15", "WINDOWS-1250", "WINDOWS-1251",
-      "WINDOWS-1252", "KOI8-R", "ISO-2022-JP", "SHIFT_JIS", "GB18030", "BIG5", "UTF-16LE"};
-  static std::vector<iconv_t> pinned;
-  for (const char* cs : kCharsets) {
-    iconv_t cd = iconv_open("UTF-8", cs);
-    if (cd != reinterpret_cast<iconv_t>(-1)) pinned.push_back(cd);
+// until the program ends.
+class PinnedConverters {
+ public:
+  PinnedConverters() {
+    static const char* const kCharsets[] = {
+        "ISO-8859-1", "ISO-8859-2", "ISO-8859-15", "WINDOWS-1250", "WINDOWS-1251",
+        "WINDOWS-1252", "KOI8-R", "ISO-2022-JP", "SHIFT_JIS", "GB18030", "BIG5", "UTF-16LE"};
+    for (const char* cs : kCharsets) {
+      iconv_t cd = iconv_open("UTF-8", cs);
+      if (cd != reinterpret_cast<iconv_t>(-1)) open_.push_back(cd);
+    }
   }
-}
+  ~PinnedConverters() {
+    for (iconv_t cd : open_) iconv_close(cd);
+  }
+
+ private:
+  std::vector<iconv_t> open_;
+};
 
 void EnsureGMimeInitialized() {
   static std::once_flag once;
   std::call_once(once, [] {
     g_mime_init();
-    PinCommonConverters();
+    static PinnedConverters pinned;
   });
 }
 
