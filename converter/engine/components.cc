@@ -2,7 +2,6 @@
 // library and EmlDateParser over the message-date reader.
 #include "converter/engine/components.h"
 
-#include <atomic>
 #include <memory>
 #include <new>
 #include <optional>
@@ -10,6 +9,7 @@
 #include "converter/engine/message_date.h"
 #include "platform/com/automation.h"
 #include "platform/com/errors.h"
+#include "platform/com/simple_object.h"
 #include "reader/dbx/date_time.h"
 #include "reader/dbx/session.h"
 
@@ -19,35 +19,7 @@ namespace {
 
 constexpr double kUnixEpochAsDate = 25569.0;  // 1970-01-01 as an automation date
 
-// Reference counting and QueryInterface for a component with one interface.
-template <typename Interface, const IID& kIid>
-class Component : public Interface {
- public:
-  HRESULT COMCALL QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == kIid) {
-      *object = static_cast<Interface*>(this);
-      this->AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG COMCALL AddRef() override { return ++refs_; }
-  ULONG COMCALL Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
- protected:
-  virtual ~Component() = default;
-
- private:
-  std::atomic<ULONG> refs_{1};
-};
-
-class DbxMessageReader final : public Component<IDbxMessageReader, IID_IDbxMessageReader> {
+class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_IDbxMessageReader> {
  public:
   HRESULT COMCALL OpenDbx(BSTR path) override {
     CloseDbx();
@@ -118,7 +90,7 @@ class DbxMessageReader final : public Component<IDbxMessageReader, IID_IDbxMessa
   std::string error_ = "no file opened";
 };
 
-class EmlDateParser final : public Component<IEmlDateParser, IID_IEmlDateParser> {
+class EmlDateParser final : public com::SimpleObject<IEmlDateParser, IID_IEmlDateParser> {
  public:
   HRESULT COMCALL LoadFile(BSTR path, LONG* status) override {
     date_ = MessageDateFromFile(com::Utf8FromBstr(path));

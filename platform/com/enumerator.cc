@@ -1,6 +1,7 @@
 // A snapshot enumerator over automation objects.
 
 #include "platform/com/enumerator.h"
+#include "platform/com/simple_object.h"
 
 #include <atomic>
 #include <memory>
@@ -31,27 +32,11 @@ class Snapshot {
   std::vector<IDispatch*> items_;
 };
 
-class ObjectEnumerator final : public IEnumVARIANT {
+class ObjectEnumerator final : public SimpleObject<IEnumVARIANT, IID_IEnumVARIANT> {
  public:
   ObjectEnumerator(std::shared_ptr<Snapshot> snapshot, size_t position)
       : snapshot_(std::move(snapshot)), position_(position) {}
 
-  HRESULT COMCALL QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IEnumVARIANT) {
-      *object = static_cast<IEnumVARIANT*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG COMCALL AddRef() override { return ++refs_; }
-  ULONG COMCALL Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT COMCALL Next(ULONG count, VARIANT* items, ULONG* fetched) override {
     if (items == nullptr && count > 0) return E_POINTER;
@@ -90,7 +75,6 @@ class ObjectEnumerator final : public IEnumVARIANT {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
   std::shared_ptr<Snapshot> snapshot_;
   size_t position_;
 };

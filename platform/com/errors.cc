@@ -2,6 +2,7 @@
 // HRESULTs.
 
 #include "platform/com/errors.h"
+#include "platform/com/simple_object.h"
 
 #include <atomic>
 
@@ -11,27 +12,11 @@ namespace tollan::com {
 namespace {
 
 // Error object handed out through GetErrorInfo.
-class ErrorObject final : public IErrorInfo {
+class ErrorObject final : public SimpleObject<IErrorInfo, IID_IErrorInfo> {
  public:
   ErrorObject(std::string source, std::string description)
       : source_(std::move(source)), description_(std::move(description)) {}
 
-  HRESULT COMCALL QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IErrorInfo) {
-      *object = static_cast<IErrorInfo*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG COMCALL AddRef() override { return ++refs_; }
-  ULONG COMCALL Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT COMCALL GetGUID(GUID* guid) override {
     if (guid == nullptr) return E_POINTER;
     *guid = GUID_NULL;
@@ -55,7 +40,6 @@ class ErrorObject final : public IErrorInfo {
     return S_OK;
   }
 
-  std::atomic<ULONG> refs_{1};
   const std::string source_;
   const std::string description_;
 };

@@ -1,6 +1,7 @@
 // Class factories of the creatable classes.
 
 #include "reader/model/class_factory.h"
+#include "platform/com/simple_object.h"
 
 #include "reader/model/component.h"
 #include "reader/model/guids.h"
@@ -12,28 +13,10 @@
 namespace kestrel {
 namespace {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public tollan::com::SimpleObject<IClassFactory, IID_IClassFactory> {
  public:
   explicit ClassFactory(const CLSID& clsid) : clsid_(clsid) { ObjectCreated(); }
-  ClassFactory(const ClassFactory&) = delete;
-  ClassFactory& operator=(const ClassFactory&) = delete;
 
-  HRESULT COMCALL QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *object = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG COMCALL AddRef() override { return ++refs_; }
-  ULONG COMCALL Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT COMCALL CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
@@ -48,7 +31,6 @@ class ClassFactory final : public IClassFactory {
  private:
   ~ClassFactory() { ObjectDestroyed(); }
   const CLSID clsid_;
-  ULONG refs_ = 1;
 };
 
 // Hands out interface `riid` of a new object and drops the creator's reference.
