@@ -32,18 +32,22 @@ def props(prefix, item, out):
             out.append('%s %08x %s' % (prefix, (e.entry_type << 16) | e.value_type, value(e.data)))
 
 
+def dump_message(m, out):
+    """The P, A and AP lines of one message."""
+    props('P', m, out)
+    for k in range(m.number_of_attachments):
+        a = m.get_attachment(k)
+        size = a.size
+        data = a.read_buffer(size) if size else b''
+        out.append('A %d %d %s' % (k, size, fnv(data)))
+        props('AP', a, out)
+
+
 def walk(folder, path, out):
     out.append('F %s %d' % (path, folder.number_of_sub_messages))
     for i in range(folder.number_of_sub_messages):
-        m = folder.get_sub_message(i)
         out.append('M %s %d' % (path, i))
-        props('P', m, out)
-        for k in range(m.number_of_attachments):
-            a = m.get_attachment(k)
-            size = a.size
-            data = a.read_buffer(size) if size else b''
-            out.append('A %d %d %s' % (k, size, fnv(data)))
-            props('AP', a, out)
+        dump_message(folder.get_sub_message(i), out)
     for i in range(folder.number_of_sub_folders):
         sub = folder.get_sub_folder(i)
         walk(sub, path + '/' + (sub.name or ''), out)
@@ -57,4 +61,5 @@ def main():
     sys.stdout.write('\n'.join(out) + '\n')
 
 
-main()
+if __name__ == '__main__':
+    main()
