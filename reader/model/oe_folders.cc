@@ -177,13 +177,6 @@ HRESULT OEFolders::get_Item(VARIANT* vntIndexKey, _OEFolder** result) {
 
 HRESULT OEFolders::get_Count(LONG* result) { return ReturnValue(items_.size(), result); }
 
-HRESULT OEFolders::get_NewEnum(IUnknown** result) {
-  if (result == nullptr) return E_POINTER;
-  std::vector<IDispatch*> items(items_.begin(), items_.end());
-  IEnumVARIANT* enumerator = nullptr;
-  const HRESULT hr = tollan::com::CreateObjectEnumerator(items, &enumerator);
-  *result = enumerator;
-  return hr;
-}
+HRESULT OEFolders::get_NewEnum(IUnknown** result) { return tollan::com::NewEnumOver(items_, result); }
 
 }  // namespace kestrel

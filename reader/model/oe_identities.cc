@@ -143,13 +143,9 @@ HRESULT OEIdentities::get_Item(VARIANT* vntIndexKey, _OEIdentity** result) {
 HRESULT OEIdentities::get_Count(LONG* result) { return ReturnValue(items_.size(), result); }
 
 HRESULT OEIdentities::get_NewEnum(IUnknown** result) {
-  if (result == nullptr) return E_POINTER;
   std::vector<IDispatch*> items;
   for (const auto& item : items_) items.push_back(item.second);
-  IEnumVARIANT* enumerator = nullptr;
-  const HRESULT hr = tollan::com::CreateObjectEnumerator(items, &enumerator);
-  *result = enumerator;
-  return hr;
+  return tollan::com::NewEnumOver(items, result);
 }
 
 }  // namespace kestrel

@@ -151,13 +151,6 @@ HRESULT OEMessages::get_Item(LONG* vntIndexKey, _OEMessage** result) {
 
 HRESULT OEMessages::get_Count(LONG* result) { return ReturnValue(items_.size(), result); }
 
-HRESULT OEMessages::get_NewEnum(IUnknown** result) {
-  if (result == nullptr) return E_POINTER;
-  std::vector<IDispatch*> items(items_.begin(), items_.end());
-  IEnumVARIANT* enumerator = nullptr;
-  const HRESULT hr = tollan::com::CreateObjectEnumerator(items, &enumerator);
-  *result = enumerator;
-  return hr;
-}
+HRESULT OEMessages::get_NewEnum(IUnknown** result) { return tollan::com::NewEnumOver(items_, result); }
 
 }  // namespace kestrel

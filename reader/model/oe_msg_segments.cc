@@ -72,13 +72,6 @@ HRESULT OEMsgSegments::get_Item(VARIANT* vntIndexKey, _OEMsgSegment** result) {
 
 HRESULT OEMsgSegments::get_Count(LONG* result) { return ReturnValue(items_.size(), result); }
 
-HRESULT OEMsgSegments::get_NewEnum(IUnknown** result) {
-  if (result == nullptr) return E_POINTER;
-  std::vector<IDispatch*> items(items_.begin(), items_.end());
-  IEnumVARIANT* enumerator = nullptr;
-  const HRESULT hr = tollan::com::CreateObjectEnumerator(items, &enumerator);
-  *result = enumerator;
-  return hr;
-}
+HRESULT OEMsgSegments::get_NewEnum(IUnknown** result) { return tollan::com::NewEnumOver(items_, result); }
 
 }  // namespace kestrel
