@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgmime-3.0-dev libhivex-dev libhivex-bin libcli11-dev
+  libgmime-3.0-dev libhivex-dev libhivex-bin libcli11-dev libmimalloc-dev
   qt6-base-dev xvfb xauth
   pff-tools python3-pypff pst-utils bc time
 )

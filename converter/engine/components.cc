@@ -97,6 +97,12 @@ class EmlDateParser final : public com::SimpleObject<IEmlDateParser, IID_IEmlDat
     if (status) *status = 0;
     return S_OK;
   }
+  HRESULT COMCALL LoadBytes(const char* bytes, LONG length, LONG* status) override {
+    if (bytes == nullptr && length != 0) return E_POINTER;
+    date_ = MessageDateFromHeaders(std::string_view(bytes, length > 0 ? static_cast<size_t>(length) : 0));
+    if (status) *status = 0;
+    return S_OK;
+  }
   HRESULT COMCALL MessageDate(DATE* date) override {
     if (date == nullptr) return E_POINTER;
     *date = date_ ? static_cast<double>(*date_) / 86400.0 + kUnixEpochAsDate : 0;

@@ -48,6 +48,10 @@ struct IEmlDateParser : IUnknown {
   // The Date header's date, else the newest Received header's; S_FALSE with
   // 0 when the file has neither.
   virtual HRESULT COMCALL MessageDate(DATE* date) = 0;
+  // Added after the first two members: loads the header block from the
+  // first `length` bytes at `bytes` (a message the caller holds, such as the
+  // text it has just written to the file); *status is 0.
+  virtual HRESULT COMCALL LoadBytes(const char* bytes, LONG length, LONG* status) = 0;
 };
 
 // Creates one of the two components (REGDB_E_CLASSNOTREG for any other class).

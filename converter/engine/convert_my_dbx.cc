@@ -98,6 +98,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   }
   outcome.messages_total = count;
   ComDateReader dates;
+  MessagePipeline pipeline(page, state.PSTSession.get(), dates);
   for (LONG i = 1; i <= count; ++i) {
     page.DoEvents();
     com::ComPtr<_OEMessage> message;
@@ -107,14 +108,16 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     if (SUCCEEDED(hr) && message) hr = message->get_OEMsgSegments(segments.Out());
     if (FAILED(hr) || !message || !segments) {
       // A message whose body cannot be read: skipped and reported.
+      const std::string why = FAILED(hr) ? DescribeError(hr) : std::string("its body cannot be read");
+      pipeline.Finish();  // the outcomes stay in message order
       ++outcome.messages_failed;
-      outcome.error = "message " + std::to_string(i) + ": " +
-                      (FAILED(hr) ? DescribeError(hr) : std::string("its body cannot be read"));
+      outcome.error = "message " + std::to_string(i) + ": " + why;
       continue;
     }
     LONG segment_count = 0;
     segments->get_Count(&segment_count);
     if (segment_count == 0) {
+      pipeline.Finish();
       ++outcome.messages_skipped;
       continue;
     }
@@ -123,21 +126,26 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     std::string text;
     hr = JoinSegments(page, segments.get(), segment_count, &text);
     if (FAILED(hr)) {
+      const std::string why = DescribeError(hr);
+      pipeline.Finish();
       ++outcome.messages_failed;
-      outcome.error = "message " + std::to_string(i) + ": " + DescribeError(hr);
+      outcome.error = "message " + std::to_string(i) + ": " + why;
       continue;
     }
     DATE received = 0;
     message->get_DateReceived(&received);
 
     MessageJob job;
-    job.text = text;
+    job.text = std::move(text);
     job.temp_path = IndexTempPath(output_folder, i);
     job.folder_path = TargetFolderPath(state.StoreDisplayName, dbxFolderName);
     job.read = read != VARIANT_FALSE;
     job.fallback_date = DateToFiletime(received);
-    ConvertAndCount(page, state, dates, job, dbxFolderName, i, count, &outcome);
+    pipeline.Submit(std::move(job), [&page, &outcome, i, count](const Status& s) {
+      CountOutcome(page, s, i, count, &outcome);
+    });
   }
+  pipeline.Finish();
   end_call();
 }
 

@@ -17,19 +17,18 @@ namespace tollan {
 // no date.
 uint64_t DateToFiletime(double date);
 
-// Reads each message's date through a new EmlDateParser component.
+// Reads each message's date through a new EmlDateParser component, from the
+// bytes just written to the file.
 class ComDateReader : public MessageDateReader {
  public:
-  std::optional<uint64_t> MessageDate(const std::string& eml_path) override;
+  std::optional<uint64_t> MessageDate(const std::string& eml_path, std::string_view content) override;
 };
 
-// Runs the pipeline for message `index` of the file being converted into the
-// folder `folder_name` of the current store, and records the outcome: a
-// failure is counted and described; a success is counted and moves the
-// per-file bar and label (done of `count`).
-void ConvertAndCount(ConversionPage& page, PageState& state, MessageDateReader& dates,
-                     const MessageJob& job, const std::string& folder_name, int64_t index,
-                     int64_t count, FileOutcome* outcome);
+// Records the outcome of message `index` of a file: a failure is counted and
+// described; a success is counted and moves the per-file bar and label (done
+// of `count`).
+void CountOutcome(ConversionPage& page, const Status& s, int64_t index, int64_t count,
+                  FileOutcome* outcome);
 
 // The description of a failed call's error (taking the thread's error object).
 std::string DescribeError(HRESULT hr);

@@ -5,24 +5,25 @@
 #include <gmime/gmime.h>
 #include <strings.h>
 
-#include <fstream>
-#include <mutex>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <vector>
+
+#include "platform/mail/gmime_util.h"
 
 namespace tollan {
 
 namespace {
 
 constexpr size_t kMaxHeaderBytes = 1 << 20;
+constexpr size_t kReadChunk = 16 * 1024;
 constexpr int64_t kMaxSeconds = 253402300799;  // 9999-12-31 23:59:59
 
-void InitGMime() {
-  static std::once_flag once;
-  std::call_once(once, [] { g_mime_init(); });
-}
-
 std::optional<int64_t> DecodeDate(const std::string& text) {
-  InitGMime();
+  mail::EnsureGMimeInitialized();  // once for the process, with the imports
   GDateTime* dt = g_mime_utils_header_decode_date(text.c_str());
   if (dt == nullptr) return std::nullopt;
   int64_t seconds = g_date_time_to_unix(dt);
@@ -77,15 +78,22 @@ std::optional<int64_t> MessageDateFromHeaders(std::string_view message) {
 }
 
 std::optional<int64_t> MessageDateFromFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  // Read until the blank line that ends the header block (or the limit);
+  // most header blocks fit the first read.
   std::string head;
-  std::string line;
-  while (head.size() < kMaxHeaderBytes && std::getline(in, line)) {
-    head += line;
-    head += '\n';
-    if (line.empty() || line == "\r") break;
+  while (head.size() < kMaxHeaderBytes) {
+    const size_t old_size = head.size();
+    head.resize(old_size + kReadChunk);
+    const ssize_t n = ::read(fd, head.data() + old_size, kReadChunk);
+    head.resize(old_size + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    const size_t from = old_size >= 2 ? old_size - 2 : 0;
+    if (head.find("\n\n", from) != std::string::npos || head.find("\n\r\n", from) != std::string::npos) break;
   }
+  ::close(fd);
   return MessageDateFromHeaders(head);
 }
 

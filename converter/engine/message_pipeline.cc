@@ -1,11 +1,28 @@
-// The per-message conversion pipeline.
+// The per-message conversion pipeline, run step by step or with a helper
+// thread preparing the imports ahead of the saves.
 #include "converter/engine/message_pipeline.h"
 
-#include <memory>
+#include <utility>
 
 #include "converter/engine/temp_file.h"
 
 namespace tollan {
+
+namespace {
+
+// The steps after the import: flags and dates, then the save.
+Status StampAndSave(PstMailItem& item, bool read, const std::optional<uint64_t>& date) {
+  // Like a message store, the item carries the has-attachment flag only
+  // when it has attachments.
+  const int32_t flags = (read ? kMsgFlagRead : 0) | (item.HasAttachments() ? kMsgFlagHasAttach : 0);
+  Status s = item.SetLong(kTagMessageFlags, flags);
+  if (s.ok() && date) s = item.SetTime(kTagClientSubmitTime, *date);
+  if (s.ok() && date) s = item.SetTime(kTagMessageDeliveryTime, *date);
+  if (!s.ok()) return s;
+  return item.Save();
+}
+
+}  // namespace
 
 Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateReader& dates,
                       const MessageJob& job) {
@@ -14,7 +31,7 @@ Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateRead
   page.DoEvents();
   if (!s.ok()) return s;
 
-  std::optional<uint64_t> date = dates.MessageDate(file.path());
+  std::optional<uint64_t> date = dates.MessageDate(file.path(), job.text);
   if (!date && job.fallback_date != 0) date = job.fallback_date;
   page.DoEvents();
 
@@ -26,23 +43,144 @@ Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateRead
   if (!s.ok()) return s;
   // A failed import leaves an empty item: it is not saved, so no blank
   // message stands in for the one that failed.
-  s = item->Import(file.path());
+  s = item->ImportWritten(file.path(), job.text);
   page.DoEvents();
   if (!s.ok()) return s;
 
-  int32_t flags = (job.read ? kMsgFlagRead : 0) | (item->HasAttachments() ? kMsgFlagHasAttach : 0);
-  s = item->SetLong(kTagMessageFlags, flags);
-  if (s.ok() && date) s = item->SetTime(kTagClientSubmitTime, *date);
-  if (s.ok() && date) s = item->SetTime(kTagMessageDeliveryTime, *date);
-  if (!s.ok()) return s;
-  page.DoEvents();
-
-  s = item->Save();
+  s = StampAndSave(*item, job.read, date);
   item.reset();
   Status removed = file.Remove();
   page.DoEvents();
   (void)removed;  // a file that cannot be deleted does not undo the saved item
   return s;
+}
+
+// One message on its way through the concurrent pipeline. The helper thread
+// owns a slot from Submit until `prepared` is set; the calling thread after.
+struct MessagePipeline::Slot {
+  MessageJob job;
+  Done done;
+  std::unique_ptr<PstMailItem> item;
+  TempEmlFile file;
+  std::optional<uint64_t> date;
+  Status status;
+  bool prepared = false;  // guarded by mu_
+};
+
+MessagePipeline::MessagePipeline(ConversionPage& page, PstSession* session, MessageDateReader& dates)
+    : page_(page),
+      session_(session),
+      dates_(dates),
+      concurrent_(session != nullptr && session->ImportsOffThread()) {}
+
+MessagePipeline::~MessagePipeline() {
+  Finish();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stop_ = true;
+  }
+  work_cv_.notify_all();
+  for (std::thread& helper : helpers_) helper.join();
+}
+
+void MessagePipeline::Submit(MessageJob job, Done done) {
+  if (session_ == nullptr) {
+    done(Status::InvalidArgument("no .pst is open for " + job.folder_path));
+    return;
+  }
+  if (!concurrent_) {
+    done(ConvertMessage(page_, *session_, dates_, job));
+    return;
+  }
+
+  auto slot = std::make_unique<Slot>();
+  slot->job = std::move(job);
+  slot->done = std::move(done);
+  // Everything but the import stays on this thread.
+  Slot& s = *slot;
+  s.status = s.file.Create(s.job.temp_path, s.job.text);
+  if (s.status.ok()) {
+    s.date = dates_.MessageDate(s.file.path(), s.job.text);
+    if (!s.date && s.job.fallback_date != 0) s.date = s.job.fallback_date;
+    PstFolderHandle* folder = nullptr;
+    s.status = session_->GetFolderFromPath(s.job.folder_path, &folder);
+    if (s.status.ok()) s.status = session_->AddItem(folder, &s.item);
+  }
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    Slot* raw = slot.get();
+    if (raw->status.ok()) {
+      to_prepare_.push_back(raw);
+      inflight_bytes_ += raw->job.text.size();
+    } else {
+      raw->prepared = true;
+    }
+    slots_.push_back(std::move(slot));
+    wake = idle_helpers_ > 0 && to_prepare_.size() >= kWakeBatch;
+  }
+  if (wake) work_cv_.notify_all();
+  while (helpers_.size() < kHelpers) helpers_.emplace_back([this] { PrepareLoop(); });
+  page_.DoEvents();
+  CompleteReady(kDepth);
+}
+
+void MessagePipeline::Finish() { CompleteReady(0); }
+
+void MessagePipeline::PrepareLoop() {
+  std::unique_lock<std::mutex> lock(mu_);
+  for (;;) {
+    ++idle_helpers_;
+    work_cv_.wait(lock, [this] {
+      return stop_ || to_prepare_.size() >= kWakeBatch || (caller_waiting_ && !to_prepare_.empty());
+    });
+    --idle_helpers_;
+    if (to_prepare_.empty()) return;  // stopped
+    while (!to_prepare_.empty()) {
+      Slot* slot = to_prepare_.front();
+      to_prepare_.pop_front();
+      lock.unlock();
+
+      slot->status = slot->item->ImportWritten(slot->file.path(), slot->job.text);
+
+      lock.lock();
+      slot->prepared = true;
+      inflight_bytes_ -= slot->job.text.size();
+      if (caller_waiting_ && slots_.front()->prepared && to_prepare_.size() <= kLowWater) {
+        prepared_cv_.notify_one();
+      }
+    }
+  }
+}
+
+void MessagePipeline::CompleteReady(size_t keep) {
+  for (;;) {
+    std::unique_ptr<Slot> slot;
+    {
+      std::unique_lock<std::mutex> lock(mu_);
+      if (slots_.empty()) return;
+      if (!slots_.front()->prepared) {
+        if (slots_.size() <= keep && inflight_bytes_ <= kMaxBytes) return;
+        caller_waiting_ = true;
+        if (idle_helpers_ > 0) work_cv_.notify_all();
+        prepared_cv_.wait(lock, [this] { return slots_.front()->prepared && to_prepare_.size() <= kLowWater; });
+        caller_waiting_ = false;
+      }
+      slot = std::move(slots_.front());
+      slots_.pop_front();
+    }
+    Complete(std::move(slot));
+  }
+}
+
+void MessagePipeline::Complete(std::unique_ptr<Slot> slot) {
+  Status s = slot->status;
+  if (s.ok()) s = StampAndSave(*slot->item, slot->job.read, slot->date);
+  slot->item.reset();
+  Status removed = slot->file.Remove();
+  (void)removed;  // a file that cannot be deleted does not undo the saved item
+  page_.DoEvents();
+  slot->done(s);
 }
 
 }  // namespace tollan

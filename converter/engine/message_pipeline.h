@@ -5,10 +5,17 @@
 #ifndef TOLLAN_CONVERTER_ENGINE_MESSAGE_PIPELINE_H_
 #define TOLLAN_CONVERTER_ENGINE_MESSAGE_PIPELINE_H_
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "converter/engine/conversion_page.h"
 #include "converter/engine/pst_session.h"
@@ -17,14 +24,16 @@ namespace tollan {
 
 // Reads the date of a written .eml file (the Date header, else the newest
 // Received header); nullopt when the file has none. FILETIME ticks.
+// `content` is exactly what was written to `eml_path`; a reader may take the
+// header block from it instead of reading the file back.
 class MessageDateReader {
  public:
   virtual ~MessageDateReader() = default;
-  virtual std::optional<uint64_t> MessageDate(const std::string& eml_path) = 0;
+  virtual std::optional<uint64_t> MessageDate(const std::string& eml_path, std::string_view content) = 0;
 };
 
 struct MessageJob {
-  std::string_view text;    // the complete stored Internet message
+  std::string text;         // the complete stored Internet message
   std::string temp_path;    // the wanted temporary file path
   std::string folder_path;  // "\\" + store display name + "\" + folder name
   bool read = true;         // sets the read flag
@@ -38,6 +47,70 @@ struct MessageJob {
 // temporary file is gone afterwards in either case.
 Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateReader& dates,
                       const MessageJob& job);
+
+// Runs the pipeline for the messages of one file, in order. Each message's
+// outcome reaches its `done` on the calling thread, in the order the
+// messages were submitted; the page is only ever called from that thread.
+//
+// When the session lets imports run off its thread, a helper thread imports
+// the next messages while the calling thread writes the temporary files of
+// later ones and saves earlier ones; otherwise each message runs to its end
+// within Submit. Either way every message goes through the same steps.
+class MessagePipeline {
+ public:
+  using Done = std::function<void(const Status&)>;
+
+  // `session` may be null: every message then fails with "no .pst is open".
+  MessagePipeline(ConversionPage& page, PstSession* session, MessageDateReader& dates);
+  MessagePipeline(const MessagePipeline&) = delete;
+  MessagePipeline& operator=(const MessagePipeline&) = delete;
+  // Finishes every submitted message.
+  ~MessagePipeline();
+
+  void Submit(MessageJob job, Done done);
+
+  // Waits for every submitted message and hands out its outcome.
+  void Finish();
+
+ private:
+  struct Slot;
+
+  void PrepareLoop();
+  // Completes the prepared messages at the front; waits for the helper
+  // while more than `keep` messages (or too many bytes) are outstanding.
+  void CompleteReady(size_t keep);
+  void Complete(std::unique_ptr<Slot> slot);
+
+  // Messages submitted ahead of the one being saved, and their bytes: the
+  // helper runs this far ahead at most.
+  static constexpr size_t kDepth = 32;
+  static constexpr size_t kMaxBytes = 64 << 20;
+  // Hand-overs between the threads in batches, so that neither wakes the
+  // other for every message: an idle helper starts again once this many
+  // messages wait, and a waiting caller goes on once at most kLowWater do.
+  static constexpr size_t kWakeBatch = 8;
+  static constexpr size_t kLowWater = kDepth / 2;
+  // One helper: GMime objects made and freed on several threads at once
+  // contend for GLib's process-wide locks, so a second importer gains
+  // nothing.
+  static constexpr size_t kHelpers = 1;
+
+  ConversionPage& page_;
+  PstSession* session_;
+  MessageDateReader& dates_;
+  const bool concurrent_;
+
+  std::mutex mu_;
+  std::condition_variable work_cv_;      // work for the helper, or stop
+  std::condition_variable prepared_cv_;  // the caller may go on
+  std::deque<std::unique_ptr<Slot>> slots_;  // submitted, not yet completed
+  std::deque<Slot*> to_prepare_;
+  size_t inflight_bytes_ = 0;
+  int idle_helpers_ = 0;
+  bool caller_waiting_ = false;
+  bool stop_ = false;
+  std::vector<std::thread> helpers_;
+};
 
 }  // namespace tollan
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/pst/status.h"
 
@@ -36,6 +37,13 @@ class PstMailItem {
   virtual ~PstMailItem() = default;
   // Takes headers, body and attachments from the Internet-message file.
   virtual Status Import(const std::string& eml_path) = 0;
+  // The same for a file whose bytes the caller holds: `content` is exactly
+  // what it has just written to `eml_path`. A session may import the bytes
+  // instead of reading the file back; by default the file is read.
+  virtual Status ImportWritten(const std::string& eml_path, std::string_view content) {
+    (void)content;
+    return Import(eml_path);
+  }
   // True when the imported message has visible attachments.
   virtual bool HasAttachments() const = 0;
   // Sets an integer property (PT_LONG).
@@ -69,6 +77,10 @@ class PstSession {
   virtual bool HasFolder(PstStoreHandle* store, const std::string& name) = 0;
 
   virtual Status AddItem(PstFolderHandle* folder, std::unique_ptr<PstMailItem>* item) = 0;
+  // True when an item's Import/ImportWritten may run on another thread while
+  // this thread goes on with other calls of the session (other items' Save
+  // among them). Every other call stays on the thread that made the session.
+  virtual bool ImportsOffThread() const { return false; }
 
   // Closes every store of the session; each becomes a complete .pst file.
   virtual Status Logoff() = 0;

@@ -4,6 +4,8 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <mutex>
+#include <span>
 #include <vector>
 
 #include "platform/pst/pst_file.h"
@@ -33,11 +35,15 @@ class WriterItem : public PstMailItem {
   Status Import(const std::string& eml_path) override {
     mail::ImportReport report;
     Status s = mail::ImportMessage(std::filesystem::path(eml_path), options_, &content_, &report);
-    if (s.ok() && tally_) {
-      ++tally_->messages;
-      if (!report.clean()) ++tally_->with_warnings;
-      if (report.original_attached) ++tally_->original_attached;
-    }
+    Count(s, report);
+    return s;
+  }
+  Status ImportWritten(const std::string& eml_path, std::string_view content) override {
+    (void)eml_path;  // the engine has just written `content` there
+    mail::ImportReport report;
+    std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(content.data()), content.size());
+    Status s = mail::ImportMessage(bytes, options_, &content_, &report);
+    Count(s, report);
     return s;
   }
   bool HasAttachments() const override {
@@ -58,6 +64,16 @@ class WriterItem : public PstMailItem {
   }
 
  private:
+  void Count(const Status& s, const mail::ImportReport& report) {
+    if (!s.ok() || tally_ == nullptr) return;
+    // Imports may run on a helper thread.
+    std::lock_guard<std::mutex> lock(tally_mu_);
+    ++tally_->messages;
+    if (!report.clean()) ++tally_->with_warnings;
+    if (report.original_attached) ++tally_->original_attached;
+  }
+
+  static inline std::mutex tally_mu_;
   PstFolderHandle* folder_;
   const mail::ImportOptions& options_;
   ImportTally* tally_;
@@ -127,6 +143,7 @@ class WriterSession : public PstSession {
     return Status::Ok();
   }
 
+  bool ImportsOffThread() const override { return true; }
   Status Logoff() override {
     Status first;
     for (auto& store : stores_) {

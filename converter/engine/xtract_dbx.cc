@@ -2,6 +2,7 @@
 // DbxMessageReader component.
 #include <strings.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "converter/discovery/path_names.h"
@@ -24,25 +25,24 @@ uint64_t DateToFiletime(double date) {
   return UnixToFiletime(static_cast<int64_t>(seconds));
 }
 
-std::optional<uint64_t> ComDateReader::MessageDate(const std::string& eml_path) {
+std::optional<uint64_t> ComDateReader::MessageDate(const std::string& eml_path, std::string_view content) {
+  (void)eml_path;  // holds `content`; reading it back would only cost time
   com::ComPtr<IEmlDateParser> parser;
   if (FAILED(CreateEngineComponent(CLSID_EmlDateParser, IID_IEmlDateParser, parser.OutVoid()))) {
     return std::nullopt;
   }
-  com::Bstr path(eml_path.c_str());
+  // The header block is all the parser reads.
+  constexpr size_t kHeadLimit = 1 << 20;
   LONG status = 0;
-  parser->LoadFile(path.get(), &status);
+  parser->LoadBytes(content.data(), static_cast<LONG>(std::min(content.size(), kHeadLimit)), &status);
   DATE date = 0;
   if (parser->MessageDate(&date) != S_OK) return std::nullopt;
   uint64_t ft = DateToFiletime(date);
   return ft != 0 ? std::optional<uint64_t>(ft) : std::nullopt;
 }
 
-void ConvertAndCount(ConversionPage& page, PageState& state, MessageDateReader& dates,
-                     const MessageJob& job, const std::string& folder_name, int64_t index,
-                     int64_t count, FileOutcome* outcome) {
-  Status s = state.PSTSession ? ConvertMessage(page, *state.PSTSession, dates, job)
-                              : Status::InvalidArgument("no .pst is open for " + folder_name);
+void CountOutcome(ConversionPage& page, const Status& s, int64_t index, int64_t count,
+                  FileOutcome* outcome) {
   if (!s.ok()) {
     ++outcome->messages_failed;
     outcome->error = "message " + std::to_string(index) + ": " + s.ToString();
@@ -159,6 +159,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   page.DoEvents();
   outcome.messages_total = count;
   ComDateReader dates;
+  MessagePipeline pipeline(page, state.PSTSession.get(), dates);
   for (LONG i = 0; i < count; ++i) {
     page.DoEvents();
     com::Bstr subject;
@@ -168,22 +169,26 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     com::Bstr text;
     hr = reader->GetMessageText(i, text.out());
     if (FAILED(hr)) {
+      const std::string why = DescribeError(hr);
+      pipeline.Finish();  // the outcomes stay in message order
       ++outcome.messages_failed;
-      outcome.error = DescribeError(hr);
+      outcome.error = why;
       continue;
     }
-    const std::string bytes = com::AnsiFromUtf16(text.view());
     DATE received = 0;
     reader->GetReceivedDate(i, &received);
 
     MessageJob job;
-    job.text = bytes;
+    job.text = com::AnsiFromUtf16(text.view());
     job.temp_path = SubjectTempPath(output_folder, i, subject_text);
     job.folder_path = TargetFolderPath(state.StoreDisplayName, dbxFolderName);
     job.read = true;
     job.fallback_date = DateToFiletime(received);
-    ConvertAndCount(page, state, dates, job, dbxFolderName, i, count, &outcome);
+    pipeline.Submit(std::move(job), [&page, &outcome, i, count](const Status& s) {
+      CountOutcome(page, s, i, count, &outcome);
+    });
   }
+  pipeline.Finish();
   if (own_pst) EndOwnPst(state);
   reader->CloseDbx();
 }

@@ -1,5 +1,6 @@
 // BSTR allocation and text conversion between UTF-16, UTF-8 and Windows-1252.
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -159,16 +160,27 @@ std::u16string Utf16FromAnsi(std::string_view bytes) {
 
 std::string AnsiFromUtf16(std::u16string_view text) {
   std::string out(text.size(), '?');
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
-      out[i] = static_cast<char>(c);
+  size_t i = 0;
+  while (i < text.size()) {
+    // Runs of plain ASCII, the bulk of any mail, skip the table.
+    const size_t end = std::min(text.size(), i + 64);
+    char16_t any = 0;
+    for (size_t k = i; k < end; ++k) any |= text[k];
+    if (any < 0x80) {
+      for (; i < end; ++i) out[i] = static_cast<char>(text[i]);
       continue;
     }
-    for (int k = 0; k < 32; ++k) {
-      if (kCp1252High[k] == c) {
-        out[i] = static_cast<char>(0x80 + k);
-        break;
+    for (; i < end; ++i) {
+      const char16_t c = text[i];
+      if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
+        out[i] = static_cast<char>(c);
+        continue;
+      }
+      for (int k = 0; k < 32; ++k) {
+        if (kCp1252High[k] == c) {
+          out[i] = static_cast<char>(0x80 + k);
+          break;
+        }
       }
     }
   }

@@ -110,6 +110,93 @@ const CharsetEntry* FindEntry(std::string_view normalized) {
   return nullptr;
 }
 
+// Windows-1252's 0x80-0x9F; the five bytes its table leaves undefined read
+// as the C1 control of the same value, as DecodeCharset reads them.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+bool AllAscii(std::string_view bytes) {
+  unsigned char any = 0;
+  for (char c : bytes) any |= static_cast<unsigned char>(c);
+  return any < 0x80;
+}
+
+// Converters that read the bytes 0x00-0x7F as ASCII in every state; the
+// ISO-2022 family, UTF-7 and UTF-16 do not.
+bool AsciiCompatible(std::string_view converter) {
+  return !(converter.starts_with("ISO-2022") || converter.starts_with("UTF-7") || converter.starts_with("UTF-16"));
+}
+
+// Valid UTF-8 to UTF-16; false (and `out` unusable) at the first invalid
+// sequence, which is left to iconv and its replacement rules.
+bool StrictUtf8ToUtf16(std::string_view in, std::u16string* out) {
+  out->resize(in.size());
+  char16_t* dst = out->data();
+  size_t n = 0;
+  const auto* p = reinterpret_cast<const uint8_t*>(in.data());
+  const size_t size = in.size();
+  size_t i = 0;
+  while (i < size) {
+    const uint8_t c = p[i];
+    if (c < 0x80) {
+      dst[n++] = c;
+      ++i;
+      continue;
+    }
+    uint32_t cp;
+    size_t len;
+    uint32_t min;
+    if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F, len = 2, min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F, len = 3, min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07, len = 4, min = 0x10000;
+    } else {
+      return false;
+    }
+    if (size - i < len) return false;
+    for (size_t k = 1; k < len; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      dst[n++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      dst[n++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      dst[n++] = static_cast<char16_t>(cp);
+    }
+    i += len;
+  }
+  out->resize(n);
+  return true;
+}
+
+// The common cases without iconv: ASCII text in an ASCII-compatible
+// charset, Windows-1252 (which also reads US-ASCII and ISO-8859-1) and valid
+// UTF-8. False when iconv has to do it.
+bool FastDecode(std::string_view bytes, std::string_view converter, std::u16string* out) {
+  if (AsciiCompatible(converter) && AllAscii(bytes)) {
+    out->resize(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) (*out)[i] = static_cast<unsigned char>(bytes[i]);
+    return true;
+  }
+  if (converter == "CP1252") {
+    out->resize(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      const unsigned char b = static_cast<unsigned char>(bytes[i]);
+      (*out)[i] = (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
+    }
+    return true;
+  }
+  if (converter == "UTF-8") return StrictUtf8ToUtf16(bytes, out);
+  return false;
+}
+
 bool IsWindowsSingleByte(uint32_t cp) { return cp == 874 || (cp >= 1250 && cp <= 1258) || cp == 20127 || cp == 28591; }
 
 void AppendUnit(std::u16string* s, char16_t c) { s->push_back(c); }
@@ -203,6 +290,13 @@ bool DecodeCharset(std::string_view bytes, std::string_view charset, DecodedText
     if (norm.empty()) return false;
     fallback = g_mime_charset_iconv_name(norm.c_str());
     from = fallback.c_str();
+  }
+  if (e != nullptr) {
+    DecodedText fast;
+    if (FastDecode(bytes, from, &fast.text)) {
+      *out = std::move(fast);
+      return true;
+    }
   }
   iconv_t cd = ConverterFor(from);
   if (cd == ConverterCache::kNone) return false;

@@ -1,6 +1,7 @@
 // Byte forms of property values.
 #include "platform/pst/ltp/prop_codec.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,6 +17,10 @@ void AppendString(std::vector<uint8_t>* out, const std::u16string& s) {
   size_t at = out->size();
   out->resize(at + 2 * s.size());
   uint8_t* p = out->data() + at;
+  if constexpr (std::endian::native == std::endian::little) {
+    if (!s.empty()) std::memcpy(p, s.data(), 2 * s.size());
+    return;
+  }
   for (char16_t c : s) {
     *p++ = c & 0xFF;
     *p++ = c >> 8;

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "tests/converter/wizard/fake_page.h"
 #include "tests/converter/wizard/fake_session.h"
@@ -19,7 +20,7 @@ class FixedDates : public MessageDateReader {
  public:
   std::optional<uint64_t> date;
   std::vector<std::string> paths;
-  std::optional<uint64_t> MessageDate(const std::string& path) override {
+  std::optional<uint64_t> MessageDate(const std::string& path, std::string_view) override {
     paths.push_back(path);
     return date;
   }
@@ -104,6 +105,59 @@ TEST_F(MessagePipelineTest, FailedImportSavesNothingAndCleansUp) {
 
   MessageJob unwritable = Job("x", "no-such-dir/7.eml");
   EXPECT_FALSE(ConvertMessage(page_, session, dates_, unwritable).ok());
+}
+
+// With imports on a helper thread, outcomes still arrive in message order on
+// the calling thread, failures stay with their own message, and every
+// temporary file is gone at the end.
+TEST_F(MessagePipelineTest, ImportsAheadKeepOrderAndOutcomes) {
+  world_.imports_off_thread = true;
+  world_.fail_import_containing.insert("BAD");
+  FakeSession session(&world_);
+  const std::thread::id caller = std::this_thread::get_id();
+  std::vector<int> order;
+  std::vector<bool> ok;
+  {
+    MessagePipeline pipeline(page_, &session, dates_);
+    for (int i = 0; i < 100; ++i) {
+      std::string text = "Subject: " + std::to_string(i) + (i % 7 == 3 ? " BAD" : "") + "\r\n\r\nx\r\n";
+      MessageJob job = Job(text, std::to_string(i % 10) + ".eml");  // names repeat: free ones are taken
+      if (i == 50) job.temp_path = (dir_ / "no-such-dir" / "50.eml").string();
+      if (i == 60) job.folder_path = "\\\\Store\\Nowhere";
+      pipeline.Submit(std::move(job), [&, i](const Status& s) {
+        EXPECT_EQ(std::this_thread::get_id(), caller);
+        order.push_back(i);
+        ok.push_back(s.ok());
+      });
+      if (i == 80) {
+        pipeline.Finish();
+        EXPECT_EQ(order.size(), 81u);
+      }
+    }
+  }
+  ASSERT_EQ(order.size(), 100u);
+  int saved = 0;
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_EQ(order[i], i);
+    const bool should = i % 7 != 3 && i != 50 && i != 60;
+    EXPECT_EQ(ok[i], should) << i;
+    if (should) {
+      ASSERT_LT(saved, static_cast<int>(world_.items.size()));
+      EXPECT_EQ(world_.items[saved].text, "Subject: " + std::to_string(i) + "\r\n\r\nx\r\n");
+      EXPECT_EQ(world_.items[saved].flags, kMsgFlagRead);
+      ++saved;
+    }
+  }
+  EXPECT_EQ(saved, static_cast<int>(world_.items.size()));
+  EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+TEST_F(MessagePipelineTest, NoSessionFailsEveryMessage) {
+  MessagePipeline pipeline(page_, nullptr, dates_);
+  Status got;
+  pipeline.Submit(Job("x", "1.eml"), [&](const Status& s) { got = s; });
+  EXPECT_FALSE(got.ok());
+  EXPECT_TRUE(fs::is_empty(dir_));
 }
 
 }  // namespace

@@ -42,6 +42,9 @@ struct FakeWorld {
   std::vector<SavedItem> items;
   std::vector<std::string> calls;
   bool fail_logon = false;
+  // Lets the engine import on a helper thread (imports only read the file
+  // and fail_import_containing).
+  bool imports_off_thread = false;
   std::set<std::string> fail_import_containing;
   int sessions = 0;
   int logoffs = 0;
@@ -131,6 +134,7 @@ class FakeSession : public PstSession {
     *item = std::make_unique<FakeItem>(w_, folder->path);
     return Status::Ok();
   }
+  bool ImportsOffThread() const override { return w_->imports_off_thread; }
   Status Logoff() override {
     w_->calls.push_back("Logoff");
     ++w_->logoffs;

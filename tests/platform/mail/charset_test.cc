@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <gmime/gmime.h>
+#include <iconv.h>
+
 #include "platform/mail/gmime_util.h"
 
 namespace mail {
@@ -69,6 +72,53 @@ TEST_F(MailCharsetTest, WindowsUndefinedBytesSurviveAsC1Controls) {
   EXPECT_EQ(s, "a\xc2\x81z\xe2\x82\xac");
   // ISO-8859-1 is read as its Windows superset, as Windows mail relies on.
   EXPECT_EQ(Decode("\x93q\x94", "iso-8859-1"), "“q”");
+}
+
+// The common charsets are read without iconv; what comes out must be what
+// iconv (with the C1 rule for Windows' undefined bytes) gives.
+TEST_F(MailCharsetTest, ShortcutsAgreeWithIconv) {
+  auto via_iconv = [](std::string_view bytes, const char* from) {
+    iconv_t cd = g_mime_iconv_open("UTF-16LE", from);
+    std::u16string out;
+    for (char c : bytes) {  // one byte at a time, so undefined ones show
+      char in_byte = c;
+      char* in = &in_byte;
+      size_t in_left = 1;
+      char16_t unit[4] = {};
+      char* o = reinterpret_cast<char*>(unit);
+      size_t o_left = sizeof unit;
+      if (iconv(cd, &in, &in_left, &o, &o_left) == static_cast<size_t>(-1)) {
+        out.push_back(static_cast<unsigned char>(c));
+      } else {
+        out.append(unit, (sizeof unit - o_left) / 2);
+      }
+    }
+    g_mime_iconv_close(cd);
+    return out;
+  };
+  std::string every;
+  for (int b = 1; b < 256; ++b) every.push_back(static_cast<char>(b));
+  for (const char* cs : {"windows-1252", "iso-8859-1", "us-ascii"}) {
+    DecodedText t;
+    ASSERT_TRUE(DecodeCharset(every, cs, &t));
+    EXPECT_EQ(t.text, via_iconv(every, "CP1252")) << cs;
+    EXPECT_FALSE(t.lossy);
+  }
+  // ASCII text in other ASCII-compatible sets; the ISO-2022 sets are not.
+  EXPECT_EQ(Decode("plain text", "koi8-r"), "plain text");
+  EXPECT_EQ(Decode("\x1b$B;z\x1b(B", "iso-2022-jp"), "字");
+  EXPECT_EQ(Decode("+AOQ-", "utf-7"), "ä");
+  // Valid UTF-8 of every length, and sequences that only look valid.
+  EXPECT_EQ(Decode("a\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80", "utf-8"), "a\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80");
+  bool lossy = false;
+  EXPECT_EQ(Decode("\xc0\xafx", "utf-8", &lossy), "\xef\xbf\xbd\xef\xbf\xbdx");  // overlong '/'
+  EXPECT_TRUE(lossy);
+  lossy = false;
+  Decode("\xed\xa0\x80", "utf-8", &lossy);  // a surrogate
+  EXPECT_TRUE(lossy);
+  lossy = false;
+  Decode("ok\xe2\x82", "utf-8", &lossy);  // cut short
+  EXPECT_TRUE(lossy);
 }
 
 TEST_F(MailCharsetTest, InvalidBytesAreReplacedAndReported) {
