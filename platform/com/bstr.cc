@@ -151,9 +151,23 @@ std::string Utf8FromUtf16(std::u16string_view text) {
 
 std::u16string Utf16FromAnsi(std::string_view bytes) {
   std::u16string out(bytes.size(), u'\0');
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const unsigned char b = static_cast<unsigned char>(bytes[i]);
-    out[i] = (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t i = 0;
+  while (i < bytes.size()) {
+    // Eight plain ASCII bytes at a time, the bulk of any mail, skip the table.
+    uint64_t word;
+    if (i + 8 <= bytes.size()) {
+      std::memcpy(&word, in + i, 8);
+      if ((word & 0x8080808080808080ull) == 0) {
+        for (size_t k = 0; k < 8; ++k) out[i + k] = in[i + k];
+        i += 8;
+        continue;
+      }
+    }
+    for (const size_t end = std::min(bytes.size(), i + 8); i < end; ++i) {
+      const unsigned char b = in[i];
+      out[i] = (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
+    }
   }
   return out;
 }
@@ -162,15 +176,17 @@ std::string AnsiFromUtf16(std::u16string_view text) {
   std::string out(text.size(), '?');
   size_t i = 0;
   while (i < text.size()) {
-    // Runs of plain ASCII, the bulk of any mail, skip the table.
-    const size_t end = std::min(text.size(), i + 64);
-    char16_t any = 0;
-    for (size_t k = i; k < end; ++k) any |= text[k];
-    if (any < 0x80) {
-      for (; i < end; ++i) out[i] = static_cast<char>(text[i]);
-      continue;
+    // Four plain ASCII units at a time, the bulk of any mail, skip the table.
+    uint64_t word;
+    if (i + 4 <= text.size()) {
+      std::memcpy(&word, text.data() + i, 8);
+      if ((word & 0xFF80FF80FF80FF80ull) == 0) {
+        for (size_t k = 0; k < 4; ++k) out[i + k] = static_cast<char>(text[i + k]);
+        i += 4;
+        continue;
+      }
     }
-    for (; i < end; ++i) {
+    for (const size_t end = std::min(text.size(), i + 4); i < end; ++i) {
       const char16_t c = text[i];
       if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
         out[i] = static_cast<char>(c);

@@ -45,6 +45,15 @@ TEST(BstrTest, TextConversions) {
   EXPECT_EQ(Utf16FromAnsi("\x80\xE9\x81"), u"\u20AC\u00E9\u0081");
   EXPECT_EQ(AnsiFromUtf16(u"\u20AC\u00E9\u4E00"), "\x80\xE9?");
 
+  // Every byte comes back, wherever it falls among runs of plain ASCII.
+  std::string every;
+  for (int b = 0; b < 256; ++b) every += std::string(b % 11, 'a') + static_cast<char>(b);
+  const std::u16string wide = Utf16FromAnsi(every);
+  ASSERT_EQ(wide.size(), every.size());
+  EXPECT_EQ(wide[every.find('\x80')], u'\u20AC');
+  EXPECT_EQ(AnsiFromUtf16(wide), every);
+  EXPECT_EQ(AnsiFromUtf16(u"abcdefgh\u4E00ijk"), "abcdefgh?ijk");
+
   Bstr owned("x\xC3\xA9");
   EXPECT_EQ(owned.view(), u"xé");
   Bstr copy = owned;
