@@ -48,8 +48,29 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
     return S_OK;
   }
   HRESULT COMCALL GetMessageText(LONG index, BSTR* text) override {
+    std::string bytes;
+    HRESULT hr = ReadMessage(index, text, &bytes);
+    if (SUCCEEDED(hr)) *text = com::AllocBstr(com::Utf16FromAnsi(bytes));
+    return hr;
+  }
+  HRESULT COMCALL GetMessageBytes(LONG index, BSTR* out) override {
+    std::string bytes;
+    HRESULT hr = ReadMessage(index, out, &bytes);
+    if (SUCCEEDED(hr)) *out = SysAllocStringByteLen(bytes.data(), static_cast<UINT>(bytes.size()));
+    return hr;
+  }
+  HRESULT COMCALL GetReceivedDate(LONG index, DATE* date) override {
     const dbx::DbxMessage* m = Message(index);
-    if (m == nullptr || text == nullptr) return BadIndex(index);
+    if (m == nullptr || date == nullptr) return BadIndex(index);
+    *date = m->date_received;
+    return m->date_received != 0 ? S_OK : S_FALSE;
+  }
+
+ private:
+  // The stored message `index`, for either form of the text.
+  HRESULT ReadMessage(LONG index, BSTR* out, std::string* bytes) {
+    const dbx::DbxMessage* m = Message(index);
+    if (m == nullptr || out == nullptr) return BadIndex(index);
     if (m->body_position == 0 || m->body_unreadable) {
       return com::RaiseError(com::kErrInvalidArgument, "DbxMessageReader",
                              "message " + std::to_string(index) + " has no readable body");
@@ -61,17 +82,9 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
                              "body of message " + std::to_string(index) + ": " +
                                  (s.ok() ? std::string("not found") : s.ToString()));
     }
-    *text = com::AllocBstr(com::Utf16FromAnsi(body.JoinedText()));
+    *bytes = body.JoinedText();
     return S_OK;
   }
-  HRESULT COMCALL GetReceivedDate(LONG index, DATE* date) override {
-    const dbx::DbxMessage* m = Message(index);
-    if (m == nullptr || date == nullptr) return BadIndex(index);
-    *date = m->date_received;
-    return m->date_received != 0 ? S_OK : S_FALSE;
-  }
-
- private:
   const dbx::DbxMessage* Message(LONG index) const {
     if (!readable_ || index < 0 || static_cast<size_t>(index) >= contents_.messages.size()) {
       return nullptr;

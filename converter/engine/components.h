@@ -39,6 +39,10 @@ struct IDbxMessageReader : IUnknown {
   // Added after the first four members: the received date of the message's
   // record, S_FALSE with 0 when it has none.
   virtual HRESULT COMCALL GetReceivedDate(LONG index, DATE* date) = 0;
+  // Added after GetReceivedDate: the same message as GetMessageText, as the
+  // stored bytes themselves in a byte string (SysStringByteLen bytes),
+  // without the round trip through characters.
+  virtual HRESULT COMCALL GetMessageBytes(LONG index, BSTR* bytes) = 0;
 };
 
 // Reads the date of a written .eml file.

@@ -64,6 +64,7 @@ struct MessagePipeline::Slot {
   TempEmlFile file;
   std::optional<uint64_t> date;
   Status status;
+  size_t bytes = 0;       // the message's size, while it is in flight
   bool prepared = false;  // guarded by mu_
 };
 
@@ -112,7 +113,8 @@ void MessagePipeline::Submit(MessageJob job, Done done) {
     Slot* raw = slot.get();
     if (raw->status.ok()) {
       to_prepare_.push_back(raw);
-      inflight_bytes_ += raw->job.text.size();
+      raw->bytes = raw->job.text.size();
+      inflight_bytes_ += raw->bytes;
     } else {
       raw->prepared = true;
     }
@@ -142,10 +144,10 @@ void MessagePipeline::PrepareLoop() {
       lock.unlock();
 
       slot->status = slot->item->ImportWritten(slot->file.path(), slot->job.text);
+      std::string().swap(slot->job.text);  // the item holds what it needs
 
       lock.lock();
       slot->prepared = true;
-      inflight_bytes_ -= slot->job.text.size();
       if (caller_waiting_ && slots_.front()->prepared && to_prepare_.size() <= kLowWater) {
         prepared_cv_.notify_one();
       }
@@ -168,6 +170,8 @@ void MessagePipeline::CompleteReady(size_t keep) {
       }
       slot = std::move(slots_.front());
       slots_.pop_front();
+      // Counted until here: a prepared item holds about as much again.
+      inflight_bytes_ -= slot->bytes;
     }
     Complete(std::move(slot));
   }

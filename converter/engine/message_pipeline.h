@@ -81,8 +81,8 @@ class MessagePipeline {
   void CompleteReady(size_t keep);
   void Complete(std::unique_ptr<Slot> slot);
 
-  // Messages submitted ahead of the one being saved, and their bytes: the
-  // helper runs this far ahead at most.
+  // Messages submitted ahead of the one being saved, and their bytes (each
+  // held twice once imported): the helper runs this far ahead at most.
   static constexpr size_t kDepth = 32;
   static constexpr size_t kMaxBytes = 64 << 20;
   // Hand-overs between the threads in batches, so that neither wakes the

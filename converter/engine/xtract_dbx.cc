@@ -167,7 +167,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     if (SUCCEEDED(reader->GetSubject(i, subject.out()))) subject_text = subject.utf8();
     if (subject_text.empty()) subject_text = "Empty-Subject" + std::to_string(i);
     com::Bstr text;
-    hr = reader->GetMessageText(i, text.out());
+    hr = reader->GetMessageBytes(i, text.out());
     if (FAILED(hr)) {
       const std::string why = DescribeError(hr);
       pipeline.Finish();  // the outcomes stay in message order
@@ -179,7 +179,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     reader->GetReceivedDate(i, &received);
 
     MessageJob job;
-    job.text = com::AnsiFromUtf16(text.view());
+    job.text.assign(reinterpret_cast<const char*>(text.get()), SysStringByteLen(text.get()));
     job.temp_path = SubjectTempPath(output_folder, i, subject_text);
     job.folder_path = TargetFolderPath(state.StoreDisplayName, dbxFolderName);
     job.read = true;

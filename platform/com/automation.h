@@ -21,6 +21,10 @@ BSTR SysAllocString(const OLECHAR* text);
 // Allocates a BSTR of `length` characters copied from `text` (or zeroed when
 // `text` is null).
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
+// Allocates a BSTR holding `length` bytes copied from `bytes` (or zeroed
+// when `bytes` is null) as they are, without conversion; SysStringByteLen
+// gives the length back.
+BSTR SysAllocStringByteLen(const char* bytes, UINT length);
 // Frees a BSTR; null is allowed.
 void SysFreeString(BSTR text);
 // Number of characters of a BSTR (0 for null).

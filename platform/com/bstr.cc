@@ -38,6 +38,22 @@ BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
   return result;
 }
 
+BSTR SysAllocStringByteLen(const char* bytes, UINT length) {
+  if (length > 0xFFFFFFF0u) return nullptr;
+  auto* block = static_cast<unsigned char*>(std::malloc(kPrefix + length + sizeof(OLECHAR)));
+  if (block == nullptr) return nullptr;
+  const std::uint32_t stored = length;
+  std::memcpy(block, &stored, kPrefix);
+  unsigned char* data = block + kPrefix;
+  if (bytes != nullptr) {
+    std::memcpy(data, bytes, length);
+  } else {
+    std::memset(data, 0, length);
+  }
+  std::memset(data + length, 0, sizeof(OLECHAR));  // ends like any BSTR
+  return reinterpret_cast<BSTR>(data);
+}
+
 BSTR SysAllocString(const OLECHAR* text) {
   if (text == nullptr) return nullptr;
   UINT length = 0;

@@ -50,7 +50,13 @@ std::string InboxMessageText() {
   EXPECT_EQ(count, 1);
   com::Bstr text;
   EXPECT_EQ(reader->GetMessageText(0, text.out()), S_OK);
-  return com::AnsiFromUtf16(text.view());
+  // The byte form holds the very bytes the text form stands for.
+  com::Bstr bytes;
+  EXPECT_EQ(reader->GetMessageBytes(0, bytes.out()), S_OK);
+  const std::string stored(reinterpret_cast<const char*>(bytes.get()), SysStringByteLen(bytes.get()));
+  EXPECT_EQ(stored, com::AnsiFromUtf16(text.view()));
+  EXPECT_TRUE(FAILED(reader->GetMessageBytes(5, bytes.out())));
+  return stored;
 }
 
 TEST_F(XtractDbxTest, OwnPstPerFileHoldsEveryMessage) {
