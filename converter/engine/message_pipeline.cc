@@ -97,12 +97,11 @@ void MessagePipeline::Submit(MessageJob job, Done done) {
   auto slot = std::make_unique<Slot>();
   slot->job = std::move(job);
   slot->done = std::move(done);
-  // Everything but the import stays on this thread.
+  // The file and the session's calls stay on this thread; the date and the
+  // import go to the helper.
   Slot& s = *slot;
   s.status = s.file.Create(s.job.temp_path, s.job.text);
   if (s.status.ok()) {
-    s.date = dates_.MessageDate(s.file.path(), s.job.text);
-    if (!s.date && s.job.fallback_date != 0) s.date = s.job.fallback_date;
     PstFolderHandle* folder = nullptr;
     s.status = session_->GetFolderFromPath(s.job.folder_path, &folder);
     if (s.status.ok()) s.status = session_->AddItem(folder, &s.item);
@@ -143,6 +142,8 @@ void MessagePipeline::PrepareLoop() {
       to_prepare_.pop_front();
       lock.unlock();
 
+      slot->date = dates_.MessageDate(slot->file.path(), slot->job.text);
+      if (!slot->date && slot->job.fallback_date != 0) slot->date = slot->job.fallback_date;
       slot->status = slot->item->ImportWritten(slot->file.path(), slot->job.text);
       std::string().swap(slot->job.text);  // the item holds what it needs
 

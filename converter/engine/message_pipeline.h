@@ -25,7 +25,8 @@ namespace tollan {
 // Reads the date of a written .eml file (the Date header, else the newest
 // Received header); nullopt when the file has none. FILETIME ticks.
 // `content` is exactly what was written to `eml_path`; a reader may take the
-// header block from it instead of reading the file back.
+// header block from it instead of reading the file back. MessagePipeline may
+// call it on its helper thread (one call at a time).
 class MessageDateReader {
  public:
   virtual ~MessageDateReader() = default;
@@ -52,9 +53,9 @@ Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateRead
 // outcome reaches its `done` on the calling thread, in the order the
 // messages were submitted; the page is only ever called from that thread.
 //
-// When the session lets imports run off its thread, a helper thread imports
-// the next messages while the calling thread writes the temporary files of
-// later ones and saves earlier ones; otherwise each message runs to its end
+// When the session lets imports run off its thread, a helper thread reads the
+// dates of the next messages and imports them while the calling thread
+// writes the temporary files of later ones and saves earlier ones; otherwise each message runs to its end
 // within Submit. Either way every message goes through the same steps.
 class MessagePipeline {
  public:
