@@ -2,6 +2,8 @@
 // thread preparing the imports ahead of the saves.
 #include "converter/engine/message_pipeline.h"
 
+#include <exception>
+#include <new>
 #include <utility>
 
 #include "converter/engine/temp_file.h"
@@ -142,9 +144,7 @@ void MessagePipeline::PrepareLoop() {
       to_prepare_.pop_front();
       lock.unlock();
 
-      slot->date = dates_.MessageDate(slot->file.path(), slot->job.text);
-      if (!slot->date && slot->job.fallback_date != 0) slot->date = slot->job.fallback_date;
-      slot->status = slot->item->ImportWritten(slot->file.path(), slot->job.text);
+      slot->status = Prepare(*slot);
       std::string().swap(slot->job.text);  // the item holds what it needs
 
       lock.lock();
@@ -153,6 +153,21 @@ void MessagePipeline::PrepareLoop() {
         prepared_cv_.notify_one();
       }
     }
+  }
+}
+
+Status MessagePipeline::Prepare(Slot& slot) {
+  // Nothing may escape the helper thread: a message too big for memory
+  // fails alone, like any other failed import.
+  try {
+    slot.date = dates_.MessageDate(slot.file.path(), slot.job.text);
+    if (!slot.date && slot.job.fallback_date != 0) slot.date = slot.job.fallback_date;
+    return slot.item->ImportWritten(slot.file.path(), slot.job.text);
+  } catch (const std::bad_alloc&) {
+    return Status::TooLarge("not enough memory to import the message (" + std::to_string(slot.bytes) +
+                            " bytes)");
+  } catch (const std::exception& e) {
+    return Status::Corrupt(std::string("the import failed: ") + e.what());
   }
 }
 

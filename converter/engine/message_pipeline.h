@@ -77,6 +77,8 @@ class MessagePipeline {
   struct Slot;
 
   void PrepareLoop();
+  // The helper's part of one message: its date and its import.
+  Status Prepare(Slot& slot);
   // Completes the prepared messages at the front; waits for the helper
   // while more than `keep` messages (or too many bytes) are outstanding.
   void CompleteReady(size_t keep);

@@ -113,6 +113,7 @@ TEST_F(MessagePipelineTest, FailedImportSavesNothingAndCleansUp) {
 TEST_F(MessagePipelineTest, ImportsAheadKeepOrderAndOutcomes) {
   world_.imports_off_thread = true;
   world_.fail_import_containing.insert("BAD");
+  world_.exhaust_import_containing.insert("HUGE");
   FakeSession session(&world_);
   const std::thread::id caller = std::this_thread::get_id();
   std::vector<int> order;
@@ -124,6 +125,7 @@ TEST_F(MessagePipelineTest, ImportsAheadKeepOrderAndOutcomes) {
       MessageJob job = Job(text, std::to_string(i % 10) + ".eml");  // names repeat: free ones are taken
       if (i == 50) job.temp_path = (dir_ / "no-such-dir" / "50.eml").string();
       if (i == 60) job.folder_path = "\\\\Store\\Nowhere";
+      if (i == 70) job.text += "HUGE";
       pipeline.Submit(std::move(job), [&, i](const Status& s) {
         EXPECT_EQ(std::this_thread::get_id(), caller);
         order.push_back(i);
@@ -139,7 +141,7 @@ TEST_F(MessagePipelineTest, ImportsAheadKeepOrderAndOutcomes) {
   int saved = 0;
   for (int i = 0; i < 100; ++i) {
     EXPECT_EQ(order[i], i);
-    const bool should = i % 7 != 3 && i != 50 && i != 60;
+    const bool should = i % 7 != 3 && i != 50 && i != 60 && i != 70;
     EXPECT_EQ(ok[i], should) << i;
     if (should) {
       ASSERT_LT(saved, static_cast<int>(world_.items.size()));

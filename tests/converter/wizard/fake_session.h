@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
 #include <sstream>
 #include <string>
@@ -46,6 +47,8 @@ struct FakeWorld {
   // and fail_import_containing).
   bool imports_off_thread = false;
   std::set<std::string> fail_import_containing;
+  // Imports of these run out of memory (std::bad_alloc).
+  std::set<std::string> exhaust_import_containing;
   int sessions = 0;
   int logoffs = 0;
 };
@@ -59,6 +62,9 @@ class FakeItem : public PstMailItem {
     std::stringstream ss;
     ss << in.rdbuf();
     item_.text = ss.str();
+    for (const auto& huge : w_->exhaust_import_containing) {
+      if (item_.text.find(huge) != std::string::npos) throw std::bad_alloc();
+    }
     for (const auto& bad : w_->fail_import_containing) {
       if (item_.text.find(bad) != std::string::npos) return Status::Corrupt("import refused");
     }
