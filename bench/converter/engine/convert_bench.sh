@@ -3,7 +3,8 @@
 # `kestrel export` writing the same messages as .eml files, in one run, all
 # on a memory-backed folder so that disk write-back does not swamp the
 # figures. Reports wall and CPU time, messages/s, MB/s and peak memory, and
-# each conversion's time as a ratio of the export's.
+# each conversion's time as a ratio of the export's. When the benchmarks are
+# built, also the time GMime alone and the whole import take per message.
 #
 # usage: convert_bench.sh BUILD_DIR [MESSAGES [MESSAGE_SIZE [WORK_DIR]]]
 #        (defaults: 100000 messages of 5000 bytes, in /dev/shm)
@@ -37,6 +38,12 @@ measure() {  # measure NAME COMMAND...: prints one line, sets LAST_WALL
 
 measure "kestrel export" "$bin/kestrel/kestrel" export "$work/store" "$work/export"
 base=$LAST_WALL
+# The part of the import that is the MIME library's, on the same messages.
+eml_bench=$build/bench/platform/mail/eml_dir_bench
+if [ -x "$eml_bench" ]; then
+  "$eml_bench" "$work/export"
+  printf 'export: %.1f us/message\n' "$(echo "$base * 1000000 / $total" | bc -l)"
+fi
 rm -rf "$work/export"
 mkdir -p "$work/single" "$work/each"
 measure "tollan-cli single .pst" "$bin/tollan-cli/tollan-cli" --single-pst -o "$work/single" "$work/store"
