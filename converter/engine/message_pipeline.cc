@@ -12,16 +12,15 @@ namespace tollan {
 
 namespace {
 
-// The steps after the import: flags and dates, then the save.
-Status StampAndSave(PstMailItem& item, bool read, const std::optional<uint64_t>& date) {
+// The steps after the import: the flags and the two dates.
+Status Stamp(PstMailItem& item, bool read, const std::optional<uint64_t>& date) {
   // Like a message store, the item carries the has-attachment flag only
   // when it has attachments.
   const int32_t flags = (read ? kMsgFlagRead : 0) | (item.HasAttachments() ? kMsgFlagHasAttach : 0);
   Status s = item.SetLong(kTagMessageFlags, flags);
   if (s.ok() && date) s = item.SetTime(kTagClientSubmitTime, *date);
   if (s.ok() && date) s = item.SetTime(kTagMessageDeliveryTime, *date);
-  if (!s.ok()) return s;
-  return item.Save();
+  return s;
 }
 
 }  // namespace
@@ -49,7 +48,11 @@ Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateRead
   page.DoEvents();
   if (!s.ok()) return s;
 
-  s = StampAndSave(*item, job.read, date);
+  s = Stamp(*item, job.read, date);
+  if (!s.ok()) return s;
+  page.DoEvents();
+
+  s = item->Save();
   item.reset();
   Status removed = file.Remove();
   page.DoEvents();
@@ -83,7 +86,7 @@ MessagePipeline::~MessagePipeline() {
     stop_ = true;
   }
   work_cv_.notify_all();
-  for (std::thread& helper : helpers_) helper.join();
+  if (helper_.joinable()) helper_.join();
 }
 
 void MessagePipeline::Submit(MessageJob job, Done done) {
@@ -120,10 +123,10 @@ void MessagePipeline::Submit(MessageJob job, Done done) {
       raw->prepared = true;
     }
     slots_.push_back(std::move(slot));
-    wake = idle_helpers_ > 0 && to_prepare_.size() >= kWakeBatch;
+    wake = helper_idle_ && to_prepare_.size() >= kWakeBatch;
   }
-  if (wake) work_cv_.notify_all();
-  while (helpers_.size() < kHelpers) helpers_.emplace_back([this] { PrepareLoop(); });
+  if (wake) work_cv_.notify_one();
+  if (!helper_.joinable()) helper_ = std::thread([this] { PrepareLoop(); });
   page_.DoEvents();
   CompleteReady(kDepth);
 }
@@ -133,11 +136,11 @@ void MessagePipeline::Finish() { CompleteReady(0); }
 void MessagePipeline::PrepareLoop() {
   std::unique_lock<std::mutex> lock(mu_);
   for (;;) {
-    ++idle_helpers_;
+    helper_idle_ = true;
     work_cv_.wait(lock, [this] {
       return stop_ || to_prepare_.size() >= kWakeBatch || (caller_waiting_ && !to_prepare_.empty());
     });
-    --idle_helpers_;
+    helper_idle_ = false;
     if (to_prepare_.empty()) return;  // stopped
     while (!to_prepare_.empty()) {
       Slot* slot = to_prepare_.front();
@@ -180,7 +183,7 @@ void MessagePipeline::CompleteReady(size_t keep) {
       if (!slots_.front()->prepared) {
         if (slots_.size() <= keep && inflight_bytes_ <= kMaxBytes) return;
         caller_waiting_ = true;
-        if (idle_helpers_ > 0) work_cv_.notify_all();
+        if (helper_idle_) work_cv_.notify_one();
         prepared_cv_.wait(lock, [this] { return slots_.front()->prepared && to_prepare_.size() <= kLowWater; });
         caller_waiting_ = false;
       }
@@ -195,7 +198,8 @@ void MessagePipeline::CompleteReady(size_t keep) {
 
 void MessagePipeline::Complete(std::unique_ptr<Slot> slot) {
   Status s = slot->status;
-  if (s.ok()) s = StampAndSave(*slot->item, slot->job.read, slot->date);
+  if (s.ok()) s = Stamp(*slot->item, slot->job.read, slot->date);
+  if (s.ok()) s = slot->item->Save();
   slot->item.reset();
   Status removed = slot->file.Remove();
   (void)removed;  // a file that cannot be deleted does not undo the saved item

@@ -15,7 +15,6 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 #include "converter/engine/conversion_page.h"
 #include "converter/engine/pst_session.h"
@@ -93,10 +92,6 @@ class MessagePipeline {
   // messages wait, and a waiting caller goes on once at most kLowWater do.
   static constexpr size_t kWakeBatch = 8;
   static constexpr size_t kLowWater = kDepth / 2;
-  // One helper: GMime objects made and freed on several threads at once
-  // contend for GLib's process-wide locks, so a second importer gains
-  // nothing.
-  static constexpr size_t kHelpers = 1;
 
   ConversionPage& page_;
   PstSession* session_;
@@ -109,10 +104,12 @@ class MessagePipeline {
   std::deque<std::unique_ptr<Slot>> slots_;  // submitted, not yet completed
   std::deque<Slot*> to_prepare_;
   size_t inflight_bytes_ = 0;
-  int idle_helpers_ = 0;
+  bool helper_idle_ = false;
   bool caller_waiting_ = false;
   bool stop_ = false;
-  std::vector<std::thread> helpers_;
+  // One helper: GMime objects made and freed on several threads at once
+  // contend for GLib's process-wide locks, so a second importer loses time.
+  std::thread helper_;
 };
 
 }  // namespace tollan
