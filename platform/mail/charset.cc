@@ -129,53 +129,6 @@ bool AsciiCompatible(std::string_view converter) {
   return !(converter.starts_with("ISO-2022") || converter.starts_with("UTF-7") || converter.starts_with("UTF-16"));
 }
 
-// Valid UTF-8 to UTF-16; false (and `out` unusable) at the first invalid
-// sequence, which is left to iconv and its replacement rules.
-bool StrictUtf8ToUtf16(std::string_view in, std::u16string* out) {
-  out->resize(in.size());
-  char16_t* dst = out->data();
-  size_t n = 0;
-  const auto* p = reinterpret_cast<const uint8_t*>(in.data());
-  const size_t size = in.size();
-  size_t i = 0;
-  while (i < size) {
-    const uint8_t c = p[i];
-    if (c < 0x80) {
-      dst[n++] = c;
-      ++i;
-      continue;
-    }
-    uint32_t cp;
-    size_t len;
-    uint32_t min;
-    if ((c & 0xE0) == 0xC0) {
-      cp = c & 0x1F, len = 2, min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      cp = c & 0x0F, len = 3, min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      cp = c & 0x07, len = 4, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (size - i < len) return false;
-    for (size_t k = 1; k < len; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      dst[n++] = static_cast<char16_t>(0xD800 + (cp >> 10));
-      dst[n++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      dst[n++] = static_cast<char16_t>(cp);
-    }
-    i += len;
-  }
-  out->resize(n);
-  return true;
-}
-
 // The common cases without iconv: ASCII text in an ASCII-compatible
 // charset, Windows-1252 (which also reads US-ASCII and ISO-8859-1) and valid
 // UTF-8. False when iconv has to do it.
@@ -193,7 +146,12 @@ bool FastDecode(std::string_view bytes, std::string_view converter, std::u16stri
     }
     return true;
   }
-  if (converter == "UTF-8") return StrictUtf8ToUtf16(bytes, out);
+  if (converter == "UTF-8") {
+    bool valid = false;
+    std::u16string text = Utf8ToUtf16(bytes, &valid);
+    if (valid) *out = std::move(text);
+    return valid;
+  }
   return false;
 }
 
@@ -432,7 +390,8 @@ DecodedText DecodeText(std::string_view bytes, std::string_view label, const Tex
   return out;
 }
 
-std::u16string Utf8ToUtf16(std::string_view utf8) {
+std::u16string Utf8ToUtf16(std::string_view utf8, bool* valid) {
+  bool all_valid = true;
   std::u16string out;
   out.reserve(utf8.size());
   size_t i = 0;
@@ -454,6 +413,7 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
       n = 3;
     } else {
       out.push_back(u'\uFFFD');
+      all_valid = false;
       ++i;
       continue;
     }
@@ -470,9 +430,13 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
     }
     if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       out.push_back(u'\uFFFD');
+      all_valid = false;
       ++i;
       continue;
     }
+    // An overlong form reads as its character but is not valid UTF-8.
+    static constexpr uint32_t kMinOf[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMinOf[n]) all_valid = false;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -482,6 +446,7 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
     }
     i += n + 1;
   }
+  if (valid) *valid = all_valid;
   return out;
 }
 

@@ -54,8 +54,9 @@ bool IsValidUtf8(std::string_view bytes);
 bool IsAscii(std::string_view bytes);
 
 // UTF-8 <-> UTF-16 for text that GMime already decoded. Invalid UTF-8 becomes
-// U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view utf8);
+// U+FFFD; `valid` (optional) says whether the input was strictly valid UTF-8
+// (no replacement, no overlong form).
+std::u16string Utf8ToUtf16(std::string_view utf8, bool* valid = nullptr);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
 }  // namespace mail
