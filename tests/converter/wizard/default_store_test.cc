@@ -66,6 +66,17 @@ class DefaultStoreTest : public ::testing::Test {
     setenv("KESTREL_REGISTRY", ("wine:" + prefix.string()).c_str(), 1);
   }
 
+  // Presses Convert on the default-store page with one .pst per file, for the
+  // store `view` found, into a fake session that records in `world`.
+  void ConvertPerFile(const DefaultStoreView& view, FakePage* page, FakeWorld* world, PageState* state) {
+    page->each_pst = true;
+    page->folder_answer = (root_ / "out").string();
+    EngineEnv env;
+    env.sessions = [world] { return std::make_unique<FakeSession>(world); };
+    DefaultStoreSource source(page, [&] { return view.store_folder; }, env);
+    BatchDriver(page, &source, env.sessions).Run(state);
+  }
+
   fs::path root_;
 };
 
@@ -114,13 +125,8 @@ TEST_F(DefaultStoreTest, UnreadableBodyWarnsOnceAndTheRestConverts) {
   DefaultStoreView view = OpenDefaultStore(state);
   ASSERT_EQ(view.problem, "");
   FakePage page;
-  page.each_pst = true;
-  page.folder_answer = (root_ / "out").string();
   FakeWorld world;
-  EngineEnv env;
-  env.sessions = [&] { return std::make_unique<FakeSession>(&world); };
-  DefaultStoreSource source(&page, [&] { return view.store_folder; }, env);
-  BatchDriver(&page, &source, env.sessions).Run(&state);
+  ConvertPerFile(view, &page, &world, &state);
   int warnings = 0;
   for (const auto& box : page.boxes) {
     if (box.title == "Compress Outlook Express Folder!") {
@@ -152,13 +158,8 @@ TEST_F(DefaultStoreTest, StoreWithoutFolderListSaysSoAndConvertsNothing) {
   EXPECT_EQ(view.folder_count, "");
 
   FakePage page;
-  page.each_pst = true;
-  page.folder_answer = (root_ / "out").string();
   FakeWorld world;
-  EngineEnv env;
-  env.sessions = [&] { return std::make_unique<FakeSession>(&world); };
-  DefaultStoreSource source(&page, [&] { return view.store_folder; }, env);
-  BatchDriver(&page, &source, env.sessions).Run(&state);
+  ConvertPerFile(view, &page, &world, &state);
   ASSERT_EQ(page.boxes.size(), 1u);
   EXPECT_EQ(page.boxes[0].text, "Failed to Open OE object; return code=1001");
   EXPECT_EQ(page.boxes[0].title, "Failed to Open OE");
