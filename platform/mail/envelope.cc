@@ -1,6 +1,7 @@
 // Header fields to envelope properties and recipient rows.
 #include "platform/mail/envelope.h"
 
+#include "platform/mail/encoded_words.h"
 #include "platform/mail/gmime_util.h"
 #include "platform/mail/header_fields.h"
 #include "platform/mail/prop_ids.h"
@@ -46,46 +47,71 @@ std::vector<Address> AddressesOf(InternetAddressList* list) {
   return out;
 }
 
+// The addresses of the fields `name`: of every one of them, or of the first
+// only for a field that may occur once. Names are decoded word by word
+// before the address parser sees them.
+std::vector<Address> AddressField(GMimeObject* obj, const char* name, bool first_only,
+                                  const TextDefaults& defaults) {
+  std::vector<std::string> raw = RawHeaderValues(obj, name);
+  if (raw.empty()) return {};
+  if (first_only) raw.resize(1);
+  std::string joined;
+  for (const auto& value : raw) {
+    if (!joined.empty()) joined += ", ";
+    joined += DecodeAddressWords(value, defaults);
+  }
+  InternetAddressList* list = internet_address_list_parse(nullptr, joined.c_str());
+  std::vector<Address> out = AddressesOf(list);
+  if (list != nullptr) g_object_unref(list);
+  return out;
+}
+
 }  // namespace
 
 void MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, const TextDefaults& defaults,
                  pst::MessageContent* out, ImportReport* report) {
   GMimeObject* obj = GMIME_OBJECT(msg);
 
-  const char* subject_utf8 = g_mime_message_get_subject(msg);
-  std::u16string subject = Utf8ToUtf16(subject_utf8 ? UnfoldValue(subject_utf8) : "");
+  // Subject, From, Sender and Date given twice: the first counts. Address
+  // lists given twice are read together, so no recipient is dropped.
+  std::vector<std::string> subjects = RawHeaderValues(obj, "Subject");
+  bool subject_lossy = false;
+  std::u16string subject =
+      subjects.empty() ? u"" : Utf8ToUtf16(DecodeHeaderText(subjects.front(), defaults, &subject_lossy));
+  if (subject_lossy) report->warnings.push_back("the subject has bytes that fit no character set");
   SubjectParts parts = SplitSubject(subject);
   out->Set(pst::MakeString(prop::kSubject, subject));
   if (!parts.prefix.empty()) out->Set(pst::MakeString(prop::kSubjectPrefix, parts.prefix));
   out->Set(pst::MakeString(prop::kNormalizedSubject, parts.normalized));
   out->Set(pst::MakeString(prop::kConversationTopic, parts.normalized));
 
-  std::vector<Address> from = AddressesOf(g_mime_message_get_from(msg));
-  std::vector<Address> sender = AddressesOf(g_mime_message_get_sender(msg));
+  std::vector<Address> from = AddressField(obj, "From", true, defaults);
+  std::vector<Address> sender = AddressField(obj, "Sender", true, defaults);
   if (!from.empty()) SetSentRepresenting(from.front(), out);
   if (!sender.empty()) {
     SetSender(sender.front(), out);
   } else if (!from.empty()) {
     SetSender(from.front(), out);
   }
-  SetReplyTo(AddressesOf(g_mime_message_get_reply_to(msg)), out);
+  SetReplyTo(AddressField(obj, "Reply-To", false, defaults), out);
 
   const struct {
-    GMimeAddressType type;
+    const char* field;
     int32_t recipient_type;
     uint16_t display;
-  } kLists[] = {{GMIME_ADDRESS_TYPE_TO, kRecipTo, prop::kDisplayTo},
-                {GMIME_ADDRESS_TYPE_CC, kRecipCc, prop::kDisplayCc},
-                {GMIME_ADDRESS_TYPE_BCC, kRecipBcc, prop::kDisplayBcc}};
+  } kLists[] = {{"To", kRecipTo, prop::kDisplayTo}, {"Cc", kRecipCc, prop::kDisplayCc},
+                {"Bcc", kRecipBcc, prop::kDisplayBcc}};
   for (const auto& l : kLists) {
-    std::vector<Address> list = AddressesOf(g_mime_message_get_addresses(msg, l.type));
+    std::vector<Address> list = AddressField(obj, l.field, false, defaults);
     out->Set(pst::MakeString(l.display, DisplayList(list)));
     for (const auto& a : list) out->recipients.push_back(MakeRecipient(a, l.recipient_type));
   }
 
-  GDateTime* date = g_mime_message_get_date(msg);
+  std::vector<std::string> dates = RawHeaderValues(obj, "Date");
+  GDateTime* date = dates.empty() ? nullptr : g_mime_utils_header_decode_date(dates.front().c_str());
   if (date != nullptr) {
     int64_t unix_seconds = g_date_time_to_unix(date);
+    g_date_time_unref(date);
     if (unix_seconds > -11644473600LL) {
       out->Set(pst::MakeTime(prop::kClientSubmitTime,
                              static_cast<uint64_t>(unix_seconds + 11644473600LL) * 10000000ULL));

@@ -59,6 +59,11 @@ std::string SerializeObject(GMimeObject* obj);
 // decoded), or "".
 std::string HeaderValue(GMimeObject* obj, const char* name);
 
+// The values of every header field `name` of an entity, in order, exactly
+// as written (folding and encoded-words kept). A field that may occur once
+// but is given twice is read from the first, as mail readers show it.
+std::vector<std::string> RawHeaderValues(GMimeObject* obj, const char* name);
+
 std::string AsciiLower(std::string_view s);
 
 }  // namespace mail

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/mail/charset.h"
+#include "platform/mail/encoded_words.h"
 #include "platform/mail/encoding_check.h"
 #include "platform/mail/envelope.h"
 #include "platform/mail/file_names.h"
@@ -169,6 +170,7 @@ class Importer {
   void AddByValue(std::u16string long_name, std::string mime_type, std::vector<uint8_t> data, bool hidden,
                   const std::string& content_id, const std::string& content_location, pst::MessageContent* out);
   std::vector<uint8_t> PartBytes(GMimePart* part, const char* what);
+  std::u16string PartFileName(GMimePart* part);
   bool ImportSigned(GMimeMultipartSigned* signed_part, std::string_view bytes, std::string_view raw_headers,
                     size_t body_offset, pst::MessageContent* out);
   bool ImportOpaque(GMimeObject* top, pst::MessageContent* out);
@@ -195,6 +197,21 @@ std::vector<uint8_t> Importer::PartBytes(GMimePart* part, const char* what) {
   std::string problem = CheckTransferEncoding(EncodingName(part), EncodedContent(part, &storage));
   if (!problem.empty()) Unmapped(std::string(what) + ": " + problem);
   return DecodedContent(part);
+}
+
+// The file name a part gives itself, decoded word by word: the filename of
+// its Content-Disposition, else the name of its Content-Type.
+std::u16string Importer::PartFileName(GMimePart* part) {
+  GMimeObject* obj = GMIME_OBJECT(part);
+  const char* const kPlaces[][2] = {{"Content-Disposition", "filename"}, {"Content-Type", "name"}};
+  for (const auto& place : kPlaces) {
+    std::vector<std::string> fields = RawHeaderValues(obj, place[0]);
+    if (fields.empty()) continue;
+    std::string name = HeaderParameter(fields.front(), place[1], defaults_);
+    if (!name.empty()) return Utf8ToUtf16(name);
+  }
+  const char* filename = g_mime_part_get_filename(part);
+  return filename ? Utf8ToUtf16(filename) : u"";
 }
 
 void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
@@ -371,8 +388,7 @@ void Importer::AddAttachment(GMimeObject* object, pst::MessageContent* out) {
   if (!GMIME_IS_PART(object)) return;
   GMimePart* part = GMIME_PART(object);
   std::string type = MimeTypeOf(object);
-  const char* filename = g_mime_part_get_filename(part);
-  std::u16string name = filename ? CleanFileName(Utf8ToUtf16(filename)) : u"";
+  std::u16string name = CleanFileName(PartFileName(part));
   if (name.empty()) name = DefaultFileName(type, ++untitled_);
   std::vector<uint8_t> data = PartBytes(part, ("attachment \"" + Utf16ToUtf8(name) + "\"").c_str());
   const char* cid = g_mime_object_get_content_id(object);
