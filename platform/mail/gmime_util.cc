@@ -4,6 +4,8 @@
 #include <iconv.h>
 
 #include <mutex>
+
+#include "platform/mail/part_bounds.h"
 #include <vector>
 
 namespace mail {
@@ -83,10 +85,12 @@ std::string_view EncodedContent(GMimePart* part, std::string* storage) {
     // The parser keeps parts as windows on its own buffer: read in place.
     GByteArray* buffer = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
     gint64 start = stream->bound_start;
-    gint64 end = stream->bound_end < 0 ? static_cast<gint64>(buffer->len) : stream->bound_end;
+    gint64 end = stream->bound_end < 0 && buffer != nullptr ? static_cast<gint64>(buffer->len) : stream->bound_end;
     if (buffer != nullptr && start >= 0 && start <= end && end <= static_cast<gint64>(buffer->len)) {
-      return std::string_view(reinterpret_cast<const char*>(buffer->data) + start,
-                              static_cast<size_t>(end - start));
+      std::string_view all(reinterpret_cast<const char*>(buffer->data), buffer->len);
+      // The line break before a boundary line is the boundary's, CR and all.
+      size_t stop = ContentEndBeforeBoundary(all, static_cast<size_t>(start), static_cast<size_t>(end));
+      return all.substr(static_cast<size_t>(start), stop - static_cast<size_t>(start));
     }
   }
   *storage = StreamToString(stream);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <set>
 #include <string_view>
 
@@ -15,6 +16,7 @@
 #include "platform/mail/gmime_util.h"
 #include "platform/mail/header_fields.h"
 #include "platform/mail/html_text.h"
+#include "platform/mail/part_bounds.h"
 #include "platform/mail/prop_ids.h"
 
 namespace mail {
@@ -184,6 +186,11 @@ class Importer {
   TextDefaults defaults_;
   // The chosen HTML body in lower case, to tell which parts it shows inline.
   std::string html_lower_;
+  // The message as given, and the boundary of the multipart around each
+  // attached message, to take attached messages from it byte for byte.
+  std::string_view input_;
+  std::map<GMimeObject*, std::string> enclosing_boundary_;
+  std::string_view RawAttachedMessage(GMimeMessagePart* part) const;
   bool ShownInline(std::string_view reference) const {
     return !reference.empty() && html_lower_.find(AsciiLower(reference)) != std::string::npos;
   }
@@ -232,6 +239,7 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
     return;
   }
 
+  input_ = bytes;
   ParseLog log;
   GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
   GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
@@ -284,6 +292,12 @@ void Importer::Walk(GMimeObject* obj, WalkState* state, bool in_body_entity) {
   if (GMIME_IS_MULTIPART(obj)) {
     GMimeMultipart* mp = GMIME_MULTIPART(obj);
     int n = g_mime_multipart_get_count(mp);
+    if (const char* boundary = g_mime_multipart_get_boundary(mp)) {
+      for (int i = 0; i < n; ++i) {
+        GMimeObject* child = g_mime_multipart_get_part(mp, i);
+        if (GMIME_IS_MESSAGE_PART(child)) enclosing_boundary_[child] = boundary;
+      }
+    }
     std::string type = MimeTypeOf(obj);
     if (type == "multipart/alternative") {
       bool fill = in_body_entity || !state->body_started;
@@ -431,9 +445,35 @@ void Importer::AddByValue(std::u16string long_name, std::string mime_type, std::
   out->attachments.push_back(std::move(a));
 }
 
+// The attached message exactly as it stands in the input: from its first
+// header field to the line break before the next boundary (that line break
+// belongs to the boundary). Empty when it cannot be located, as for an
+// attached message sent in base64 or quoted-printable.
+std::string_view Importer::RawAttachedMessage(GMimeMessagePart* part) const {
+  GMimeObject* obj = GMIME_OBJECT(part);
+  GMimeMessage* inner = g_mime_message_part_get_message(part);
+  if (inner == nullptr) return {};
+  std::string encoding = AsciiLower(TrimBlanks(HeaderValue(obj, "Content-Transfer-Encoding")));
+  if (encoding == "base64" || encoding == "quoted-printable" || encoding == "x-uuencode") return {};
+  GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(inner));
+  if (headers == nullptr || g_mime_header_list_get_count(headers) == 0) return {};
+  gint64 start = g_mime_header_get_offset(g_mime_header_list_get_header_at(headers, 0));
+  if (start < 0 || static_cast<uint64_t>(start) >= input_.size()) return {};
+  size_t end = input_.size();
+  auto it = enclosing_boundary_.find(obj);
+  if (it != enclosing_boundary_.end()) {
+    end = FindBoundaryLine(input_, static_cast<size_t>(start), it->second);
+    if (end == std::string_view::npos) end = input_.size();
+  }
+  return input_.substr(static_cast<size_t>(start), end - static_cast<size_t>(start));
+}
+
 void Importer::AddEmbedded(GMimeMessagePart* part, pst::MessageContent* out) {
   GMimeMessage* inner = g_mime_message_part_get_message(part);
-  std::string bytes = inner ? SerializeObject(GMIME_OBJECT(inner)) : "";
+  // GMime writes a message back out with its own line breaks, which would
+  // change the bytes of its parts: take it from the input where possible.
+  std::string bytes(RawAttachedMessage(part));
+  if (bytes.empty() && inner != nullptr) bytes = SerializeObject(GMIME_OBJECT(inner));
   if (depth_ + 1 > opts_.max_embedding_depth) {
     Warn("attached message nested too deep, kept as an .eml file");
     AddByValue(DefaultFileName("message/rfc822", ++untitled_), "message/rfc822",
