@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/mail/gmime_util.h"
+
 namespace mail {
 
 namespace {
@@ -206,6 +208,7 @@ void DecodeWords(std::string_view s, size_t begin, size_t end, const TextDefault
 }  // namespace
 
 std::string DecodeHeaderText(std::string_view raw, const TextDefaults& defaults, bool* lossy) {
+  EnsureGMimeInitialized();  // charset names are looked up through GMime
   std::string s = WithoutLineBreaks(raw);
   std::string out;
   bool lost = false;
@@ -223,6 +226,7 @@ std::string DecodeHeaderText(std::string_view raw, const TextDefaults& defaults,
 }
 
 std::string DecodeAddressWords(std::string_view raw, const TextDefaults& defaults) {
+  EnsureGMimeInitialized();  // charset names are looked up through GMime
   std::string s = WithoutLineBreaks(raw);
   if (!IsAscii(s)) s = Utf16ToUtf8(DecodeText(s, "", defaults).text);
   auto escaped = [](std::string_view text) {
@@ -279,6 +283,7 @@ std::string DecodeAddressWords(std::string_view raw, const TextDefaults& default
 
 std::string HeaderParameter(std::string_view field_value, std::string_view name, const TextDefaults& defaults,
                             bool* found) {
+  EnsureGMimeInitialized();  // charset names are looked up through GMime
   std::string s = WithoutLineBreaks(field_value);
   std::string want;
   for (char c : name) want.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
