@@ -1,7 +1,7 @@
 // Making the wizard's pages.
 #include "converter/wizard/qt/navigation.h"
 
-#include "converter/discovery/frm_choose_dbx.h"
+#include "converter/wizard/qt/frm_choose_dbx.h"
 #include "converter/wizard/qt/frm_default_oe.h"
 #include "converter/wizard/qt/frm_main.h"
 

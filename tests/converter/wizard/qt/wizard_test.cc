@@ -20,7 +20,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "converter/discovery/frm_choose_dbx.h"
+#include "converter/wizard/qt/frm_choose_dbx.h"
 #include "converter/discovery/path_logger.h"
 #include "converter/engine/texts.h"
 #include "converter/wizard/qt/frm_main.h"

@@ -1,5 +1,5 @@
 // The file-list page: filling and emptying the list, and Convert over it.
-#include "converter/discovery/frm_choose_dbx.h"
+#include "converter/wizard/qt/frm_choose_dbx.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>

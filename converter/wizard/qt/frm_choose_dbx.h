@@ -2,8 +2,8 @@
 // to convert in the grid grdFiles1 (one full path per row): files picked in
 // the open-file dialog, or every .dbx file found below a chosen folder.
 // Convert runs the batch driver over the rows in list order.
-#ifndef TOLLAN_CONVERTER_DISCOVERY_FRM_CHOOSE_DBX_H_
-#define TOLLAN_CONVERTER_DISCOVERY_FRM_CHOOSE_DBX_H_
+#ifndef TOLLAN_CONVERTER_WIZARD_QT_FRM_CHOOSE_DBX_H_
+#define TOLLAN_CONVERTER_WIZARD_QT_FRM_CHOOSE_DBX_H_
 
 #include <QStringList>
 #include <functional>
@@ -72,4 +72,4 @@ std::string FolderSearchText(size_t found, int unreadable_folders);
 
 }  // namespace tollan
 
-#endif  // TOLLAN_CONVERTER_DISCOVERY_FRM_CHOOSE_DBX_H_
+#endif  // TOLLAN_CONVERTER_WIZARD_QT_FRM_CHOOSE_DBX_H_
