@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -77,6 +78,22 @@ TEST_F(XtractDbxTest, OwnPstPerFileHoldsEveryMessage) {
   EXPECT_TRUE(page_.boxes.empty());
   EXPECT_TRUE(fs::is_empty(out_));  // the temporary file is gone
   EXPECT_EQ(state_.report.files.back().messages_converted, 1);
+}
+
+TEST_F(XtractDbxTest, EmptySubjectNamesTheTemporaryFileAfterTheIndex) {
+  fs::path emls = out_ / "emls", store = out_ / "store";
+  fs::create_directories(emls);
+  std::ofstream(emls / "1.eml") << "From: a@example.com\r\nTo: b@example.com\r\n\r\nno subject\r\n";
+  std::string cmd = std::string(TOLLAN_BINARY_DIR) + "/tools/make-sample-store/make-sample-store '" +
+                    store.string() + "' --quiet --folders Inbox --from-eml '" + emls.string() + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  fs::create_directories(out_ / "pst");
+  state_.OutputFolder = (out_ / "pst").string() + "/";
+  page_.each_pst = true;
+  XtractDBX(page_, state_, env_, (store / "Inbox.dbx").string(), "Inbox");
+  ASSERT_EQ(world_.items.size(), 1u);
+  EXPECT_EQ(world_.items[0].eml_path, state_.OutputFolder + "0_Empty-Subject0.eml");
+  EXPECT_FALSE(fs::exists(world_.items[0].eml_path));
 }
 
 TEST_F(XtractDbxTest, DeletedItemsUsesTheStoresOwnFolder) {

@@ -150,6 +150,67 @@ TEST_F(DefaultStoreTest, UnreadableBodyWarnsOnceAndTheRestConverts) {
   EXPECT_EQ(page.progress_captions.back(), "92 % Done. 11/12 Email Message(s) Converted.");
 }
 
+TEST_F(DefaultStoreTest, EveryListedMessageConvertsWhenTheFolderListUndercounts) {
+  // The folder list says 1 message; the folder file holds 5: all 5 convert.
+  WritePrefix(true, "--folders Inbox --messages-per-folder 5 --damage understated-count");
+  PageState state;
+  DefaultStoreView view = OpenDefaultStore(state);
+  ASSERT_EQ(view.problem, "");
+  FakePage page;
+  FakeWorld world;
+  ConvertPerFile(view, &page, &world, &state);
+  EXPECT_EQ(world.items.size(), 5u);
+  EXPECT_EQ(page.progress_captions.back(), "100 % Done. 5/5 Email Message(s) Converted.");
+}
+
+TEST_F(DefaultStoreTest, FailedImportIsNeitherConvertedNorInTheBar) {
+  fs::create_directories(root_ / "emls");
+  for (int i = 1; i <= 4; ++i) {
+    std::ofstream(root_ / "emls" / (std::to_string(i) + ".eml"))
+        << "From: a@example.com\r\nSubject: m" << i << "\r\n\r\n" << (i == 2 ? "REFUSED" : "fine") << "\r\n";
+  }
+  WritePrefix(true, "--folders Inbox --from-eml '" + (root_ / "emls").string() + "'");
+  PageState state;
+  DefaultStoreView view = OpenDefaultStore(state);
+  ASSERT_EQ(view.problem, "");
+  FakePage page;
+  FakeWorld world;
+  world.fail_import_containing.insert("REFUSED");
+  ConvertPerFile(view, &page, &world, &state);
+  // The folder goes on after the failed message; that one is reported.
+  EXPECT_EQ(world.items.size(), 3u);
+  EXPECT_EQ(page.progress_captions.back(), "75 % Done. 3/4 Email Message(s) Converted.");
+  const FileOutcome* inbox = nullptr;
+  for (const auto& f : state.report.files) {
+    if (f.file_name == "Inbox.dbx") inbox = &f;
+  }
+  ASSERT_NE(inbox, nullptr);
+  EXPECT_EQ(inbox->messages_converted, 3);
+  EXPECT_EQ(inbox->messages_failed, 1);
+  EXPECT_NE(inbox->error.find("message 2"), std::string::npos) << inbox->error;
+  EXPECT_TRUE(fs::is_empty(root_ / "out"));
+}
+
+TEST_F(DefaultStoreTest, FolderFileThatWillNotOpenShowsOpenfolderFailed) {
+  WritePrefix(true, "--folders Inbox --messages-per-folder 3");
+  fs::remove(root_ / "prefix" / "drive_c" / "Mail" / "Inbox.dbx");
+  PageState state;
+  DefaultStoreView view = OpenDefaultStore(state);
+  ASSERT_EQ(view.problem, "");
+  FakePage page;
+  FakeWorld world;
+  ConvertPerFile(view, &page, &world, &state);
+  const FakePage::Box* failed = nullptr;
+  for (const auto& box : page.boxes) {
+    if (box.title == "Failed") failed = &box;
+  }
+  ASSERT_NE(failed, nullptr);
+  EXPECT_EQ(failed->text, "Openfolder failed with error code 1001");
+  EXPECT_EQ(failed->icon, MsgIcon::kExclamation);
+  EXPECT_FALSE(page.frame1_enabled);
+  EXPECT_TRUE(world.items.empty());
+}
+
 TEST_F(DefaultStoreTest, StoreWithoutFolderListSaysSoAndConvertsNothing) {
   WritePrefix(false);
   PageState state;

@@ -31,6 +31,7 @@ class PstFolderHandle {
 
 struct SavedItem {
   std::string folder_path;
+  std::string eml_path;  // the temporary file imported
   std::string text;
   int32_t flags = -1;
   uint64_t submit = 0;
@@ -59,6 +60,7 @@ class FakeItem : public PstMailItem {
   Status Import(const std::string& eml_path) override {
     std::ifstream in(eml_path, std::ios::binary);
     if (!in) return Status::IoError("cannot read " + eml_path);
+    item_.eml_path = eml_path;
     std::stringstream ss;
     ss << in.rdbuf();
     item_.text = ss.str();

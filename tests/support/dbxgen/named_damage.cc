@@ -29,6 +29,7 @@ const std::vector<NamedDamage>& DamageNames() {
       {"unterminated-text", "one message's subject has no zero byte within 8192 bytes"},
       {"unrepresentable-date", "one message's three dates have no calendar form"},
       {"overlong-segment", "one message's last body block claims 600 used bytes"},
+      {"understated-count", "the folder list gives the folder one message, whatever its file holds"},
       {"list-cyclic-tree", "the folder list's last index node names the root as its child"},
       {"list-deep-tree", "the folder list's index is a chain"},
       {"list-truncated", "the folder list loses its last 400 bytes"},
@@ -97,7 +98,11 @@ Status ApplyDamage(std::string_view name, StoreSpec& spec, std::size_t folder_in
   else if (name == "root-mid-node") damage.root_into_node = true;
   else if (name == "bad-own-offset") message([](Message& m) { m.damage.bad_own_offset = true; });
   else if (name == "shifted-record") message([](Message& m) { m.shifted_record = true; });
-  else if (name == "cyclic-chain") message([](Message& m) { m.damage.cyclic_body_chain = true; });
+  else if (name == "understated-count") {
+    folder.keep_counts = true;
+    folder.record.message_count = 1;
+    folder.record.unread_count = 0;
+  } else if (name == "cyclic-chain") message([](Message& m) { m.damage.cyclic_body_chain = true; });
   else if (name == "body-position-8") {
     message([](Message& m) { m.damage.unreadable_body_position = 8; });
   } else if (name == "body-position-12") {
