@@ -3,7 +3,12 @@
 // given twice.
 #include "platform/mail/encoded_words.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/mail/file_names.h"
 
 #include "platform/mail/prop_ids.h"
 #include "tests/platform/mail/mail_test_util.h"
@@ -81,6 +86,37 @@ TEST(MailHeaderWordsTest, FieldGivenTwice) {
   EXPECT_EQ(Str(r.msg.props, prop::kSubject), "the first");
   EXPECT_EQ(Str(r.msg.props, prop::kSentRepresentingName), "First");
   EXPECT_EQ(r.msg.recipients.size(), 2u);
+}
+
+// Every character set split into words, and the header forms mailers send:
+// each file names the subject, sender name and file name it must give.
+TEST(MailHeaderWordsTest, CorpusOfWords) {
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(mail_test::CorpusPath("words"))) {
+    SCOPED_TRACE(entry.path().filename().string());
+    std::string raw = mail_test::ReadFile(entry.path().string());
+    auto expected = [&](const std::string& name) -> std::optional<std::string> {
+      size_t at = raw.find("\r\nX-Expected-" + name + ": ");
+      if (at == std::string::npos) return std::nullopt;
+      at += name.size() + 14;
+      std::string b64 = raw.substr(at, raw.find("\r\n", at) - at);
+      gsize n = 0;
+      guchar* d = g_base64_decode(b64.c_str(), &n);
+      std::string out(reinterpret_cast<char*>(d), n);
+      g_free(d);
+      return out;
+    };
+    auto r = ImportText(raw);
+    // Conflicting fields keep the original beside the message.
+    EXPECT_EQ(r.report.unmapped.empty(), entry.path().filename() != "fields_twice.eml");
+    EXPECT_EQ(Str(r.msg.props, prop::kSubject), expected("Subject"));
+    EXPECT_EQ(Str(r.msg.props, prop::kSentRepresentingName), expected("Name"));
+    if (auto file = expected("File")) {
+      EXPECT_NE(Attachment(r.msg, Utf16ToUtf8(CleanFileName(Utf8ToUtf16(*file)))), nullptr) << *file;
+    }
+    ++files;
+  }
+  EXPECT_GE(files, 41);
 }
 
 }  // namespace

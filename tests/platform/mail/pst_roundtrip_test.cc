@@ -239,8 +239,10 @@ void CollectAttachments(const pst::MessageContent& m, const std::string& path,
     if (a.embedded) {
       CollectAttachments(*a.embedded, path + "/" + Str(a.embedded->props, prop::kSubject).value_or(""), out);
     } else {
-      (*out)[path + "/" + Str(a.props, prop::kAttachLongFilename).value_or("")] =
-          Bin(a.props, prop::kAttachDataBinary).value_or("");
+      // The first of a name counts: a message imported again from readpst's
+      // output may add a copy of that output as an original of its own.
+      out->emplace(path + "/" + Str(a.props, prop::kAttachLongFilename).value_or(""),
+                   Bin(a.props, prop::kAttachDataBinary).value_or(""));
     }
   }
 }
