@@ -108,10 +108,6 @@ int Main(int argc, char** argv) {
     return app.exit(e) == 0 ? 0 : 2;
   }
   std::error_code ec;
-  if (!std::filesystem::is_directory(out_dir, ec)) {
-    std::fprintf(stderr, "tollan-cli: output folder %s does not exist\n", out_dir.c_str());
-    return 2;
-  }
   if (!default_store && inputs.empty()) {
     std::fprintf(stderr, "tollan-cli: give .dbx files or folders, or --default-store\n");
     return 2;
@@ -119,6 +115,15 @@ int Main(int argc, char** argv) {
   if (!wine_prefix.empty() && !hive.empty()) {
     std::fprintf(stderr, "tollan-cli: give either --wine-prefix or --hive, not both\n");
     return 2;
+  }
+  // A missing output folder is made, with its parents.
+  if (!std::filesystem::is_directory(out_dir, ec)) {
+    std::filesystem::create_directories(out_dir, ec);
+    if (ec || !std::filesystem::is_directory(out_dir, ec)) {
+      std::fprintf(stderr, "tollan-cli: cannot create the output folder %s: %s\n", out_dir.c_str(),
+                   ec ? ec.message().c_str() : "a file of that name is in the way");
+      return 2;
+    }
   }
   // The reader component reads the registry source the environment names.
   if (!wine_prefix.empty()) setenv("KESTREL_REGISTRY", ("wine:" + wine_prefix).c_str(), 1);

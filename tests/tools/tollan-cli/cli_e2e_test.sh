@@ -117,7 +117,12 @@ check "default store: every message of every folder" \
   $verify "$work/export" "$work/out-default"/*.pst --skip Outbox "Deleted Items"
 
 # Bad arguments.
-check "missing output folder is refused" bash -c "! '$cli' --single-pst -o '$work/nope' '$work/store'"
+check "a missing output folder is made, with its parents" \
+  bash -c "'$cli' --single-pst -o '$work/new/out' '$work/store/other' && ls '$work'/new/out/*.pst"
+touch "$work/a-file"
+check "an output folder that cannot be made is refused" \
+  bash -c "out=\$('$cli' --single-pst -o '$work/a-file/out' '$work/store/other' 2>&1); rc=\$?
+           test \$rc -eq 2 && grep -q 'cannot create the output folder' <<<\"\$out\""
 check "no mode: the option message, non-zero exit" \
   bash -c "! '$cli' -o '$work' '$work/store' | grep -q 'Please Select Option for Creating Outlook (.pst) files'; test \${PIPESTATUS[0]} -ne 0"
 
