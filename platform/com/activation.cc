@@ -4,6 +4,9 @@
 
 #include <dlfcn.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <string>
@@ -63,7 +66,50 @@ HRESULT LoadServer(const std::string& path, LoadedLibrary* out) {
   return S_OK;
 }
 
+// The folder of this library, through one of its own symbols.
+std::string ThisLibraryFolder() {
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&ThisLibraryFolder), &info) == 0 || info.dli_fname == nullptr) {
+    return {};
+  }
+  char* resolved = realpath(info.dli_fname, nullptr);
+  if (resolved == nullptr) return {};
+  std::filesystem::path path(resolved);
+  free(resolved);
+  return path.parent_path().string();
+}
+
+// A list of the registration files looked in, for messages.
+std::string Places(const std::vector<std::string>& files) {
+  std::string text;
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (i > 0) text += i + 1 == files.size() ? " or " : ", ";
+    text += files[i];
+  }
+  return text.empty() ? "no registration file" : text;
+}
+
 }  // namespace
+
+std::vector<std::string> BundledServerPaths() {
+  std::vector<std::string> paths;
+  const char* explicit_path = std::getenv("KESTREL_REGISTRATIONS");
+  if (explicit_path != nullptr && explicit_path[0] != 0) return paths;
+  const std::string folder = ThisLibraryFolder();
+  if (folder.empty()) return paths;
+  // Paths relative to this library's folder, ':'-separated, set by the build.
+  std::string_view list = TOLLAN_BUNDLED_SERVERS;
+  while (!list.empty()) {
+    const size_t colon = list.find(':');
+    const std::string_view relative = list.substr(0, colon);
+    list = colon == std::string_view::npos ? std::string_view() : list.substr(colon + 1);
+    if (relative.empty()) continue;
+    std::error_code ec;
+    const auto path = std::filesystem::weakly_canonical(std::filesystem::path(folder) / relative, ec);
+    if (!ec && std::filesystem::is_regular_file(path, ec)) paths.push_back(path.string());
+  }
+  return paths;
+}
 
 HRESULT CreateObject(std::string_view prog_id, REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
@@ -86,16 +132,18 @@ HRESULT CLSIDFromProgID(LPCOLESTR prog_id, CLSID* clsid) {
   const std::string name = tollan::com::Utf8FromUtf16(view);
   // A class identity in text form is accepted as well.
   if (tollan::com::GuidFromString(name, clsid)) return S_OK;
-  tollan::com::RegistrationDatabase database;
-  std::string error;
-  const std::string path = tollan::com::RegistrationFilePath();
-  if (!database.Load(path, &error)) return Fail(CO_E_CLASSSTRING, error);
-  const auto* entry = database.FindProgId(name);
-  if (entry == nullptr) {
-    return Fail(CO_E_CLASSSTRING, "the programmatic identifier " + name + " is not registered in " + path);
+  const std::vector<std::string> files = tollan::com::RegistrationSearchPath();
+  for (const std::string& path : files) {
+    tollan::com::RegistrationDatabase database;
+    std::string error;
+    if (!database.Load(path, &error)) return Fail(CO_E_CLASSSTRING, error);
+    if (const auto* entry = database.FindProgId(name)) {
+      *clsid = entry->clsid;
+      return S_OK;
+    }
   }
-  *clsid = entry->clsid;
-  return S_OK;
+  return Fail(CO_E_CLASSSTRING, "the programmatic identifier " + name + " is not registered in " +
+                                    tollan::com::Places(files));
 }
 
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* /*server_info*/, REFIID riid,
@@ -103,19 +151,34 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* /*server_info*/, R
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if ((context & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
-  tollan::com::RegistrationDatabase database;
-  std::string error;
-  const std::string path = tollan::com::RegistrationFilePath();
-  if (!database.Load(path, &error)) return Fail(REGDB_E_CLASSNOTREG, error);
-  const auto* entry = database.FindClass(clsid);
-  if (entry == nullptr || entry->server_path.empty()) {
-    return Fail(REGDB_E_CLASSNOTREG, "the class " + tollan::com::GuidToString(clsid) +
-                                         " is not registered in " + path);
+  const std::vector<std::string> files = tollan::com::RegistrationSearchPath();
+  for (const std::string& path : files) {
+    tollan::com::RegistrationDatabase database;
+    std::string error;
+    if (!database.Load(path, &error)) return Fail(REGDB_E_CLASSNOTREG, error);
+    const auto* entry = database.FindClass(clsid);
+    if (entry == nullptr || entry->server_path.empty()) continue;
+    tollan::com::LoadedLibrary library;
+    const HRESULT hr = tollan::com::LoadServer(entry->server_path, &library);
+    if (FAILED(hr)) return hr;
+    return library.get_class_object(clsid, riid, object);
   }
-  tollan::com::LoadedLibrary library;
-  const HRESULT hr = tollan::com::LoadServer(entry->server_path, &library);
-  if (FAILED(hr)) return hr;
-  return library.get_class_object(clsid, riid, object);
+  // Last, the servers shipped with the program, each asked whether it serves
+  // the class.
+  std::string unusable;
+  for (const std::string& path : tollan::com::BundledServerPaths()) {
+    tollan::com::LoadedLibrary library;
+    const HRESULT loaded = tollan::com::LoadServer(path, &library);
+    if (FAILED(loaded)) {
+      unusable += "; " + tollan::com::TakeError(loaded).description;
+      continue;
+    }
+    const HRESULT hr = library.get_class_object(clsid, riid, object);
+    if (hr != CLASS_E_CLASSNOTAVAILABLE) return hr;
+  }
+  return Fail(REGDB_E_CLASSNOTREG, "the class " + tollan::com::GuidToString(clsid) +
+                                       " is not registered in " + tollan::com::Places(files) +
+                                       unusable);
 }
 
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid,

@@ -1,12 +1,17 @@
-// Client-side object creation: finds a class in the per-user registration
-// file (registration.h), loads its in-process server library, asks the
-// library's DllGetClassObject for the class factory and creates the object.
-// Libraries stay loaded until CoFreeUnusedLibraries finds them idle.
+// Client-side object creation: finds a class in the registration files
+// (registration.h), loads its in-process server library, asks the library's
+// DllGetClassObject for the class factory and creates the object. A class no
+// registration file names is asked of the server libraries shipped with the
+// program (BundledServerPaths), so a fresh build or install works without a
+// registration step. Libraries stay loaded until CoFreeUnusedLibraries finds
+// them idle.
 
 #ifndef TOLLAN_PLATFORM_COM_ACTIVATION_H_
 #define TOLLAN_PLATFORM_COM_ACTIVATION_H_
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/com/interfaces.h"
 
@@ -19,7 +24,7 @@ HRESULT CLSIDFromProgID(LPCOLESTR prog_id, CLSID* clsid);
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* server_info, REFIID riid,
                          void** object);
 // Creates one object of a registered class and returns its interface `riid`.
-// Failures: REGDB_E_CLASSNOTREG (class not in the file), CO_E_DLLNOTFOUND
+// Failures: REGDB_E_CLASSNOTREG (class found nowhere), CO_E_DLLNOTFOUND
 // (library cannot be loaded), CO_E_ERRORINDLL (no DllGetClassObject), or the
 // factory's own code. The thread's error object then describes the cause.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid,
@@ -30,7 +35,13 @@ void CoFreeUnusedLibraries();
 
 namespace tollan::com {
 
-// CoCreateInstance by programmatic identifier.
+// The server libraries shipped with the program, asked last for a class:
+// those of the same build tree or install prefix, found relative to the
+// folder of this COM runtime library. Only the ones that exist are listed;
+// none while KESTREL_REGISTRATIONS names an isolated registration file.
+std::vector<std::string> BundledServerPaths();
+
+// CoCreateInstance by programmatic identifier (registration files only).
 HRESULT CreateObject(std::string_view prog_id, REFIID riid, void** object);
 
 }  // namespace tollan::com

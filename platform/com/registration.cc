@@ -51,6 +51,24 @@ std::string RegistrationFilePath() {
   return {};
 }
 
+std::vector<std::string> RegistrationSearchPath() {
+  std::vector<std::string> files;
+  const std::string user = RegistrationFilePath();
+  if (!user.empty()) files.push_back(user);
+  const char* explicit_path = std::getenv("KESTREL_REGISTRATIONS");
+  if (explicit_path != nullptr && explicit_path[0] != 0) return files;
+  const char* dirs = std::getenv("XDG_CONFIG_DIRS");
+  std::string_view list = dirs != nullptr && dirs[0] != 0 ? dirs : "/etc/xdg";
+  while (!list.empty()) {
+    const size_t colon = list.find(':');
+    const std::string_view dir = list.substr(0, colon);
+    list = colon == std::string_view::npos ? std::string_view() : list.substr(colon + 1);
+    // Relative entries are invalid in XDG_CONFIG_DIRS and are ignored.
+    if (!dir.empty() && dir[0] == '/') files.push_back(std::string(dir) + "/kestrel/registrations.ini");
+  }
+  return files;
+}
+
 bool RegistrationDatabase::Parse(std::string_view text, std::string* error) {
   std::vector<ClassRegistration> classes;
   std::vector<TypeLibraryRegistration> libraries;

@@ -1,11 +1,16 @@
-// The per-user registration file of in-process COM servers: where a server's
+// The registration files of in-process COM servers: where a server's
 // DllRegisterServer records its classes, programmatic identifiers and type
 // library, and where CoCreateInstance finds the library of a class.
 //
-// Location: the file named by the environment variable KESTREL_REGISTRATIONS
-// when it is set and not empty; otherwise
-// $XDG_CONFIG_HOME/kestrel/registrations.ini, with $HOME/.config standing in
-// for an unset XDG_CONFIG_HOME.
+// Two levels, like per-user and machine-wide COM registration:
+// - per user: $XDG_CONFIG_HOME/kestrel/registrations.ini, with $HOME/.config
+//   standing in for an unset XDG_CONFIG_HOME; DllRegisterServer writes here;
+// - system-wide: kestrel/registrations.ini in each folder of the
+//   colon-separated $XDG_CONFIG_DIRS (/etc/xdg when unset), written by the
+//   package that installs a server.
+// A class is looked up per user first. The environment variable
+// KESTREL_REGISTRATIONS, when set and not empty, names the one file used
+// instead of both levels (an isolated set-up, as tests make).
 //
 // Format: an INI text. Each class is a section "[Class {CLSID}]" with the keys
 // Name, ProgID, InprocServer (absolute path of the library), ThreadingModel
@@ -23,9 +28,14 @@
 
 namespace tollan::com {
 
-// Path of the registration file (see above); empty when neither
-// KESTREL_REGISTRATIONS, XDG_CONFIG_HOME nor HOME is set.
+// Path of the file registrations are written to (see above); empty when
+// neither KESTREL_REGISTRATIONS, XDG_CONFIG_HOME nor HOME is set.
 std::string RegistrationFilePath();
+
+// The files a class is looked up in, in order: KESTREL_REGISTRATIONS alone
+// when set, otherwise the per-user file followed by the system-wide ones.
+// Files that do not exist are listed too (they read as empty).
+std::vector<std::string> RegistrationSearchPath();
 
 struct ClassRegistration {
   CLSID clsid = GUID_NULL;

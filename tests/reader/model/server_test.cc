@@ -211,6 +211,52 @@ TEST_F(ServerTest, LockServerKeepsTheLibraryLoaded) {
   EXPECT_EQ(Entry("DllCanUnloadNow")(), S_OK);
 }
 
+// Without an isolated file, a class is looked up per user, then in each
+// system-wide folder, then in the server shipped with the program.
+TEST_F(ServerTest, LookupGoesUserThenSystemThenTheShippedServer) {
+  ASSERT_EQ(Entry("DllUnregisterServer")(), S_OK);
+  const std::string system_file = (dir_ / "xdg-b" / "kestrel" / "registrations.ini").string();
+  ASSERT_EQ(Entry("DllRegisterServer")(), S_OK);  // into the isolated file, copied below
+  std::filesystem::create_directories(dir_ / "xdg-b" / "kestrel");
+  std::filesystem::copy_file(file_, system_file);
+  unsetenv("KESTREL_REGISTRATIONS");
+  setenv("XDG_CONFIG_HOME", (dir_ / "user").c_str(), 1);
+  setenv("XDG_CONFIG_DIRS", ((dir_ / "xdg-a").string() + ":relative:" + (dir_ / "xdg-b").string()).c_str(), 1);
+  const std::vector<std::string> expected = {(dir_ / "user/kestrel/registrations.ini").string(),
+                                             (dir_ / "xdg-a/kestrel/registrations.ini").string(),
+                                             system_file};
+  EXPECT_EQ(tollan::com::RegistrationSearchPath(), expected);
+  EXPECT_TRUE(CreateOE());  // from the system-wide file
+
+  // A per-user entry comes first: here it names a library that is gone.
+  tollan::com::RegistrationDatabase user;
+  std::string error;
+  ASSERT_TRUE(user.Load(system_file, &error)) << error;
+  tollan::com::ClassRegistration moved = *user.FindClass(kestrel::CLSID_OE);
+  moved.server_path = (dir_ / "gone.so").string();
+  user.PutClass(moved);
+  ASSERT_TRUE(user.Save(expected[0], &error)) << error;
+  ComPtr<_OE> oe;
+  EXPECT_EQ(CoCreateInstance(kestrel::CLSID_OE, nullptr, CLSCTX_INPROC_SERVER, kestrel::IID__OE,
+                             oe.OutVoid()),
+            CO_E_DLLNOTFOUND);
+  EXPECT_NE(tollan::com::TakeError(CO_E_DLLNOTFOUND).description.find("gone.so"), std::string::npos);
+
+  // No registration anywhere: the build's own server library serves the class.
+  std::filesystem::remove(expected[0]);
+  std::filesystem::remove(system_file);
+  ASSERT_EQ(tollan::com::BundledServerPaths().size(), 1u);
+  EXPECT_EQ(tollan::com::BundledServerPaths()[0], std::filesystem::canonical(KESTREL_SERVER_PATH).string());
+  EXPECT_TRUE(CreateOE());
+  GUID unknown = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
+  ComPtr<IUnknown> none;
+  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, none.OutVoid()),
+            REGDB_E_CLASSNOTREG);
+  EXPECT_NE(tollan::com::TakeError(REGDB_E_CLASSNOTREG).description.find("xdg-a"), std::string::npos);
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_CONFIG_DIRS");
+}
+
 TEST_F(ServerTest, UnregisteredClassesCannotBeCreated) {
   ASSERT_EQ(Entry("DllUnregisterServer")(), S_OK);
   ComPtr<_OE> oe;
