@@ -1,17 +1,33 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, makes a sample Outlook
-# Express store, shows what the reader sees in it, converts it with
-# tollan-cli into one .pst for all folders and one .pst per folder, and
-# checks every output file with pst-check.
+# The main job: installs what is missing, builds the programs (no tests, no
+# benchmarks), makes a sample Outlook Express store, shows what the reader
+# sees in it, converts it with tollan-cli into one .pst for all folders and
+# one .pst per folder, and checks every output file with pst-check.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
-"$here/scripts/install-deps.sh"
-"$here/scripts/build.sh" build
+
+step() {  # step WHAT COMMAND...: runs a set-up step, names it when it fails
+  local what=$1; shift
+  local status=0
+  "$@" || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "demo: $what failed (status $status); see the messages above" >&2
+    exit 1
+  fi
+}
+
+step "installing the build dependencies (scripts/install-deps.sh --demo)" \
+  "$here/scripts/install-deps.sh" --demo
+step "configuring the build in build/" \
+  cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTOLLAN_TESTS=OFF -DTOLLAN_BENCH=OFF -DTOLLAN_GUI=OFF
+step "building the programs" \
+  cmake --build "$here/build" --parallel "$(nproc)" \
+    --target make-sample-store kestrel kestrel_server tollan-cli pst-check
 bin=$here/build/tools
 demo=$here/build/demo
 rm -rf "$demo"
-mkdir -p "$demo/out-single" "$demo/out-each"
 
 echo "== a sample store"
 "$bin/make-sample-store/make-sample-store" "$demo/store" \

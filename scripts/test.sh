@@ -8,7 +8,8 @@ cd "$here"
 "$here/scripts/install-deps.sh"
 
 echo "== build and test (warnings are errors)"
-"$here/scripts/build.sh" build -DTOLLAN_WERROR=ON
+# Everything on, whatever an earlier main job (scripts/demo.sh) left configured.
+"$here/scripts/build.sh" build -DTOLLAN_WERROR=ON -DTOLLAN_TESTS=ON -DTOLLAN_BENCH=ON -DTOLLAN_GUI=ON
 ctest --test-dir build --output-on-failure --parallel "$(nproc)"
 
 echo "== build and test under ASan + UBSan"

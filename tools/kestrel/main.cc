@@ -7,6 +7,7 @@
 int main(int argc, char** argv) {
   CLI::App app{"kestrel - read Outlook Express DBX stores"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "kestrel " TOLLAN_VERSION);
   int exit_code = 0;
   kestrel::AddFoldersCommand(app, &exit_code);
   kestrel::AddMessagesCommand(app, &exit_code);

@@ -18,6 +18,19 @@ int Usage() {
   return 2;
 }
 
+void Help() {
+  std::printf(
+      "Usage: pst-check [-v] FILE.pst\n"
+      "Checks the structure of a Unicode Outlook personal-folder file (.pst).\n\n"
+      "Options:\n"
+      "  -v             also list the folder tree and notes\n"
+      "  -h, --help     show this help and exit\n"
+      "  --version      show the version and exit\n\n"
+      "Exit status: 0 when the file is sound (one summary line), 1 when problems\n"
+      "were found (one line each, with its file offset), 2 for usage errors, an\n"
+      "unreadable file or a file that is not a Unicode PST.\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -27,7 +40,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "-v") == 0) {
       verbose = true;
     } else if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
-      Usage();
+      Help();
+      return 0;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("pst-check %s\n", TOLLAN_VERSION);
       return 0;
     } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
       std::fprintf(stderr, "pst-check: unknown option %s\n", argv[i]);

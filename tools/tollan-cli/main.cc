@@ -85,6 +85,7 @@ void PrintSummary(const RunReport& r, const ImportTally& tally) {
 
 int Main(int argc, char** argv) {
   CLI::App app{"Converts Outlook Express .dbx files into Outlook .pst files."};
+  app.set_version_flag("--version", "tollan-cli " TOLLAN_VERSION);
   bool single = false, per_file = false, convert_deleted = false, verify = false;
   bool default_store = false;
   std::string out_dir, wine_prefix, hive;
