@@ -93,8 +93,6 @@ std::string Places(const std::vector<std::string>& files) {
 
 std::vector<std::string> BundledServerPaths() {
   std::vector<std::string> paths;
-  const char* explicit_path = std::getenv("KESTREL_REGISTRATIONS");
-  if (explicit_path != nullptr && explicit_path[0] != 0) return paths;
   const std::string folder = ThisLibraryFolder();
   if (folder.empty()) return paths;
   // Paths relative to this library's folder, ':'-separated, set by the build.
@@ -166,7 +164,11 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* /*server_info*/, R
   // Last, the servers shipped with the program, each asked whether it serves
   // the class.
   std::string unusable;
-  for (const std::string& path : tollan::com::BundledServerPaths()) {
+  const char* isolated = std::getenv("KESTREL_REGISTRATIONS");
+  const std::vector<std::string> shipped = isolated != nullptr && isolated[0] != 0
+                                               ? std::vector<std::string>()
+                                               : tollan::com::BundledServerPaths();
+  for (const std::string& path : shipped) {
     tollan::com::LoadedLibrary library;
     const HRESULT loaded = tollan::com::LoadServer(path, &library);
     if (FAILED(loaded)) {

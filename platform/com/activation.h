@@ -37,8 +37,8 @@ namespace tollan::com {
 
 // The server libraries shipped with the program, asked last for a class:
 // those of the same build tree or install prefix, found relative to the
-// folder of this COM runtime library. Only the ones that exist are listed;
-// none while KESTREL_REGISTRATIONS names an isolated registration file.
+// folder of this COM runtime library. Only the ones that exist are listed.
+// Not asked while KESTREL_REGISTRATIONS names an isolated registration file.
 std::vector<std::string> BundledServerPaths();
 
 // CoCreateInstance by programmatic identifier (registration files only).

@@ -1,11 +1,15 @@
 // kestrel register / unregister: loads the Kestrel server library and calls
 // its DllRegisterServer / DllUnregisterServer, as a COM registration tool
-// does. The library defaults to the one built with this tool.
+// does. The library defaults to the one shipped with this tool (the same
+// build tree or install prefix).
 #include <dlfcn.h>
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "platform/com/activation.h"
 #include "platform/com/errors.h"
 #include "platform/com/registration.h"
 #include "tools/kestrel/com_commands.h"
@@ -14,7 +18,12 @@
 namespace kestrel {
 namespace {
 
-int CallEntryPoint(const std::string& library, const char* entry_point, const char* done) {
+int CallEntryPoint(std::string library, const char* entry_point, const char* done) {
+  if (library.empty()) {
+    const std::vector<std::string> shipped = tollan::com::BundledServerPaths();
+    if (shipped.empty()) return Fail("no server library ships with kestrel here; name one");
+    library = shipped.front();
+  }
   void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* reason = dlerror();
@@ -38,18 +47,18 @@ int CallEntryPoint(const std::string& library, const char* entry_point, const ch
 }  // namespace
 
 void AddRegisterCommands(CLI::App& app, int* exit_code) {
-  auto library = std::make_shared<std::string>(KESTREL_SERVER_DEFAULT_PATH);
+  auto library = std::make_shared<std::string>();
   CLI::App* reg = app.add_subcommand(
       "register", "Register the Kestrel server library (file: $KESTREL_REGISTRATIONS, else "
                   "$XDG_CONFIG_HOME/kestrel/registrations.ini)");
-  reg->add_option("LIBRARY", *library, "The server library")->capture_default_str();
+  reg->add_option("LIBRARY", *library, "The server library (default: the one shipped with kestrel)");
   reg->callback([library, exit_code] {
     *exit_code = CallEntryPoint(*library, "DllRegisterServer", "registered");
   });
 
-  auto unlibrary = std::make_shared<std::string>(KESTREL_SERVER_DEFAULT_PATH);
+  auto unlibrary = std::make_shared<std::string>();
   CLI::App* unreg = app.add_subcommand("unregister", "Remove the Kestrel server's registrations");
-  unreg->add_option("LIBRARY", *unlibrary, "The server library")->capture_default_str();
+  unreg->add_option("LIBRARY", *unlibrary, "The server library (default: the one shipped with kestrel)");
   unreg->callback([unlibrary, exit_code] {
     *exit_code = CallEntryPoint(*unlibrary, "DllUnregisterServer", "unregistered");
   });
