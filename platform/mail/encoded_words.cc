@@ -260,6 +260,15 @@ std::string DecodeAddressWords(std::string_view raw, const TextDefaults& default
         if (j == end || !ParseWordAt(s, j)) break;
         end = j;
       }
+      // Next to "@" or a dot of a domain the words are part of an address,
+      // where they are not to be decoded.
+      bool in_address = (end < s.size() && (s[end] == '@' || s[end] == '.')) ||
+                        (i > 0 && (s[i - 1] == '@' || s[i - 1] == '.'));
+      if (in_address) {
+        out += s.substr(i, end - i);
+        i = end;
+        continue;
+      }
       std::string text;
       bool lost = false;
       DecodeWords(s, i, end, defaults, &text, &lost, [&](std::string_view t) { text += t; });

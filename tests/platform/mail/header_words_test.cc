@@ -69,6 +69,9 @@ TEST(MailHeaderWordsTest, NamesAndFileNames) {
       "--M\r\nContent-Type: application/octet-stream;\r\n"
       " name=\"=?UTF-8?B?TXlTdXJ2ZXk=?= =?UTF-8?B?LnBkZg==?=\"\r\n\r\ny\r\n--M--\r\n");
   EXPECT_EQ(Str(r.msg.props, prop::kSentRepresentingName), "Müller, John");
+  // Words inside an address are not decoded.
+  EXPECT_EQ(DecodeAddressWords("=?utf-8?Q?x?=@example.com, a@=?utf-8?Q?y?=.org", TextDefaults{}),
+            "=?utf-8?Q?x?=@example.com, a@=?utf-8?Q?y?=.org");
   EXPECT_EQ(Str(r.msg.props, prop::kDisplayTo), "A\"B; 中");
   EXPECT_NE(Attachment(r.msg, "中.txt"), nullptr);
   EXPECT_NE(Attachment(r.msg, "MySurvey.pdf"), nullptr);
