@@ -54,7 +54,7 @@ if [ "$mode" = --all ] && [ -f "$here/tests/oracles/package.json" ] &&
    [ ! -d "$here/tests/oracles/node_modules" ]; then
   log=$(mktemp)
   status=0
-  (cd "$here/tests/oracles" && npm install --no-audit --no-fund --silent) >"$log" 2>&1 || status=$?
+  (cd "$here/tests/oracles" && npm install --no-audit --no-fund --loglevel=error) >"$log" 2>&1 || status=$?
   if [ "$status" -ne 0 ]; then
     tail -n 20 "$log" >&2
     rm -rf "$here/tests/oracles/node_modules"
