@@ -59,6 +59,16 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
     if (SUCCEEDED(hr)) *out = SysAllocStringByteLen(bytes.data(), static_cast<UINT>(bytes.size()));
     return hr;
   }
+  HRESULT COMCALL GetSender(LONG index, BSTR* sender) override {
+    const dbx::DbxMessage* m = Message(index);
+    if (m == nullptr || sender == nullptr) return BadIndex(index);
+    std::string text = m->sender_name;
+    if (!m->sender_addr.empty() && m->sender_addr != m->sender_name) {
+      text += (text.empty() ? "<" : " <") + m->sender_addr + ">";
+    }
+    *sender = com::AllocBstr(com::Utf16FromAnsi(text));
+    return S_OK;
+  }
   HRESULT COMCALL GetReceivedDate(LONG index, DATE* date) override {
     const dbx::DbxMessage* m = Message(index);
     if (m == nullptr || date == nullptr) return BadIndex(index);
@@ -83,7 +93,7 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
                                  (s.ok() ? std::string("not found") : s.ToString()));
     }
     *bytes = body.JoinedText();
-    return S_OK;
+    return body.chain_cut ? S_FALSE : S_OK;
   }
   const dbx::DbxMessage* Message(LONG index) const {
     if (!readable_ || index < 0 || static_cast<size_t>(index) >= contents_.messages.size()) {

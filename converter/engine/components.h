@@ -42,7 +42,12 @@ struct IDbxMessageReader : IUnknown {
   // Added after GetReceivedDate: the same message as GetMessageText, as the
   // stored bytes themselves in a byte string (SysStringByteLen bytes),
   // without the round trip through characters.
+  // S_FALSE (with the bytes read) when the body chain was cut short, so the
+  // text is incomplete.
   virtual HRESULT COMCALL GetMessageBytes(LONG index, BSTR* bytes) = 0;
+  // Added after GetMessageBytes: the sender as the message's record names
+  // it, "Name <address>" (or whichever of the two it has).
+  virtual HRESULT COMCALL GetSender(LONG index, BSTR* sender) = 0;
 };
 
 // Reads the date of a written .eml file.

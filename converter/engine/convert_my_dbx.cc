@@ -3,6 +3,7 @@
 #include "converter/engine/engine.h"
 #include "converter/engine/engine_internal.h"
 #include "converter/engine/naming.h"
+#include "converter/engine/report_file.h"
 #include "converter/engine/texts.h"
 #include "platform/com/automation.h"
 #include "platform/com/com_ptr.h"
@@ -28,6 +29,24 @@ HRESULT JoinSegments(ConversionPage& page, _OEMsgSegments* segments, LONG count,
     *text += com::AnsiFromUtf16(part.view());
   }
   return S_OK;
+}
+
+// What the report names message `number` by.
+MessageNote NoteFor(_OEMessage* message, const std::string& folder_file, LONG number) {
+  MessageNote note;
+  note.folder_file = folder_file;
+  note.number = number;
+  if (message == nullptr) return note;
+  com::Bstr subject, name, address;
+  if (SUCCEEDED(message->get_Subject(subject.out()))) note.subject = subject.utf8();
+  if (SUCCEEDED(message->get_SenderName(name.out()))) note.sender = name.utf8();
+  if (SUCCEEDED(message->get_SenderAddr(address.out()))) {
+    const std::string addr = address.utf8();
+    if (!addr.empty() && addr != note.sender) note.sender += (note.sender.empty() ? "<" : " <") + addr + ">";
+  }
+  DATE received = 0;
+  if (SUCCEEDED(message->get_DateReceived(&received))) note.date = FormatReportDate(received);
+  return note;
 }
 
 }  // namespace
@@ -104,6 +123,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     com::ComPtr<_OEMessage> message;
     LONG index = i;
     hr = messages->get_Item(&index, message.Out());
+    MessageNote note = NoteFor(message.get(), outcome.dbx_path, i);
     com::ComPtr<_OEMsgSegments> segments;
     if (SUCCEEDED(hr) && message) hr = message->get_OEMsgSegments(segments.Out());
     if (FAILED(hr) || !message || !segments) {
@@ -112,6 +132,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
       pipeline.Finish();  // the outcomes stay in message order
       ++outcome.messages_failed;
       outcome.error = "message " + std::to_string(i) + ": " + why;
+      AddNote(state, note, MessageNote::What::kFailed, why);
       continue;
     }
     LONG segment_count = 0;
@@ -119,6 +140,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     if (segment_count == 0) {
       pipeline.Finish();
       ++outcome.messages_skipped;
+      AddNote(state, note, MessageNote::What::kSkipped, "it has no body to convert");
       continue;
     }
     VARIANT_BOOL read = VARIANT_FALSE;
@@ -130,6 +152,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
       pipeline.Finish();
       ++outcome.messages_failed;
       outcome.error = "message " + std::to_string(i) + ": " + why;
+      AddNote(state, note, MessageNote::What::kFailed, why);
       continue;
     }
     DATE received = 0;
@@ -141,8 +164,10 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     job.folder_path = TargetFolderPath(state.StoreDisplayName, dbxFolderName);
     job.read = read != VARIANT_FALSE;
     job.fallback_date = DateToFiletime(received);
-    pipeline.Submit(std::move(job), [&page, &outcome, i, count](const Status& s) {
+    pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count,
+                                     note = std::move(note)](const Status& s, const std::string& kept) {
       CountOutcome(page, s, i, count, &outcome);
+      NoteOutcome(state, note, s, kept, "");
     });
   }
   pipeline.Finish();

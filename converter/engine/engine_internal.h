@@ -30,6 +30,17 @@ class ComDateReader : public MessageDateReader {
 void CountOutcome(ConversionPage& page, const Status& s, int64_t index, int64_t count,
                   FileOutcome* outcome);
 
+// Adds `note` to the run's report as `what` happened, for `why`.
+void AddNote(PageState& state, const MessageNote& note, MessageNote::What what, const std::string& why);
+
+// Adds `note` to the report when its message failed (`s`), was converted
+// in part (`incomplete` says why) or kept its original attached.
+void NoteOutcome(PageState& state, const MessageNote& note, const Status& s, const std::string& kept_original,
+                 const std::string& incomplete);
+
+inline constexpr const char* kIncompleteBodyReason =
+    "its body chain is damaged: the text ends where the chain breaks off";
+
 // The description of a failed call's error (taking the thread's error object).
 std::string DescribeError(HRESULT hr);
 

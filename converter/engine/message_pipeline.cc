@@ -26,7 +26,7 @@ Status Stamp(PstMailItem& item, bool read, const std::optional<uint64_t>& date) 
 }  // namespace
 
 Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateReader& dates,
-                      const MessageJob& job) {
+                      const MessageJob& job, std::string* kept_original) {
   TempEmlFile file;
   Status s = file.Create(job.temp_path, job.text);
   page.DoEvents();
@@ -53,6 +53,7 @@ Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateRead
   page.DoEvents();
 
   s = item->Save();
+  if (s.ok() && kept_original) *kept_original = item->KeptOriginalReason();
   item.reset();
   Status removed = file.Remove();
   page.DoEvents();
@@ -91,11 +92,13 @@ MessagePipeline::~MessagePipeline() {
 
 void MessagePipeline::Submit(MessageJob job, Done done) {
   if (session_ == nullptr) {
-    done(Status::InvalidArgument("no .pst is open for " + job.folder_path));
+    done(Status::InvalidArgument("no .pst is open for " + job.folder_path), std::string());
     return;
   }
   if (!concurrent_) {
-    done(ConvertMessage(page_, *session_, dates_, job));
+    std::string kept;
+    Status s = ConvertMessage(page_, *session_, dates_, job, &kept);
+    done(s, kept);
     return;
   }
 
@@ -200,11 +203,13 @@ void MessagePipeline::Complete(std::unique_ptr<Slot> slot) {
   Status s = slot->status;
   if (s.ok()) s = Stamp(*slot->item, slot->job.read, slot->date);
   if (s.ok()) s = slot->item->Save();
+  std::string kept;
+  if (s.ok()) kept = slot->item->KeptOriginalReason();
   slot->item.reset();
   Status removed = slot->file.Remove();
   (void)removed;  // a file that cannot be deleted does not undo the saved item
   page_.DoEvents();
-  slot->done(s);
+  slot->done(s, kept);
 }
 
 }  // namespace tollan

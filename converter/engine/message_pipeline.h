@@ -44,9 +44,10 @@ struct MessageJob {
 
 // Runs the pipeline for one message, yielding to the page between the slow
 // steps. Ok when the item was saved; otherwise the step that failed. The
-// temporary file is gone afterwards in either case.
+// temporary file is gone afterwards in either case. When the item was saved
+// with its original attached, *kept_original (if given) says why.
 Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateReader& dates,
-                      const MessageJob& job);
+                      const MessageJob& job, std::string* kept_original = nullptr);
 
 // Runs the pipeline for the messages of one file, in order. Each message's
 // outcome reaches its `done` on the calling thread, in the order the
@@ -58,7 +59,9 @@ Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateRead
 // within Submit. Either way every message goes through the same steps.
 class MessagePipeline {
  public:
-  using Done = std::function<void(const Status&)>;
+  // The message's outcome and, for a saved message that kept its original
+  // attached, why (PstMailItem::KeptOriginalReason).
+  using Done = std::function<void(const Status&, const std::string& kept_original)>;
 
   // `session` may be null: every message then fails with "no .pst is open".
   MessagePipeline(ConversionPage& page, PstSession* session, MessageDateReader& dates);

@@ -28,10 +28,30 @@ struct FileOutcome {
   std::string error;               // why the file (or its last message) failed
 };
 
+// One message that did not come through cleanly, named so that the user can
+// look for it: by its folder file and its number there (from 1, the order in
+// which the file lists it), with the subject, sender and received date its
+// record gives.
+struct MessageNote {
+  enum class What { kFailed, kSkipped, kIncomplete, kKeptOriginal, kRecovered };
+  std::string folder_file;  // the .dbx file's path
+  int64_t number = 0;
+  std::string subject;
+  std::string sender;
+  std::string date;  // "YYYY-MM-DD HH:MM:SS" as stored, "" when none
+  What what = What::kFailed;
+  std::string why;
+};
+
 struct RunReport {
   std::vector<FileOutcome> files;
+  std::vector<MessageNote> messages;   // every message not converted cleanly
   std::vector<std::string> pst_files;  // every .pst made, in order
   bool finished = false;               // the closing message was reached
+  // The report file written at the end of the run ("" when none), or why it
+  // could not be written.
+  std::string report_file;
+  std::string report_error;
 
   int64_t MessagesConverted() const;
   int64_t MessagesSkipped() const;
@@ -49,6 +69,9 @@ struct PageState {
   PstStoreHandle* SingleStore = nullptr;
   std::string StoreDisplayName;
   std::string StoreFolderName;
+  // Where the run's report goes: a new file of this path when set, else
+  // beside the outputs when anything went wrong (report_file.h).
+  std::string ReportPath;
   RunReport report;
 
   // The default-store page only: the reader's top object, the folder the

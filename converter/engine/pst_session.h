@@ -46,6 +46,9 @@ class PstMailItem {
   }
   // True when the imported message has visible attachments.
   virtual bool HasAttachments() const = 0;
+  // After an import that could not map everything and kept the original
+  // message attached instead: what could not be mapped. Empty otherwise.
+  virtual std::string KeptOriginalReason() const { return std::string(); }
   // Sets an integer property (PT_LONG).
   virtual Status SetLong(uint32_t tag, int32_t value) = 0;
   // Sets a time property (PT_SYSTIME) from a FILETIME tick count.

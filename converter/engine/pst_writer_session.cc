@@ -51,6 +51,7 @@ class WriterItem : public PstMailItem {
     const int64_t* value = flags ? std::get_if<int64_t>(&flags->value) : nullptr;
     return value && (*value & kMsgFlagHasAttach) != 0;
   }
+  std::string KeptOriginalReason() const override { return kept_original_; }
   Status SetLong(uint32_t tag, int32_t value) override {
     content_.Set(pst::MakeInt32(static_cast<uint16_t>(tag >> 16), value));
     return Status::Ok();
@@ -65,6 +66,13 @@ class WriterItem : public PstMailItem {
 
  private:
   void Count(const Status& s, const mail::ImportReport& report) {
+    kept_original_.clear();
+    if (s.ok() && report.original_attached) {
+      for (const std::string& u : report.unmapped) {
+        kept_original_ += (kept_original_.empty() ? "" : "; ") + u;
+      }
+      if (kept_original_.empty()) kept_original_ = "could not be mapped fully";
+    }
     if (!s.ok() || tally_ == nullptr) return;
     // Imports may run on a helper thread.
     std::lock_guard<std::mutex> lock(tally_mu_);
@@ -77,6 +85,7 @@ class WriterItem : public PstMailItem {
   PstFolderHandle* folder_;
   const mail::ImportOptions& options_;
   ImportTally* tally_;
+  std::string kept_original_;
   pst::MessageContent content_;
 };
 

@@ -12,6 +12,7 @@
 #include "converter/engine/message_date.h"
 #include "converter/engine/message_pipeline.h"
 #include "converter/engine/naming.h"
+#include "converter/engine/report_file.h"
 #include "converter/engine/texts.h"
 #include "platform/com/automation.h"
 #include "platform/com/com_ptr.h"
@@ -39,6 +40,23 @@ std::optional<uint64_t> ComDateReader::MessageDate(const std::string& eml_path, 
   if (parser->MessageDate(&date) != S_OK) return std::nullopt;
   uint64_t ft = DateToFiletime(date);
   return ft != 0 ? std::optional<uint64_t>(ft) : std::nullopt;
+}
+
+void AddNote(PageState& state, const MessageNote& note, MessageNote::What what, const std::string& why) {
+  state.report.messages.push_back(note);
+  state.report.messages.back().what = what;
+  state.report.messages.back().why = why;
+}
+
+void NoteOutcome(PageState& state, const MessageNote& note, const Status& s, const std::string& kept_original,
+                 const std::string& incomplete) {
+  if (!s.ok()) {
+    AddNote(state, note, MessageNote::What::kFailed, s.ToString());
+  } else if (!incomplete.empty()) {
+    AddNote(state, note, MessageNote::What::kIncomplete, incomplete);
+  } else if (!kept_original.empty()) {
+    AddNote(state, note, MessageNote::What::kKeptOriginal, kept_original);
+  }
 }
 
 void CountOutcome(ConversionPage& page, const Status& s, int64_t index, int64_t count,
@@ -165,6 +183,16 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     com::Bstr subject;
     std::string subject_text;
     if (SUCCEEDED(reader->GetSubject(i, subject.out()))) subject_text = subject.utf8();
+    DATE received = 0;
+    reader->GetReceivedDate(i, &received);
+    // What the report names the message by, should anything go wrong.
+    MessageNote note;
+    note.folder_file = outcome.dbx_path;
+    note.number = i + 1;
+    note.subject = subject_text;
+    com::Bstr sender;
+    if (SUCCEEDED(reader->GetSender(i, sender.out()))) note.sender = sender.utf8();
+    note.date = FormatReportDate(received);
     if (subject_text.empty()) subject_text = "Empty-Subject" + std::to_string(i);
     com::Bstr text;
     hr = reader->GetMessageBytes(i, text.out());
@@ -173,10 +201,10 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
       pipeline.Finish();  // the outcomes stay in message order
       ++outcome.messages_failed;
       outcome.error = why;
+      AddNote(state, note, MessageNote::What::kFailed, why);
       continue;
     }
-    DATE received = 0;
-    reader->GetReceivedDate(i, &received);
+    const bool incomplete = hr == S_FALSE;
 
     MessageJob job;
     job.text.assign(reinterpret_cast<const char*>(text.get()), SysStringByteLen(text.get()));
@@ -184,8 +212,10 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     job.folder_path = TargetFolderPath(state.StoreDisplayName, dbxFolderName);
     job.read = true;
     job.fallback_date = DateToFiletime(received);
-    pipeline.Submit(std::move(job), [&page, &outcome, i, count](const Status& s) {
+    pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count, incomplete,
+                                     note = std::move(note)](const Status& s, const std::string& kept) {
       CountOutcome(page, s, i, count, &outcome);
+      NoteOutcome(state, note, s, kept, incomplete ? kIncompleteBodyReason : "");
     });
   }
   pipeline.Finish();

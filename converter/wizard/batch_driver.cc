@@ -5,6 +5,7 @@
 
 #include "converter/discovery/path_names.h"
 #include "converter/engine/naming.h"
+#include "converter/engine/report_file.h"
 #include "converter/engine/texts.h"
 #include "converter/wizard/skip_names.h"
 
@@ -64,6 +65,7 @@ void BatchDriver::Run(PageState* state) {
       source_->Finish(page, *state);
       if (single) EndSinglePst(state);
       page.MsgBox(OutlookErrorText(), MsgButtons::kOk, MsgIcon::kInformation, kOutlookErrorTitle);
+      WriteReport(state);
       ReportFailures(*state);
       return;
     }
@@ -72,7 +74,21 @@ void BatchDriver::Run(PageState* state) {
   if (single) EndSinglePst(state);
   state->report.finished = true;
   page.MsgBox(ClosingText(), MsgButtons::kOk, MsgIcon::kInformation, kAppTitle);
+  WriteReport(state);
   ReportFailures(*state);
+}
+
+void BatchDriver::WriteReport(PageState* state) {
+  RunReport& r = state->report;
+  Status s = Status::Ok();
+  if (!state->ReportPath.empty()) {
+    s = WriteReportFile(r, state->ReportPath);
+    if (s.ok()) r.report_file = state->ReportPath;
+  } else if (ReportHasEntries(r)) {
+    s = WriteReportBeside(r, state->OutputFolder, &r.report_file);
+    if (!s.ok()) r.report_file.clear();
+  }
+  if (!s.ok()) r.report_error = s.ToString();
 }
 
 bool BatchDriver::StartSinglePst(PageState* state) {
@@ -170,7 +186,16 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
 void BatchDriver::ReportFailures(const PageState& state) {
   const RunReport& r = state.report;
   int64_t failed_messages = r.MessagesFailed();
-  if (failed_messages == 0 && r.FilesFailed() == 0) return;
+  std::string where;  // where the report is, or why there is none
+  if (!r.report_file.empty() && ReportHasEntries(r)) {
+    where = "The messages that were not converted cleanly are listed in " + r.report_file;
+  } else if (!r.report_error.empty()) {
+    where = "The report could not be written: " + r.report_error;
+  }
+  if (failed_messages == 0 && r.FilesFailed() == 0) {
+    if (!where.empty()) page_->MsgBox(where, MsgButtons::kOk, MsgIcon::kInformation, kAppTitle);
+    return;
+  }
   std::string text = std::to_string(failed_messages) + " message(s) could not be converted.";
   for (const auto& f : r.files) {
     if (f.messages_failed == 0 && f.state != FileOutcome::State::kFailed) continue;
@@ -184,6 +209,7 @@ void BatchDriver::ReportFailures(const PageState& state) {
     }
     if (!f.error.empty()) text += " (" + f.error + ")";
   }
+  if (!where.empty()) text += std::string(kCrLf) + kCrLf + where;
   page_->MsgBox(text, MsgButtons::kOk, MsgIcon::kExclamation, kAppTitle);
 }
 

@@ -74,6 +74,10 @@ class BatchDriver {
   void EndSinglePst(PageState* state);
   bool WalkEntry(int32_t k, PageState* state);
   std::string FreeFolderName(PageState* state, const std::string& name);
+  // Writes the run's report where state->ReportPath says (report_file.h).
+  void WriteReport(PageState* state);
+  // The closing box of a run that did not go cleanly: what failed and where
+  // the report is.
   void ReportFailures(const PageState& state);
 
   ConversionPage* page_;

@@ -2,8 +2,10 @@
 // Outlook Express identity, into .pst files from the command line. It runs
 // the same batch driver and engine as the wizard, prints what the wizard
 // would show in message boxes, draws both progress bars and ends with a
-// summary. Exit status: 0 when everything converted, 1 when anything failed,
-// 2 for bad arguments.
+// summary. Every message that did not come through cleanly is named in a CSV
+// report (--report, or beside the outputs when anything went wrong).
+// Exit status: 0 when everything converted, 1 when anything failed, 2 for
+// bad arguments.
 #include <CLI/CLI.hpp>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -46,12 +48,19 @@ const char* StateName(FileOutcome::State s) {
   return "";
 }
 
-void PrintSummary(const RunReport& r, const ImportTally& tally) {
+void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   int64_t converted = 0, skipped = 0, failed = 0;
   for (const auto& f : r.files) {
     if (f.state == FileOutcome::State::kConverted) ++converted;
     if (f.state == FileOutcome::State::kSkipped) ++skipped;
     if (f.state == FileOutcome::State::kFailed) ++failed;
+  }
+  if (quiet) {
+    if (failed > 0 || r.MessagesFailed() > 0) {
+      std::printf("%lld file(s) and %lld message(s) failed\n", static_cast<long long>(failed),
+                  static_cast<long long>(r.MessagesFailed()));
+    }
+    return;
   }
   std::printf("\nSummary\n");
   for (const auto& f : r.files) {
@@ -87,8 +96,8 @@ int Main(int argc, char** argv) {
   CLI::App app{"Converts Outlook Express .dbx files into Outlook .pst files."};
   app.set_version_flag("--version", "tollan-cli " TOLLAN_VERSION);
   bool single = false, per_file = false, convert_deleted = false, verify = false;
-  bool default_store = false;
-  std::string out_dir, wine_prefix, hive;
+  bool default_store = false, quiet = false;
+  std::string out_dir, wine_prefix, hive, report_path;
   std::vector<std::string> inputs;
   int codepage = 1252;
   auto* single_opt = app.add_flag("--single-pst", single, "One .pst for all files");
@@ -97,6 +106,10 @@ int Main(int argc, char** argv) {
   app.add_flag("--convert-deleted-items", convert_deleted, "Convert Deleted Items.dbx too");
   app.add_option("-o,--output", out_dir, "Folder for the .pst files")->required();
   app.add_flag("--verify", verify, "Check every output file with pst-check");
+  app.add_flag("-q,--quiet", quiet, "Print only warnings, errors and where the report is");
+  app.add_option("--report", report_path,
+                 "Write a CSV line for every message not converted cleanly to this new file "
+                 "(default: conversion-report.csv beside the outputs, when anything went wrong)");
   app.add_option("--codepage", codepage, "Windows code page of unlabelled 8-bit text (default 1252)");
   auto* ds = app.add_flag("--default-store", default_store,
                           "Convert the default store of the current Outlook Express identity");
@@ -109,6 +122,10 @@ int Main(int argc, char** argv) {
     return app.exit(e) == 0 ? 0 : 2;
   }
   std::error_code ec;
+  if (!report_path.empty() && std::filesystem::exists(std::filesystem::symlink_status(report_path, ec))) {
+    std::fprintf(stderr, "tollan-cli: report file %s already exists\n", report_path.c_str());
+    return 2;
+  }
   if (!default_store && inputs.empty()) {
     std::fprintf(stderr, "tollan-cli: give .dbx files or folders, or --default-store\n");
     return 2;
@@ -132,6 +149,7 @@ int Main(int argc, char** argv) {
 
   std::vector<std::string> files;
   PageState state;
+  state.ReportPath = report_path;
   DefaultStoreView store_view;
   if (default_store) {
     store_view = OpenDefaultStore(state);
@@ -139,13 +157,15 @@ int Main(int argc, char** argv) {
       std::fprintf(stderr, "tollan-cli: %s\n", store_view.problem.c_str());
       return 1;
     }
-    std::printf("Default Outlook Express Identity Folder: %s\nTotal Folders Found : %s\n",
-                store_view.store_folder.c_str(), store_view.folder_count.c_str());
+    if (!quiet) {
+      std::printf("Default Outlook Express Identity Folder: %s\nTotal Folders Found : %s\n",
+                  store_view.store_folder.c_str(), store_view.folder_count.c_str());
+    }
   }
   for (const auto& input : inputs) {
     if (std::filesystem::is_directory(input, ec)) {
       DbxSearchResult found = FindDbxFiles(input);
-      std::printf("%s: %zu (.dbx) files found.\n", input.c_str(), found.files.size());
+      if (!quiet) std::printf("%s: %zu (.dbx) files found.\n", input.c_str(), found.files.size());
       if (found.unreadable_folders > 0) {
         std::printf("%s: %d folder(s) could not be read and were left out.\n", input.c_str(),
                     found.unreadable_folders);
@@ -162,6 +182,7 @@ int Main(int argc, char** argv) {
   page_options.skip_deleted = !convert_deleted;
   page_options.output_folder = std::filesystem::absolute(out_dir).string();
   page_options.interactive = isatty(fileno(stderr));
+  page_options.quiet = quiet;
   TerminalPage page(page_options, stdout, stderr);
 
   mail::ImportOptions import_options;
@@ -176,7 +197,13 @@ int Main(int argc, char** argv) {
   BatchDriver(&page, source, env.sessions).Run(&state);
   page.EndProgress();
 
-  PrintSummary(state.report, tally);
+  PrintSummary(state.report, tally, quiet);
+  if (!state.report.report_error.empty()) {
+    std::fprintf(stderr, "tollan-cli: %s\n", state.report.report_error.c_str());
+  } else if (!state.report.report_file.empty()) {
+    std::printf("Report of the %zu message(s) not converted cleanly: %s\n", state.report.messages.size(),
+                state.report.report_file.c_str());
+  }
   bool failed = !state.report.finished || state.report.FilesFailed() > 0 ||
                 state.report.MessagesFailed() > 0;
   if (verify) {
@@ -191,6 +218,7 @@ int Main(int argc, char** argv) {
       }
     }
   }
+  if (!state.report.report_error.empty()) failed = true;
   return failed ? 1 : 0;
 }
 

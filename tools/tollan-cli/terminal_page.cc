@@ -52,6 +52,10 @@ MsgAnswer TerminalPage::MsgBox(const std::string& text, MsgButtons buttons, MsgI
                                const std::string& title) {
   EndProgress();
   ++boxes_shown_;
+  const bool problem = icon == MsgIcon::kCritical || icon == MsgIcon::kExclamation;
+  if (options_.quiet && !problem) {
+    return buttons == MsgButtons::kYesNo ? MsgAnswer::kYes : MsgAnswer::kOk;
+  }
   std::fprintf(out_, "[%s] %s: %s\n", IconName(icon), title.c_str(), WithoutCr(text).c_str());
   std::fflush(out_);
   return buttons == MsgButtons::kYesNo ? MsgAnswer::kYes : MsgAnswer::kOk;
@@ -73,7 +77,7 @@ void TerminalPage::SetCaption(PageControl control, const std::string& text) {
       file_start_ = std::chrono::steady_clock::now();
       bars_[1] = 0;
       message_caption_.clear();
-      if (!options_.interactive) std::fprintf(progress_, "%s\n", text.c_str());
+      if (!options_.interactive && !options_.quiet) std::fprintf(progress_, "%s\n", text.c_str());
       Draw(true);
       break;
     case PageControl::kFrameConversion: frame_caption_ = text; break;
@@ -86,7 +90,7 @@ void TerminalPage::SetCaption(PageControl control, const std::string& text) {
 }
 
 void TerminalPage::Draw(bool force) {
-  if (!options_.interactive) return;
+  if (!options_.interactive || options_.quiet) return;
   auto now = std::chrono::steady_clock::now();
   if (!force && now - last_draw_ < std::chrono::milliseconds(100)) return;
   last_draw_ = now;

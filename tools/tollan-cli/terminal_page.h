@@ -23,6 +23,8 @@ class TerminalPage : public ConversionPage {
     std::string output_folder;
     // Redraw the bars in place (a terminal); otherwise print a line per file.
     bool interactive = false;
+    // No progress and no informational boxes; warnings and errors still show.
+    bool quiet = false;
   };
 
   TerminalPage(Options options, std::FILE* out, std::FILE* progress);

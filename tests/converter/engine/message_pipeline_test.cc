@@ -126,7 +126,7 @@ TEST_F(MessagePipelineTest, ImportsAheadKeepOrderAndOutcomes) {
       if (i == 50) job.temp_path = (dir_ / "no-such-dir" / "50.eml").string();
       if (i == 60) job.folder_path = "\\\\Store\\Nowhere";
       if (i == 70) job.text += "HUGE";
-      pipeline.Submit(std::move(job), [&, i](const Status& s) {
+      pipeline.Submit(std::move(job), [&, i](const Status& s, const std::string&) {
         EXPECT_EQ(std::this_thread::get_id(), caller);
         order.push_back(i);
         ok.push_back(s.ok());
@@ -157,7 +157,7 @@ TEST_F(MessagePipelineTest, ImportsAheadKeepOrderAndOutcomes) {
 TEST_F(MessagePipelineTest, NoSessionFailsEveryMessage) {
   MessagePipeline pipeline(page_, nullptr, dates_);
   Status got;
-  pipeline.Submit(Job("x", "1.eml"), [&](const Status& s) { got = s; });
+  pipeline.Submit(Job("x", "1.eml"), [&](const Status& s, const std::string&) { got = s; });
   EXPECT_FALSE(got.ok());
   EXPECT_TRUE(fs::is_empty(dir_));
 }

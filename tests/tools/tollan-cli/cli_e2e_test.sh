@@ -116,6 +116,51 @@ check "default store: converts and verifies" \
 check "default store: every message of every folder" \
   $verify "$work/export" "$work/out-default"/*.pst --skip Outbox "Deleted Items"
 
+# The report (--damage-message counts from 0, the report from 1): two
+# stores with one damaged message each (a body chain that
+# loops: converted in part; a body that cannot be found: failed) and a clean
+# one. The report names exactly those two messages, by subject and sender as
+# the reader lists them; without --report it is written beside the outputs
+# under a free name, and a clean run writes none.
+"$gen" "$work/rep-a" --messages-per-folder 6 --damage cyclic-chain --damage-message 3 --quiet
+"$gen" "$work/rep-b" --messages-per-folder 6 --damage body-position-8 --damage-message 5 --seed 2 --quiet
+mkdir -p "$work/out-rep" "$work/out-rep2" "$work/out-clean"
+set +e
+"$cli" --single-pst -q -o "$work/out-rep" --report "$work/report.csv" \
+  "$work/rep-a" "$work/rep-b" "$work/store/Sent Items.dbx" >"$work/rep.log" 2>&1
+"$cli" --single-pst -q -o "$work/out-rep2" "$work/rep-a" "$work/rep-b" >"$work/rep2.log" 2>&1
+"$cli" --single-pst -q -o "$work/out-rep2" "$work/rep-b" >/dev/null 2>&1
+set -e
+"$kestrel" messages "$work/rep-a/Inbox.dbx" >"$work/rep-a.json"
+"$kestrel" messages "$work/rep-b/Inbox.dbx" >"$work/rep-b.json"
+check "report: exactly the damaged messages, named as the reader lists them" \
+  /usr/bin/python3 - "$work" <<'PY'
+import csv, json, sys
+w = sys.argv[1]
+rows = list(csv.reader(open(f"{w}/report.csv", newline="", encoding="utf-8")))
+assert rows[0] == ["folder file", "message number", "subject", "sender", "date",
+                   "what happened", "why"], rows[0]
+got = sorted((r[0], r[1], r[5]) for r in rows[1:])
+want = sorted([(f"{w}/rep-a/Inbox.dbx", "4", "incomplete"), (f"{w}/rep-b/Inbox.dbx", "6", "failed")])
+assert got == want, got
+for r in rows[1:]:
+    store = "rep-a" if "/rep-a/" in r[0] else "rep-b"
+    msgs = [json.loads(l) for l in open(f"{w}/{store}.json") if l.startswith("{") and "Subject" in l]
+    m = msgs[int(r[1]) - 1]
+    assert r[2] == m["Subject"] and m["SenderAddr"] in r[3] and r[4][:10] == m["DateReceived"][:10], (r, m)
+    assert r[6], r
+PY
+check "report: the quiet summary names it" grep -q "report.csv" "$work/rep.log"
+check "report: written beside the outputs without --report, under a free name" \
+  bash -c "grep -q 'conversion-report.csv' '$work/rep2.log' &&
+           test \"\$(tail -n +2 '$work/out-rep2/conversion-report.csv')\" = \"\$(tail -n +2 '$work/report.csv')\" &&
+           test -f '$work/out-rep2/conversion-report (2).csv'"
+check "report: a clean run writes none" \
+  bash -c "'$cli' --single-pst -q -o '$work/out-clean' '$work/store/Inbox.dbx' && ! ls '$work'/out-clean/*.csv 2>/dev/null"
+check "report: an existing report file is refused before converting" \
+  bash -c "! '$cli' --single-pst -q -o '$work/out-clean' --report '$work/report.csv' '$work/store/Inbox.dbx' &&
+           test \$(ls '$work'/out-clean/*.pst | wc -l) -eq 1"
+
 # Bad arguments.
 check "a missing output folder is made, with its parents" \
   bash -c "'$cli' --single-pst -o '$work/new/out' '$work/store/other' && ls '$work'/new/out/*.pst"
