@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -93,6 +94,33 @@ DbxStatus FileSource::Open(const std::string& path, bool deny_read,
   return DbxStatus::Ok();
 }
 
+// Reads [offset, offset + n) of the file into dst, up to its end; returns
+// the number of bytes read in *got.
+static DbxStatus PreadFull(int fd, const std::string& path, uint64_t offset, size_t n,
+                           uint8_t* dst, size_t* got) {
+  *got = 0;
+  while (*got < n) {
+    ssize_t r = ::pread(fd, dst + *got, n - *got, static_cast<off_t>(offset + *got));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return DbxStatus(kErrorDeviceIo, path + ": read at offset " + std::to_string(offset + *got) +
+                                           ": " + std::strerror(errno));
+    }
+    if (r == 0) break;  // the file shrank since it was opened
+    *got += static_cast<size_t>(r);
+  }
+  return DbxStatus::Ok();
+}
+
+DbxStatus FileSource::ReadOnce(uint64_t offset, size_t n, uint8_t* dst) {
+  size_t want = offset < size_ ? static_cast<size_t>(std::min<uint64_t>(n, size_ - offset)) : 0;
+  size_t got = 0;
+  DbxStatus s = PreadFull(fd_, path_, offset, want, dst, &got);
+  if (!s.ok()) return s;
+  std::memset(dst + got, 0, n - got);
+  return DbxStatus::Ok();
+}
+
 DbxStatus FileSource::Chunk(uint64_t chunk, const uint8_t** data) {
   size_t slot = chunk % kSlots;
   if (!slots_[slot]) slots_[slot] = std::make_unique_for_overwrite<uint8_t[]>(kChunkSize);
@@ -103,16 +131,8 @@ DbxStatus FileSource::Chunk(uint64_t chunk, const uint8_t** data) {
   uint64_t start = chunk << kChunkBits;
   size_t want = static_cast<size_t>(std::min<uint64_t>(kChunkSize, size_ - start));
   size_t got = 0;
-  while (got < want) {
-    ssize_t r = ::pread(fd_, dst + got, want - got, static_cast<off_t>(start + got));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return DbxStatus(kErrorDeviceIo, path_ + ": read at offset " + std::to_string(start + got) +
-                                           ": " + std::strerror(errno));
-    }
-    if (r == 0) break;  // the file shrank since it was opened
-    got += static_cast<size_t>(r);
-  }
+  DbxStatus s = PreadFull(fd_, path_, start, want, dst, &got);
+  if (!s.ok()) return s;
   std::memset(dst + got, 0, kChunkSize - got);  // zeros past the end
   tags_[slot] = chunk + 1;
   return DbxStatus::Ok();

@@ -35,6 +35,12 @@ class ByteSource {
     *data = scratch;
     return Read(offset, n, scratch);
   }
+
+  // Copies n bytes as Read() does, past any cache the source keeps: for a
+  // pass that reads the data once from start to end in large pieces.
+  virtual DbxStatus ReadOnce(uint64_t offset, size_t n, uint8_t* dst) {
+    return Read(offset, n, dst);
+  }
 };
 
 // Reads the text starting at offset up to its first zero byte, looking at
@@ -88,6 +94,7 @@ class FileSource : public ByteSource {
   uint64_t size() const override { return size_; }
   DbxStatus Read(uint64_t offset, size_t n, uint8_t* dst) override;
   DbxStatus View(uint64_t offset, size_t n, uint8_t* scratch, const uint8_t** data) override;
+  DbxStatus ReadOnce(uint64_t offset, size_t n, uint8_t* dst) override;
 
  private:
   static constexpr unsigned kChunkBits = 18;

@@ -130,6 +130,11 @@ Status FolderFileWriter::Add(const Message& message) {
     sink_->Append(std::string(2, '\0'));
     bytes.append(2, '\0');
   }
+  if (message.damage.deleted) {
+    sink_->AppendZeros(bytes.size());
+    report_.deleted_bodies.push_back(body);
+    return Status::Ok();
+  }
   sink_->Append(bytes);
 
   report_.record_offsets.push_back(indexed);

@@ -37,6 +37,8 @@ struct FolderFileReport {
   std::size_t unread_count = 0;            // messages without the read flag
   std::vector<uint32_t> record_offsets;    // by position (the indexed offset)
   std::vector<uint32_t> body_offsets;      // by position; 0 without a body
+  // First blocks of the messages written as deleted (they have no position).
+  std::vector<uint32_t> deleted_bodies;
   // Positions in the order a folder-file walk of the index delivers them.
   std::vector<std::size_t> walk_order;
   uint32_t root_offset = 0;                // as written in the header

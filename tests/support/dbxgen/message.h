@@ -74,6 +74,10 @@ struct MessageDamage {
   // 8 or 12: the body position entry holds 8 (or 12) and the data area holds
   // the same value there, so no body block can be found.
   int unreadable_body_position = 0;
+  // Deleted the way Outlook Express deletes before the folder is compacted:
+  // the body chain stays in the file, the record's space is freed (zeroed)
+  // and the index has no entry for it.
+  bool deleted = false;
 };
 
 struct Message {

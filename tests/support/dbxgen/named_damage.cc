@@ -30,6 +30,7 @@ const std::vector<NamedDamage>& DamageNames() {
       {"unrepresentable-date", "one message's three dates have no calendar form"},
       {"overlong-segment", "one message's last body block claims 600 used bytes"},
       {"understated-count", "the folder list gives the folder one message, whatever its file holds"},
+      {"deleted", "one message deleted before compacting: body kept, record zeroed, not indexed"},
       {"list-cyclic-tree", "the folder list's last index node names the root as its child"},
       {"list-deep-tree", "the folder list's index is a chain"},
       {"list-truncated", "the folder list loses its last 400 bytes"},
@@ -113,6 +114,8 @@ Status ApplyDamage(std::string_view name, StoreSpec& spec, std::size_t folder_in
     message([](Message& m) { m.damage.unterminated_subject = true; });
   } else if (name == "unrepresentable-date") {
     message([](Message& m) { m.damage.unrepresentable_dates = true; });
+  } else if (name == "deleted") {
+    message([](Message& m) { m.damage.deleted = true; });
   } else if (name == "overlong-segment") {
     message([](Message& m) { m.damage.overlong_last_segment = true; });
   } else {
