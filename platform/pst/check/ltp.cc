@@ -420,9 +420,17 @@ bool ReadTc(const Heap& heap, Table* table, std::string* error, std::vector<std:
     *error = "row index: " + *error;
     return false;
   }
-  // The row matrix: a heap item, or a subnode of blocks of whole rows.
+  // The row matrix: a heap item, or a subnode whose data tree is a stream of
+  // full blocks. Each block holds floor(8176 / row size) rows and every block
+  // but the last is padded to 8176 bytes, so that row N lies at
+  // (N / rows per block) * 8176 + (N % rows per block) * row size, where
+  // readers of the stream look for it.
   std::vector<Bytes> row_blocks;
   size_t rows_per_block = 0;
+  if (hnid_rows != 0 && ibm == 0) {
+    *error = "rows of 0 bytes";
+    return false;
+  }
   if (hnid_rows != 0) {
     if ((hnid_rows & kNidTypeMask) == kNidTypeHid) {
       row_blocks.emplace_back();
@@ -430,31 +438,40 @@ bool ReadTc(const Heap& heap, Table* table, std::string* error, std::vector<std:
         *error = "row matrix: " + *error;
         return false;
       }
-      rows_per_block = ibm == 0 ? 0 : row_blocks[0].size() / ibm;
+      rows_per_block = std::max<size_t>(1, row_blocks[0].size() / ibm);
     } else {
       if (!heap.SubnodeBlocks(hnid_rows, &row_blocks, error)) {
         *error = "row matrix: " + *error;
         return false;
       }
-      rows_per_block = ibm == 0 ? 0 : kMaxBlockData / ibm;
-    }
-  }
-  size_t total_rows = 0;
-  for (const Bytes& b : row_blocks) {
-    if (ibm == 0 || b.size() % ibm != 0) {
-      *error = "row matrix block of " + std::to_string(b.size()) + " bytes is not whole rows of " +
-               std::to_string(ibm);
-      return false;
-    }
-    total_rows += b.size() / ibm;
-  }
-  if (row_blocks.size() > 1) {
-    for (size_t i = 0; i + 1 < row_blocks.size(); ++i) {
-      if (row_blocks[i].size() / ibm != rows_per_block) {
-        *error = "row matrix block " + std::to_string(i) + " is not filled with rows";
+      rows_per_block = kMaxBlockData / ibm;
+      if (rows_per_block == 0) {
+        *error = "rows of " + std::to_string(ibm) + " bytes do not fit a block";
         return false;
       }
     }
+  }
+  // Rows held by each block; a short block that is not the last is read as
+  // far as it holds whole rows, so the rest of the table is still checked.
+  std::vector<size_t> block_start;   // the number of the first row of each block
+  size_t total_rows = 0;
+  for (size_t i = 0; i < row_blocks.size(); ++i) {
+    const Bytes& b = row_blocks[i];
+    const bool last = i + 1 == row_blocks.size();
+    if (last && b.size() % ibm != 0) {
+      *error = "last row matrix block of " + std::to_string(b.size()) + " bytes is not whole rows of " +
+               std::to_string(ibm);
+      return false;
+    }
+    size_t n = std::min(b.size() / ibm, rows_per_block);
+    if (!last && b.size() != kMaxBlockData) {
+      problems->push_back("row matrix block " + std::to_string(i) + " of " + std::to_string(row_blocks.size()) +
+                          " holds " + std::to_string(b.size()) + " bytes; every block but the last must be padded "
+                          "to " + std::to_string(kMaxBlockData) + " bytes (" + std::to_string(rows_per_block) +
+                          " rows of " + std::to_string(ibm) + "), or readers of the stream find the wrong rows");
+    }
+    block_start.push_back(total_rows);
+    total_rows += n;
   }
   if (index.size() != total_rows) {
     *error = "row index lists " + std::to_string(index.size()) + " rows but the row matrix holds " +
@@ -472,8 +489,9 @@ bool ReadTc(const Heap& heap, Table* table, std::string* error, std::vector<std:
       return false;
     }
     used[at] = true;
-    const Bytes& block = row_blocks[at / rows_per_block];
-    const uint8_t* row = block.data() + (at % rows_per_block) * ibm;
+    // Find the row by block, as the blocks hold it.
+    const size_t block = std::upper_bound(block_start.begin(), block_start.end(), at) - block_start.begin() - 1;
+    const uint8_t* row = row_blocks[block].data() + (at - block_start[block]) * ibm;
     Row out;
     out.id = id;
     if (Le32(row) != id) {

@@ -182,14 +182,18 @@ Status TcBuilder::Finish(SubnodeIds* ids, NodeData* out) {
       std::memcpy(p + i * row_size_, rows_[i].fixed.data(), row_size_);
     }
   } else if (matrix_size > 0) {
-    // Each block holds as many whole rows as fit and nothing else, so a
-    // reader finds row N in block N / per_block at (N % per_block) * size.
+    // A data tree is one stream of full blocks. Each block holds as many
+    // whole rows as fit and is padded with zeros to the full block, all but
+    // the last, so that readers by block and readers by stream both find
+    // row N at (N / per_block) * 8176 + (N % per_block) * row size.
     const size_t per_block = HeapBuilder::kBlockDataSize / row_size_;
+    const size_t blocks = (rows_.size() + per_block - 1) / per_block;
+    const size_t last_rows = rows_.size() - (blocks - 1) * per_block;
     NodeData matrix;
-    matrix.block_size = static_cast<uint32_t>(per_block * row_size_);
-    matrix.data.resize(rows_.size() * row_size_);
+    matrix.data.assign((blocks - 1) * HeapBuilder::kBlockDataSize + last_rows * row_size_, 0);
     for (size_t i = 0; i < rows_.size(); ++i) {
-      std::memcpy(matrix.data.data() + i * row_size_, rows_[i].fixed.data(), row_size_);
+      const size_t at = (i / per_block) * HeapBuilder::kBlockDataSize + (i % per_block) * row_size_;
+      std::memcpy(matrix.data.data() + at, rows_[i].fixed.data(), row_size_);
     }
     Nid nid = ids->Next(kNidTypeLtp);
     out->subnodes.emplace_back(nid, std::move(matrix));

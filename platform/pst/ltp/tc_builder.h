@@ -2,7 +2,7 @@
 // column descriptions, the row index (a BTH of row id to row number) and the
 // row matrix with fixed-width cells and cell-existence bits. The matrix lives
 // in the heap while it fits one heap item, otherwise in a subnode whose
-// blocks each hold whole rows. Variable-size cells hold HNIDs of values in
+// blocks each hold whole rows, every block but the last padded to 8176 bytes. Variable-size cells hold HNIDs of values in
 // the heap or, for values over 3580 bytes, in subnodes.
 #ifndef TOLLAN_PLATFORM_PST_LTP_TC_BUILDER_H_
 #define TOLLAN_PLATFORM_PST_LTP_TC_BUILDER_H_

@@ -241,8 +241,8 @@ class Writer : public NdbWriter {
     if (b != nullptr && b->refs > 0 && --b->refs == 0) Free(bid);
   }
 
-  Status WriteDataTree(std::span<const uint8_t> bytes, Bid* bid, uint64_t chunk = kMaxBlockData);
-  Status WriteXBlock(std::span<const uint8_t> bytes, uint64_t chunk, Bid* bid);
+  Status WriteDataTree(std::span<const uint8_t> bytes, Bid* bid);
+  Status WriteXBlock(std::span<const uint8_t> bytes, Bid* bid);
   Status WriteSubnodeTree(std::vector<SubnodeEntry> entries, Bid* bid);
   Status WriteContent(const NodeData& content, Bid* data, Bid* sub);
   Status Put(Nid nid, Nid parent, Bid data, Bid sub);
@@ -272,25 +272,21 @@ class Writer : public NdbWriter {
   uint64_t file_size_ = 0;
 };
 
-Status Writer::WriteDataTree(std::span<const uint8_t> bytes, Bid* bid, uint64_t chunk) {
+Status Writer::WriteDataTree(std::span<const uint8_t> bytes, Bid* bid) {
   const uint64_t n = bytes.size();
   if (n == 0) return Status::Ok();
-  if (chunk == 0 || chunk > kMaxBlockData) {
-    return Status::InvalidArgument("a data block of " + std::to_string(chunk) +
-                                   " bytes: blocks hold 1 to " + std::to_string(kMaxBlockData));
-  }
   if (n > 0xFFFFFFFFull) {
     return Status::TooLarge("a node's data stream of " + std::to_string(n) +
                             " bytes exceeds the 4 GiB a data tree can hold");
   }
-  if (n <= chunk) return WriteBlock(Kind::kData, bytes, {}, bid);
-  const uint64_t kXSpan = kXEntriesMax * chunk;
-  if (n <= kXSpan) return WriteXBlock(bytes, chunk, bid);
+  if (n <= kMaxBlockData) return WriteBlock(Kind::kData, bytes, {}, bid);
+  constexpr uint64_t kXSpan = kXEntriesMax * kMaxBlockData;
+  if (n <= kXSpan) return WriteXBlock(bytes, bid);
 
   std::vector<Bid> xblocks;
   for (uint64_t at = 0; at < n; at += kXSpan) {
     Bid x = 0;
-    Status s = WriteXBlock(bytes.subspan(at, std::min(kXSpan, n - at)), chunk, &x);
+    Status s = WriteXBlock(bytes.subspan(at, std::min(kXSpan, n - at)), &x);
     if (!s.ok()) return s;
     xblocks.push_back(x);
   }
@@ -303,12 +299,13 @@ Status Writer::WriteDataTree(std::span<const uint8_t> bytes, Bid* bid, uint64_t 
   return WriteBlock(Kind::kXXBlock, head, std::move(xblocks), bid);
 }
 
-// An XBLOCK over data blocks of `chunk` bytes (the last one may be shorter).
-Status Writer::WriteXBlock(std::span<const uint8_t> bytes, uint64_t chunk, Bid* bid) {
+// An XBLOCK over full data blocks (the last one may be shorter): a data tree
+// is one byte stream that readers address with a stride of 8176 bytes.
+Status Writer::WriteXBlock(std::span<const uint8_t> bytes, Bid* bid) {
   std::vector<Bid> leaves;
-  for (uint64_t at = 0; at < bytes.size(); at += chunk) {
+  for (uint64_t at = 0; at < bytes.size(); at += kMaxBlockData) {
     Bid b = 0;
-    Status s = WriteBlock(Kind::kData, bytes.subspan(at, std::min<uint64_t>(chunk, bytes.size() - at)),
+    Status s = WriteBlock(Kind::kData, bytes.subspan(at, std::min<uint64_t>(kMaxBlockData, bytes.size() - at)),
                           {}, &b);
     if (!s.ok()) return s;
     leaves.push_back(b);
@@ -411,7 +408,7 @@ Status Writer::WriteContent(const NodeData& content, Bid* data, Bid* sub) {
   }
   Status s = WriteSubnodeTree(std::move(entries), sub);
   if (!s.ok()) return s;
-  return WriteDataTree(content.data, data, content.block_size ? content.block_size : kMaxBlockData);
+  return WriteDataTree(content.data, data);
 }
 
 Status Writer::Put(Nid nid, Nid parent, Bid data, Bid sub) {

@@ -39,10 +39,6 @@ using Bid = uint64_t;  // 0 means "none"
 struct NodeData {
   std::vector<uint8_t> data = {};
   std::vector<std::pair<Nid, NodeData>> subnodes = {};
-  // When not 0, the data stream is cut into data blocks of this many bytes
-  // (the last may be shorter; at most 8176) instead of full blocks. A table's
-  // row matrix uses it so that every block holds whole rows and nothing else.
-  uint32_t block_size = 0;
 };
 
 class NdbWriter {

@@ -130,10 +130,14 @@ TcTable ReadTc(const NodeData& node, std::string* error) {
   const size_t row_size = t.rgib[3];
   std::vector<uint8_t> matrix = heap.Value(Get32(&info[14]));
   std::vector<std::vector<uint8_t>> rows;
-  // A matrix in a subnode is cut into blocks of whole rows by the node
-  // writer; as a stream it is the rows back to back.
-  for (size_t at = 0; at + row_size <= matrix.size(); at += row_size) {
+  // A matrix in a subnode is a stream of 8176-byte blocks, each holding
+  // whole rows and padded to the full block.
+  bool in_subnode = (Get32(&info[14]) & 0x1F) != 0;
+  size_t per_block = in_subnode ? 8176 / row_size : SIZE_MAX;
+  for (size_t at = 0; at + row_size <= matrix.size();) {
     rows.emplace_back(matrix.begin() + at, matrix.begin() + at + row_size);
+    at += row_size;
+    if (in_subnode && rows.size() % per_block == 0) at = (rows.size() / per_block) * 8176;
   }
   auto index = heap.Bth(Get32(&info[10]));
   if (index.size() != rows.size() && error->empty()) *error = "row index and matrix disagree";

@@ -334,8 +334,9 @@ Status ReadBack::ReadData(Bid bid, std::vector<uint8_t>* out) const {
     if ((p[1] == 1) == ((child & 2) != 0)) return Bad("data tree child of the wrong kind");
     s = ReadData(child, &part);
     if (!s.ok()) return s;
-    // Children need not be full: a table's row matrix cuts its blocks at
-    // whole rows. lcbTotal must still add up.
+    // Every child but the last is full.
+    uint64_t full = p[1] == 1 ? 8176 : 8176ull * 1021;
+    if (i + 1 < n && part.size() != full) return Bad("data tree child not full");
     out->insert(out->end(), part.begin(), part.end());
   }
   if (out->size() != total) return Bad("lcbTotal mismatch in " + Hex(bid));
