@@ -1,6 +1,7 @@
 // kestrel export FILE.dbx|STORE_DIR OUT_DIR: writes each message's complete
 // stored text, byte for byte, as an .eml file; a store gets one subfolder
-// per folder file.
+// per folder file. With --mbox each folder file becomes one mbox file
+// instead (mbox_file.h).
 #include <strings.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "reader/dbx/session.h"
 #include "tools/kestrel/commands.h"
+#include "tools/kestrel/mbox_file.h"
 
 namespace kestrel {
 namespace {
@@ -20,6 +22,7 @@ struct ExportOptions {
   std::string input;
   std::string out_dir;
   bool inactive = false;
+  bool mbox = false;
 };
 
 struct Counts {
@@ -54,8 +57,10 @@ bool WriteWhole(const fs::path& path, const std::string& text, std::string* erro
 }
 
 // Exports the folder file `name` of the session's store directory into
-// `out`. Returns the failure of the folder as a whole in *error.
-bool ExportFolder(dbx::DbxSession& session, const std::string& name, const fs::path& out,
+// `out`: a folder of .eml files, or with `mbox` one mbox file of that path
+// with ".mbox" appended. Returns the failure of the folder as a whole in
+// *error.
+bool ExportFolder(dbx::DbxSession& session, const std::string& name, const fs::path& out, bool mbox,
                   Counts* counts, std::string* error) {
   dbx::DbxFolderContents contents;
   dbx::DbxFolderOpen open = session.OpenFolder(name, false, &contents);
@@ -64,11 +69,15 @@ bool ExportFolder(dbx::DbxSession& session, const std::string& name, const fs::p
     return false;
   }
   std::error_code ec;
-  fs::create_directories(out, ec);
+  fs::create_directories(mbox ? out.parent_path() : out, ec);
   if (ec) {
     *error = "cannot create " + out.string() + ": " + ec.message();
     return false;
   }
+  MboxFile mbox_file;
+  fs::path mbox_path = out;
+  mbox_path += ".mbox";
+  if (mbox && !mbox_file.Create(mbox_path.string(), error)) return false;
   for (size_t i = 0; i < contents.messages.size(); ++i) {
     const dbx::DbxMessage& m = contents.messages[i];
     dbx::DbxBodyText body;
@@ -87,13 +96,18 @@ bool ExportFolder(dbx::DbxSession& session, const std::string& name, const fs::p
       ++counts->skipped;
       continue;
     }
-    if (!WriteWhole(out / (std::to_string(i + 1) + ".eml"), body.text, error)) {
+    if (mbox) {
+      if (!mbox_file.Add(m.sender_addr, m.date_received, body.text)) {
+        *error = "cannot write " + mbox_path.string();
+        return false;
+      }
+    } else if (!WriteWhole(out / (std::to_string(i + 1) + ".eml"), body.text, error)) {
       return false;
     }
     ++counts->written;
   }
   session.CloseFile();
-  return true;
+  return !mbox || mbox_file.Commit(error);
 }
 
 // A subfolder name for a folder file: its name without ".dbx", with path
@@ -128,7 +142,7 @@ int RunExport(const ExportOptions& opt) {
       if (!done_files.insert(lower).second) continue;
       std::string sub = SubfolderName(f.folder_file);
       for (int n = 2; !used_names.insert(sub).second; ++n) sub = SubfolderName(f.folder_file) + "-" + std::to_string(n);
-      if (!ExportFolder(session, f.folder_file, fs::path(opt.out_dir) / sub, &counts, &error)) {
+      if (!ExportFolder(session, f.folder_file, fs::path(opt.out_dir) / sub, opt.mbox, &counts, &error)) {
         std::fprintf(stderr, "kestrel: folder \"%s\" not exported: %s\n", f.folder_name.c_str(),
                      error.c_str());
       }
@@ -137,7 +151,9 @@ int RunExport(const ExportOptions& opt) {
     std::string dir, name;
     SplitPath(opt.input, &dir, &name);
     session.set_store_directory(dir);
-    if (!ExportFolder(session, name, opt.out_dir, &counts, &error)) return Fail(error);
+    fs::path out = opt.out_dir;
+    if (opt.mbox) out /= SubfolderName(name);
+    if (!ExportFolder(session, name, out, opt.mbox, &counts, &error)) return Fail(error);
   }
   std::printf("%llu written, %llu skipped\n", static_cast<unsigned long long>(counts.written),
               static_cast<unsigned long long>(counts.skipped));
@@ -153,6 +169,8 @@ void AddExportCommand(CLI::App& app, int* exit_code) {
   cmd->add_option("INPUT", opt->input, "A DBX folder file or a store directory")->required();
   cmd->add_option("OUT_DIR", opt->out_dir, "Directory to write into")->required();
   cmd->add_flag("--inactive", opt->inactive, "Store: also export folders that are not active");
+  cmd->add_flag("--mbox", opt->mbox,
+                "One mbox file (mboxrd) per folder file instead of .eml files; never replaces a file");
   cmd->callback([opt, exit_code] { *exit_code = RunExport(*opt); });
 }
 
