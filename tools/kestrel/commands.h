@@ -13,6 +13,7 @@ namespace kestrel {
 void AddFoldersCommand(CLI::App& app, int* exit_code);
 void AddMessagesCommand(CLI::App& app, int* exit_code);
 void AddExportCommand(CLI::App& app, int* exit_code);
+void AddRecoverCommand(CLI::App& app, int* exit_code);
 
 // Prints "kestrel: <message>" on stderr and returns the failure exit status.
 int Fail(const std::string& message);

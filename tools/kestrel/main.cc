@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   kestrel::AddFoldersCommand(app, &exit_code);
   kestrel::AddMessagesCommand(app, &exit_code);
   kestrel::AddExportCommand(app, &exit_code);
+  kestrel::AddRecoverCommand(app, &exit_code);
   kestrel::AddTypelibCommand(app, &exit_code);
   kestrel::AddRegisterCommands(app, &exit_code);
   kestrel::AddIdentitiesCommand(app, &exit_code);

@@ -1,6 +1,7 @@
 // The kestrel tool end to end on the real store, and its text conversion.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -98,6 +99,41 @@ TEST(KestrelToolTest, BadInputsFailWithNonZeroStatus) {
   EXPECT_EQ(foreign.out, "1002\n");
   EXPECT_NE(Kestrel("export " + kStore + "/Folders.dbx /tmp/kestrel-never-written").status, 0);
   EXPECT_FALSE(fs::exists("/tmp/kestrel-never-written"));
+}
+
+TEST(KestrelToolTest, RecoverGivesBackTheRealInboxMessageAfterItsRootIsDamaged) {
+  const fs::path tmp = fs::temp_directory_path() / ("kestrel-recover-" + std::to_string(::getpid()));
+  fs::remove_all(tmp);
+  ASSERT_TRUE(fs::create_directories(tmp / "store"));
+  for (const char* name : {"Folders.dbx", "Inbox.dbx", "Outbox.dbx", "Offline.dbx"}) {
+    fs::copy_file(fs::path(kStore) / name, tmp / "store" / name);
+    fs::permissions(tmp / "store" / name, fs::perms::owner_write, fs::perm_options::add);
+  }
+  {
+    std::fstream inbox(tmp / "store" / "Inbox.dbx", std::ios::in | std::ios::out | std::ios::binary);
+    inbox.seekp(0x1E254);  // the root node's own offset
+    inbox.put('\x55');
+  }
+  ASSERT_EQ(Kestrel("export " + kStore + "/Inbox.dbx " + (tmp / "sound").string()).status, 0);
+  // Through the index the damaged Inbox lists nothing; the scan finds the
+  // message through its surviving record.
+  EXPECT_EQ(Kestrel("export " + (tmp / "store" / "Inbox.dbx").string() + " " +
+                    (tmp / "listed").string()).out,
+            "0 written, 0 skipped\n");
+  ToolRun run = Kestrel("recover " + (tmp / "store").string() + " " + (tmp / "out").string());
+  ASSERT_EQ(run.status, 0);
+  const fs::path eml = tmp / "out" / "Inbox" / "recovered" / "1.eml";
+  EXPECT_EQ(run.out, eml.string() + "\trecord\t60116\t10139\n"
+                     "0 through the index, 1 through surviving records, 0 from orphaned chains, "
+                     "0 incomplete\n");
+  EXPECT_EQ(FileBytes(eml), FileBytes(tmp / "sound" / "1.eml"));
+  // A second run finds its output there and writes over nothing.
+  std::ofstream(eml, std::ios::trunc) << "kept";
+  EXPECT_EQ(Kestrel("recover " + (tmp / "store" / "Inbox.dbx").string() + " " +
+                    (tmp / "out" / "Inbox").string()).status, 1);
+  EXPECT_EQ(FileBytes(eml), "kept");
+  EXPECT_FALSE(fs::exists(eml.string() + ".part"));
+  fs::remove_all(tmp);
 }
 
 TEST(AnsiTextTest, ConvertsCodePagesToUtf8) {
