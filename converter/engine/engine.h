@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "converter/engine/components.h"
 #include "converter/engine/conversion_page.h"
 #include "converter/engine/page_state.h"
 #include "converter/engine/pst_session.h"
@@ -21,6 +22,8 @@ struct EngineEnv {
   std::function<std::unique_ptr<PstSession>()> sessions;
   // The "d.m.YY H.m.ss" stamp of names (the local clock when empty).
   std::function<std::string()> timestamp;
+  // Makes the DbxMessageReader of XtractDBX (the built-in one when empty).
+  std::function<HRESULT(IDbxMessageReader** reader)> message_readers;
 };
 
 // Converts the hand-picked file `dbxPath` into the folder `dbxFolderName`:

@@ -146,7 +146,9 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   if (own_pst && !StartOwnPst(page, state, env, dbxFolderName)) return;
 
   com::ComPtr<IDbxMessageReader> reader;
-  HRESULT hr = CreateEngineComponent(CLSID_DbxMessageReader, IID_IDbxMessageReader, reader.OutVoid());
+  HRESULT hr = env.message_readers
+                   ? env.message_readers(reader.Out())
+                   : CreateEngineComponent(CLSID_DbxMessageReader, IID_IDbxMessageReader, reader.OutVoid());
   page.DoEvents();
   LONG count = -1;
   if (SUCCEEDED(hr)) {

@@ -12,6 +12,8 @@
 #include "converter/engine/texts.h"
 #include "platform/com/automation.h"
 #include "platform/com/com_ptr.h"
+#include "platform/com/errors.h"
+#include "platform/com/simple_object.h"
 #include "tests/converter/wizard/fake_page.h"
 #include "tests/converter/wizard/fake_session.h"
 
@@ -94,6 +96,45 @@ TEST_F(XtractDbxTest, EmptySubjectNamesTheTemporaryFileAfterTheIndex) {
   ASSERT_EQ(world_.items.size(), 1u);
   EXPECT_EQ(world_.items[0].eml_path, state_.OutputFolder + "0_Empty-Subject0.eml");
   EXPECT_FALSE(fs::exists(world_.items[0].eml_path));
+}
+
+// A reader whose file cannot be opened: the call fails with a runtime error.
+class RefusingReader final : public com::SimpleObject<IDbxMessageReader, IID_IDbxMessageReader> {
+ public:
+  explicit RefusingReader(int* closes) : closes_(closes) {}
+  HRESULT COMCALL OpenDbx(BSTR) override { return com::RaiseError(70, "DbxMessageReader", "Inbox.dbx"); }
+  HRESULT COMCALL CloseDbx() override {
+    ++*closes_;
+    return S_OK;
+  }
+  HRESULT COMCALL CountMessages(LONG*) override { return E_UNEXPECTED; }
+  HRESULT COMCALL GetSubject(LONG, BSTR*) override { return E_UNEXPECTED; }
+  HRESULT COMCALL GetMessageText(LONG, BSTR*) override { return E_UNEXPECTED; }
+  HRESULT COMCALL GetReceivedDate(LONG, DATE*) override { return E_UNEXPECTED; }
+  HRESULT COMCALL GetMessageBytes(LONG, BSTR*) override { return E_UNEXPECTED; }
+  HRESULT COMCALL GetSender(LONG, BSTR*) override { return E_UNEXPECTED; }
+
+ private:
+  int* closes_;
+};
+
+TEST_F(XtractDbxTest, ReaderFailureShowsTheSoftwareLogAndGoesOn) {
+  int closes = 0;
+  env_.message_readers = [&closes](IDbxMessageReader** reader) {
+    *reader = new RefusingReader(&closes);
+    return S_OK;
+  };
+  page_.each_pst = true;
+  XtractDBX(page_, state_, env_, kStore + "Inbox.dbx", "Inbox");
+  ASSERT_EQ(page_.boxes.size(), 1u);
+  EXPECT_EQ(page_.boxes[0].text,
+            "[Software Log] Permission denied: Inbox.dbx\r\n"
+            "Please ensure dbx files are not corrupt, which are added in the list.");
+  EXPECT_EQ(page_.boxes[0].icon, MsgIcon::kNone);
+  EXPECT_EQ(page_.boxes[0].title, "Tollan");
+  EXPECT_EQ(closes, 1);
+  EXPECT_TRUE(world_.items.empty());
+  EXPECT_EQ(state_.report.files.back().state, FileOutcome::State::kFailed);
 }
 
 TEST_F(XtractDbxTest, DeletedItemsUsesTheStoresOwnFolder) {
