@@ -1,7 +1,10 @@
 #include "tests/platform/pst/messaging/expectation.h"
 
+#include <iconv.h>
+
 #include <cstdio>
 #include <ctime>
+#include <map>
 
 namespace pst::testing {
 namespace {
@@ -24,6 +27,40 @@ std::string Json(const std::u16string& s) {
 }
 
 std::string Json(const std::string& ascii) { return Json(std::u16string(ascii.begin(), ascii.end())); }
+
+// The HTML body as text: its bytes read in the message's code page, as the
+// readers show it (bytes as Latin-1 when the code page is unknown here).
+std::u16string HtmlText(const std::vector<uint8_t>& bytes, int64_t code_page) {
+  static const std::map<int64_t, const char*> kNames = {
+      {65001, "UTF-8"},        {65000, "UTF-7"},       {20127, "CP1252"},     {28591, "CP1252"},
+      {50220, "ISO-2022-JP"},  {50225, "ISO-2022-KR"}, {51932, "EUC-JP"},     {51949, "EUC-KR"},
+      {54936, "GB18030"},      {20866, "KOI8-R"},      {21866, "KOI8-U"},     {38598, "ISO-8859-8"}};
+  std::string name;
+  if (auto it = kNames.find(code_page); it != kNames.end()) {
+    name = it->second;
+  } else if (code_page > 28591 && code_page <= 28605) {
+    name = "ISO-8859-" + std::to_string(code_page - 28590);
+  } else if (code_page > 0) {
+    name = "CP" + std::to_string(code_page);
+  }
+  std::u16string text;
+  iconv_t cd = name.empty() ? reinterpret_cast<iconv_t>(-1) : iconv_open("UTF-16LE", name.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::u16string(bytes.begin(), bytes.end());
+  std::vector<char> out(bytes.size() * 4 + 16);
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+  size_t in_left = bytes.size(), out_left = out.size();
+  char* o = out.data();
+  while (in_left > 0 && iconv(cd, &in, &in_left, &o, &out_left) == static_cast<size_t>(-1)) {
+    ++in;  // a byte that fits no character is left out
+    --in_left;
+  }
+  iconv(cd, nullptr, nullptr, &o, &out_left);
+  iconv_close(cd);
+  for (char* c = out.data(); c + 1 < o; c += 2) {
+    text.push_back(static_cast<char16_t>(static_cast<uint8_t>(c[0]) | (static_cast<uint8_t>(c[1]) << 8)));
+  }
+  return text;
+}
 
 const Property* Find(const std::vector<Property>& props, uint32_t tag) {
   for (const Property& p : props) {
@@ -68,7 +105,8 @@ std::string MessageJson(const MessageContent& m) {
   if (const std::u16string* s = String(m.props, 0x0065)) out += ", \"sent_representing_address\": " + Json(*s);
   if (const Property* html = Find(m.props, 0x10130102)) {
     const auto& bytes = std::get<std::vector<uint8_t>>(html->value);
-    out += ", \"html\": " + Json(std::string(bytes.begin(), bytes.end()));  // ASCII in these tests
+    const Property* cp = Find(m.props, 0x3FDE0003);
+    out += ", \"html\": " + Json(HtmlText(bytes, cp ? std::get<int64_t>(cp->value) : 0));
   }
   if (const Property* t = Find(m.props, 0x0E060040)) out += ", \"delivery_time\": " + Time(std::get<uint64_t>(t->value));
   if (const Property* t = Find(m.props, 0x00390040)) out += ", \"submit_time\": " + Time(std::get<uint64_t>(t->value));
