@@ -105,12 +105,14 @@ std::optional<Word> ParseWordAt(std::string_view s, size_t pos) {
   char enc = s[cs_end + 1];
   if (s[cs_end + 2] != '?') return std::nullopt;
   size_t text_begin = cs_end + 3;
-  size_t text_end = s.find("?=", text_begin);
-  if (text_end == std::string_view::npos) return std::nullopt;
-  std::string_view text = s.substr(text_begin, text_end - text_begin);
-  for (char c : text) {
-    if (IsSpace(c) || c == '?') return std::nullopt;
+  // The text holds no '?' and no blank: the first of them must be the "?="
+  // that ends the word (looking no further keeps long headers linear).
+  size_t text_end = s.find_first_of("? \t\r\n", text_begin);
+  if (text_end == std::string_view::npos || s[text_end] != '?' || text_end + 1 >= s.size() ||
+      s[text_end + 1] != '=') {
+    return std::nullopt;
   }
+  std::string_view text = s.substr(text_begin, text_end - text_begin);
   Word w;
   w.end = text_end + 2;
   w.charset = std::string(charset.substr(0, charset.find('*')));
@@ -141,16 +143,20 @@ void DecodeRun(const std::vector<Word>& words, size_t begin, size_t end, const T
     AppendUtf16(t.text, out);
     return;
   }
+  // Joining is tried at most about twice per word, so a long run of broken
+  // words costs no more than a few passes.
+  size_t join_budget = 2 * (end - begin) + kMaxJoinedWords;
   size_t k = begin;
   while (k < end) {
     DecodedText t;
     DecodeCharset(words[k].bytes, norm, &t);
     size_t used = 1;
-    if (t.lossy) {
+    if (t.lossy && join_budget > 0) {
       // A character split between this word and the next ones reads whole
       // once their bytes are joined.
       std::string bytes = words[k].bytes;
-      for (size_t extra = 1; extra < kMaxJoinedWords && k + extra < end; ++extra) {
+      for (size_t extra = 1; extra < kMaxJoinedWords && k + extra < end && join_budget > 0; ++extra) {
+        --join_budget;
         bytes += words[k + extra].bytes;
         DecodedText joined;
         DecodeCharset(bytes, norm, &joined);
