@@ -72,6 +72,11 @@ struct PageState {
   // Where the run's report goes: a new file of this path when set, else
   // beside the outputs when anything went wrong (report_file.h).
   std::string ReportPath;
+  // Beyond the flat folders of a run: the .pst folders follow the Outlook
+  // Express folder tree and names; messages the folder index has lost are
+  // recovered too.
+  bool KeepFolderTree = false;
+  bool Recover = false;
   RunReport report;
 
   // The default-store page only: the reader's top object, the folder the

@@ -18,6 +18,7 @@
 
 #include "converter/engine/pst_writer_session.h"
 #include "converter/wizard/qt/navigation.h"
+#include "converter/wizard/qt/options_dialog.h"
 #include "converter/wizard/qt/shell.h"
 
 namespace tollan {
@@ -84,6 +85,8 @@ ConversionPageWidget::ConversionPageWidget(const QString& object_name, const QSt
   back_->setObjectName(QStringLiteral("CmdBack"));
   help_ = new QPushButton(QStringLiteral("&Help Manual"), this);
   help_->setObjectName(QStringLiteral("CmdHelp"));
+  options_ = new QPushButton(QString::fromUtf8(kOptionsButtonText), this);
+  options_->setObjectName(QStringLiteral("CmdOptions"));
   end_ = new QPushButton(QStringLiteral("E&xit"), this);
   end_->setObjectName(QStringLiteral("cmdEnd"));
   convert_button_ = new QPushButton(convert_text, this);
@@ -91,6 +94,7 @@ ConversionPageWidget::ConversionPageWidget(const QString& object_name, const QSt
   convert_button_->setEnabled(false);
   auto* buttons = new QHBoxLayout();
   buttons->addWidget(help_);
+  buttons->addWidget(options_);
   buttons->addStretch(1);
   buttons->addWidget(back_);
   buttons->addWidget(convert_button_);
@@ -107,6 +111,23 @@ ConversionPageWidget::ConversionPageWidget(const QString& object_name, const QSt
     if (!running_) ConfirmExit();
   });
   connect(help_, &QPushButton::clicked, this, [this] { ShowHelp(this); });
+  connect(options_, &QPushButton::clicked, this, [this] { OptionsClicked(); });
+}
+
+void ConversionPageWidget::OptionsClicked() {
+  if (running_) return;
+  ConversionOptions current;
+  current.keep_folder_tree = state_.KeepFolderTree;
+  current.recover = state_.Recover;
+  current.report_path = state_.ReportPath;
+  auto* dialog = new OptionsDialog(this, current);
+  connect(dialog, &QDialog::accepted, this, [this, dialog] {
+    ConversionOptions chosen = dialog->Chosen();
+    state_.KeepFolderTree = chosen.keep_folder_tree;
+    state_.Recover = chosen.recover;
+    state_.ReportPath = chosen.report_path;
+  });
+  dialog->open();
 }
 
 void ConversionPageWidget::OptionClicked() {
@@ -208,6 +229,7 @@ void ConversionPageWidget::SetRunLock(bool locked) {
   chk_deleted_->setEnabled(!locked);
   back_->setEnabled(!locked);
   end_->setEnabled(!locked);
+  options_->setEnabled(!locked);
   LockOwnControls(locked);
 }
 

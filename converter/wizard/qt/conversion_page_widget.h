@@ -75,6 +75,8 @@ class ConversionPageWidget : public WizardPage, public ConversionPage {
 
  private:
   void OptionClicked();
+  // Opens the options dialog; OK takes its choices into the page state.
+  void OptionsClicked();
   void ConvertClicked();
   QProgressBar* Bar(ProgressBarId bar) const;
 
@@ -90,6 +92,7 @@ class ConversionPageWidget : public WizardPage, public ConversionPage {
   QLabel* lbl_current_ = nullptr;
   QPushButton* back_ = nullptr;
   QPushButton* help_ = nullptr;
+  QPushButton* options_ = nullptr;
   QPushButton* end_ = nullptr;
   float values_[2] = {0, 0};
   bool running_ = false;

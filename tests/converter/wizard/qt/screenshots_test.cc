@@ -4,6 +4,7 @@
 // screenshots/ folder for a person to look at.
 #include <unistd.h>
 
+#include <QDialog>
 #include <QDir>
 #include <QPixmap>
 #include <QPushButton>
@@ -76,6 +77,11 @@ class ScreenshotTest : public QObject {
     QWidget* list_page = Next(testing::OpenPages().value(0), true);
     QVERIFY(list_page != nullptr);
     Shoot(list_page, QStringLiteral("4-file-list-page"));
+    list_page->findChild<QPushButton*>(QStringLiteral("CmdOptions"))->click();
+    auto* options = list_page->findChild<QDialog*>(QStringLiteral("OptionsDialog"));
+    QVERIFY(options != nullptr);
+    Shoot(options, QStringLiteral("8-options-dialog"));
+    options->reject();
     fs::create_directories(root_ / "out");
     dialogs.folders.push_back(QString::fromStdString((root_ / "store").string()));
     list_page->findChild<QPushButton*>(QStringLiteral("CmdAddFolder"))->click();

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,16 +20,19 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <algorithm>
+#include <fstream>
 
-#include "converter/wizard/qt/frm_choose_dbx.h"
 #include "converter/discovery/path_logger.h"
 #include "converter/engine/texts.h"
+#include "converter/wizard/qt/conversion_page_widget.h"
+#include "converter/wizard/qt/frm_choose_dbx.h"
 #include "converter/wizard/qt/frm_main.h"
 #include "converter/wizard/qt/navigation.h"
 #include "converter/wizard/qt/shell.h"
 #include "platform/pst/check/check.h"
 #include "tests/converter/wizard/qt/scripted_dialogs.h"
 #include "tests/converter/wizard/qt/wizard_fixtures.h"
+#include "tests/support/dbxgen/store.h"
 
 namespace tollan {
 namespace {
@@ -339,6 +343,71 @@ class WizardTest : public QObject {
     SetWizardDialogs(&scripted);
     QCOMPARE(Get<QTableWidget>(page, "grdFiles1")->item(0, 0)->text(),
              QString::fromStdString((root_ / "pick" / "x.dbx").string()));
+  }
+
+  void optionsDialogFeedsTheRunAndItsReport() {
+    // A folder file whose second message has no body to be found.
+    dbxgen::StoreSpec spec;
+    spec.folders = dbxgen::StandardFolders();
+    for (int i = 1; i <= 3; ++i) {
+      dbxgen::Message m;
+      m.subject = "m" + std::to_string(i);
+      m.text = "Subject: m" + std::to_string(i) + "\r\n\r\nbody\r\n";
+      if (i == 2) m.damage.unreadable_body_position = 8;
+      spec.folders[2].messages.push_back(m);
+    }
+    QVERIFY(dbxgen::WriteStore(root_ / "damaged", spec).ok());
+    fs::create_directories(root_ / "out-options");
+    for (int which = 0; which < 2; ++which) {
+      ScriptedDialogs dialogs;
+      auto* page = static_cast<ConversionPageWidget*>(which == 0 ? NewFileListPage() : NewDefaultStorePage());
+      page->show();
+      auto* options = Get<QPushButton>(page, "CmdOptions");
+      QCOMPARE(options->text(), QString::fromUtf8("Options\u2026"));
+      options->click();
+      auto* dialog = page->findChild<QDialog*>(QStringLiteral("OptionsDialog"));
+      QVERIFY(dialog != nullptr && dialog->isVisible());
+      auto* keep = Get<QCheckBox>(dialog, "ChkKeepFolderTree");
+      auto* recover = Get<QCheckBox>(dialog, "ChkRecover");
+      QCOMPARE(keep->text(), QStringLiteral("Keep the Outlook Express folder tree and names"));
+      QCOMPARE(recover->text(), QStringLiteral("Recover messages the folder index has lost"));
+      QVERIFY(!keep->isChecked() && !recover->isChecked());
+      keep->setChecked(true);
+      recover->setChecked(true);
+      const std::string report = (root_ / ("chosen-" + std::to_string(which) + ".csv")).string();
+      Get<QLineEdit>(dialog, "TxtReportPath")->setText(QString::fromStdString(report));
+      if (which == 1) {
+        // Cancel keeps what the page had.
+        dialog->reject();
+        testing::FlushClosedPages();
+        QVERIFY(!page->state().KeepFolderTree && !page->state().Recover && page->state().ReportPath.empty());
+        page->close();
+        continue;
+      }
+      dialog->accept();
+      QVERIFY(page->state().KeepFolderTree && page->state().Recover);
+      QCOMPARE(page->state().ReportPath, report);
+      // Opened again, it shows the choices; a run writes the report there and
+      // its closing box says where.
+      options->click();
+      dialog = page->findChild<QDialog*>(QStringLiteral("OptionsDialog"));
+      QVERIFY(Get<QCheckBox>(dialog, "ChkKeepFolderTree")->isChecked());
+      dialog->reject();
+      dialogs.files.push_back({QString::fromStdString((root_ / "damaged" / "Inbox.dbx").string())});
+      Get<QPushButton>(page, "cmdAdd")->click();
+      Get<QRadioButton>(page, "OptOnePST")->click();
+      dialogs.folders.push_back(QString::fromStdString((root_ / "out-options").string()));
+      Get<QPushButton>(page, "CmdExtractDBX")->click();
+      QVERIFY(dialogs.boxes.back().text.endsWith(
+          QStringLiteral("are listed in ") + QString::fromStdString(report)));
+      std::ifstream in(report);
+      std::string header, row, more;
+      std::getline(in, header);
+      std::getline(in, row);
+      QVERIFY2(row.find("Inbox.dbx,2,m2,") != std::string::npos, row.c_str());
+      QVERIFY(!std::getline(in, more));
+      page->close();
+    }
   }
 
   void conversionPagesAtRest() {

@@ -1,0 +1,47 @@
+// The options dialog of the conversion pages.
+#include "converter/wizard/qt/options_dialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace tollan {
+
+OptionsDialog::OptionsDialog(QWidget* parent, const ConversionOptions& current) : QDialog(parent) {
+  setObjectName(QStringLiteral("OptionsDialog"));
+  setWindowTitle(QStringLiteral("Options"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  keep_tree_ = new QCheckBox(QString::fromUtf8(kKeepFolderTreeText), this);
+  keep_tree_->setObjectName(QStringLiteral("ChkKeepFolderTree"));
+  keep_tree_->setChecked(current.keep_folder_tree);
+  recover_ = new QCheckBox(QString::fromUtf8(kRecoverText), this);
+  recover_->setObjectName(QStringLiteral("ChkRecover"));
+  recover_->setChecked(current.recover);
+  report_ = new QLineEdit(QString::fromStdString(current.report_path), this);
+  report_->setObjectName(QStringLiteral("TxtReportPath"));
+  report_->setPlaceholderText(QString::fromUtf8(kReportBesideText));
+  report_->setMinimumWidth(360);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(keep_tree_);
+  layout->addWidget(recover_);
+  layout->addSpacing(8);
+  layout->addWidget(new QLabel(QString::fromUtf8(kReportPathLabel), this));
+  layout->addWidget(report_);
+  layout->addWidget(buttons);
+}
+
+ConversionOptions OptionsDialog::Chosen() const {
+  ConversionOptions o;
+  o.keep_folder_tree = keep_tree_->isChecked();
+  o.recover = recover_->isChecked();
+  o.report_path = report_->text().trimmed().toStdString();
+  return o;
+}
+
+}  // namespace tollan

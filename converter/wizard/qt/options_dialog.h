@@ -1,0 +1,47 @@
+// OptionsDialog: the small dialog behind "Options…" on the conversion pages,
+// with the choices beyond the pages' own: keeping the Outlook Express folder
+// tree and names, recovering messages the folder index has lost, and where
+// the report of messages not converted cleanly goes.
+//
+//   auto* dialog = new OptionsDialog(page, current);
+//   connect(dialog, &QDialog::accepted, [=] { use(dialog->Chosen()); });
+//   dialog->open();
+#ifndef TOLLAN_CONVERTER_WIZARD_QT_OPTIONS_DIALOG_H_
+#define TOLLAN_CONVERTER_WIZARD_QT_OPTIONS_DIALOG_H_
+
+#include <QDialog>
+#include <string>
+
+class QCheckBox;
+class QLineEdit;
+
+namespace tollan {
+
+inline constexpr const char* kOptionsButtonText = "Options\u2026";
+inline constexpr const char* kKeepFolderTreeText = "Keep the Outlook Express folder tree and names";
+inline constexpr const char* kRecoverText = "Recover messages the folder index has lost";
+inline constexpr const char* kReportPathLabel = "Report of the messages not converted cleanly:";
+inline constexpr const char* kReportBesideText = "beside the .pst files, when anything went wrong";
+
+struct ConversionOptions {
+  bool keep_folder_tree = false;
+  bool recover = false;
+  std::string report_path;  // "" for beside the .pst files
+};
+
+class OptionsDialog : public QDialog {
+ public:
+  OptionsDialog(QWidget* parent, const ConversionOptions& current);
+
+  // What the dialog shows now.
+  ConversionOptions Chosen() const;
+
+ private:
+  QCheckBox* keep_tree_ = nullptr;
+  QCheckBox* recover_ = nullptr;
+  QLineEdit* report_ = nullptr;
+};
+
+}  // namespace tollan
+
+#endif  // TOLLAN_CONVERTER_WIZARD_QT_OPTIONS_DIALOG_H_
