@@ -3,7 +3,7 @@
 
 usage: /usr/bin/python3 tests/oracles/pst_readers.py FILE.pst EXPECTED.json
            [--readers pypff,pffexport,readpst,lspst,pst-extractor]
-           [--dump DIR] [--work DIR] [--quiet]
+           [--dump DIR] [--work DIR] [--quiet] [--except READER:FOLDER]...
 
 Run it with Debian's /usr/bin/python3, where pypff is installed.
 
@@ -16,6 +16,8 @@ order, with what that reader shows. Every difference is printed on one line:
 and a summary line per reader gives the number of messages that matched.
 The exit status is 0 when every reader matched every expected message, 1
 when there is any difference, 2 for usage errors or a reader that failed.
+--except READER:FOLDER leaves one folder out of one reader's comparison,
+for a known limit of that reader (the caller says which, and why).
 --dump DIR writes each reader's normalized view as DIR/<reader>.json, which
 is the first thing to look at when a difference needs explaining.
 
@@ -53,7 +55,7 @@ What each reader shows, and how it is normalized:
                  bodies, attachment names and bytes (libpst lists them last
                  first; they are put back in table order), embedded
                  messages, the Date header (compared with the submit time)
-                 and the read flag.
+                 and the read flag; it writes no folder for an empty one.
   lspst          the subject of each message; folders by their own name.
   pst-extractor  everything above (tests/oracles/pst_dump.js).
 Times are compared to the second. Bodies are compared with line ends made
@@ -351,7 +353,9 @@ def part_text(part):
 def read_readpst(pst, work):
     target = os.path.join(work, 'readpst')
     os.makedirs(target)
-    run(['readpst', '-q', '-D', '-M', '-8', '-b', '-o', target, pst])
+    # -j 0: with -M, parallel jobs write the messages of one folder at the
+    # same time and now and then lose or mix up files.
+    run(['readpst', '-q', '-j', '0', '-D', '-M', '-8', '-b', '-o', target, pst])
     stores = os.listdir(target)
     if len(stores) != 1:
         raise ReaderFailed('readpst wrote %d store folders' % len(stores))
@@ -518,12 +522,14 @@ class Comparer:
                 self.differ(where, label + ' fnv1a64', fnv1a64(data), w['fnv1a64'])
 
 
-def compare(reader, view, expected):
+def compare(reader, view, expected, excepted=()):
     """Returns (messages matched, messages expected, problems)."""
     c = Comparer(reader)
     matched = total = 0
     for folder in expected['folders']:
         path = folder['path']
+        if path in excepted:
+            continue
         want = folder['messages']
         total += len(want)
         if reader == 'lspst':
@@ -534,6 +540,8 @@ def compare(reader, view, expected):
                 continue
         else:
             got = view.get(path)
+            if got is None and not want and reader == 'readpst':
+                continue  # readpst writes no folder for one without messages
         if got is None:
             c.problems.append('%s: folder %s is missing (it shows %s)' % (reader, path, sorted(view)[:20]))
             continue
@@ -566,6 +574,7 @@ def main(argv):
     readers = list(ALL_READERS)
     dump = work = None
     quiet = False
+    excepted = {}
     positional = []
     while args:
         a = args.pop(0)
@@ -575,6 +584,9 @@ def main(argv):
             dump = args.pop(0)
         elif a == '--work' and args:
             work = args.pop(0)
+        elif a == '--except' and args and ':' in args[0]:
+            reader, folder = args.pop(0).split(':', 1)
+            excepted.setdefault(reader, set()).add(folder)
         elif a == '--quiet':
             quiet = True
         else:
@@ -602,13 +614,15 @@ def main(argv):
                 os.makedirs(dump, exist_ok=True)
                 with open(os.path.join(dump, reader + '.json'), 'w', encoding='utf-8') as fh:
                     json.dump(serializable(view), fh, ensure_ascii=False, indent=1)
-            matched, total, problems = compare(reader, view, expected)
+            matched, total, problems = compare(reader, view, expected, excepted.get(reader, ()))
             shown = problems if not quiet else problems[:50]
             for p in shown:
                 print(p)
             if len(shown) < len(problems):
                 print('%s: ... and %d more differences' % (reader, len(problems) - len(shown)))
-            summary.append('%s: %d of %d messages match' % (reader, matched, total))
+            left_out = sorted(excepted.get(reader, ()))
+            summary.append('%s: %d of %d messages match%s' % (
+                reader, matched, total, ' (left out: %s)' % ', '.join(left_out) if left_out else ''))
             if problems and status == 0:
                 status = 1
         for line in summary:

@@ -379,7 +379,7 @@ TEST_F(PstFileTest, HundredThousandMessagesInOneFolder) {
   }
   ASSERT_TRUE(pst->Close().ok());
   // The row matrix of this contents table spans many blocks, each holding
-  // whole rows only.
+  // whole rows and padded to the full block.
   ExpectCheckerHappy();
   // libpst lists every message of the folder (libpff reads it too, but
   // takes minutes over 100,000 items; the smaller tests cover it).
