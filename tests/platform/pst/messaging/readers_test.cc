@@ -200,5 +200,11 @@ TEST_F(ReadersTest, EveryFieldOfAMessage) {
   ExpectEveryReaderAgrees();
 }
 
+TEST_F(ReadersTest, TenThousandMessagesInOneFolder) {
+  // Slow (every reader lists and reads 10,000 messages): one test on its own.
+  AddNumbered(pst_->IpmSubtree(), "Bulk", 10000);
+  ExpectEveryReaderAgrees();
+}
+
 }  // namespace
 }  // namespace pst
