@@ -2,6 +2,7 @@
 // folder, read through the Kestrel object model.
 #include "converter/engine/engine.h"
 #include "converter/engine/engine_internal.h"
+#include "converter/engine/recovered_messages.h"
 #include "converter/engine/naming.h"
 #include "converter/engine/report_file.h"
 #include "converter/engine/texts.h"
@@ -171,6 +172,8 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     });
   }
   pipeline.Finish();
+  ConvertRecoveredMessages(page, state, env, dbxPath,
+                           TargetFolderPath(state.StoreDisplayName, dbxFolderName), outcome);
   end_call();
 }
 

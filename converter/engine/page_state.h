@@ -26,6 +26,10 @@ struct FileOutcome {
   int64_t messages_skipped = 0;    // without a body to convert
   int64_t messages_failed = 0;     // could not be read, imported or saved
   std::string error;               // why the file (or its last message) failed
+  // Messages the file holds that its index does not reach (found by the
+  // recovery scan), and those of them converted into "Recovered".
+  int64_t messages_beyond_index = 0;
+  int64_t messages_recovered = 0;
 };
 
 // One message that did not come through cleanly, named so that the user can

@@ -72,6 +72,11 @@ class PstSession {
   // when a folder of that name is already there.
   virtual Status AddFolder(PstStoreHandle* store, const std::string& name) = 0;
 
+  // Adds a mail folder `name` below the folder at `parent_path` (a path as
+  // GetFolderFromPath takes it). Sessions that cannot make subfolders fail.
+  virtual Status AddSubfolder(const std::string& parent_path, const std::string& name) {
+    return Status::InvalidArgument("this session cannot add " + name + " below " + parent_path);
+  }
   // The folder at "\\" + display name + "\" + folder name (deeper paths go on
   // with further "\" pieces).
   virtual Status GetFolderFromPath(const std::string& path, PstFolderHandle** folder) = 0;

@@ -118,6 +118,14 @@ class WriterSession : public PstSession {
     return store->file->AddFolder(store->file->IpmSubtree(), name, &id);
   }
 
+  Status AddSubfolder(const std::string& parent_path, const std::string& name) override {
+    PstFolderHandle* parent = nullptr;
+    Status s = GetFolderFromPath(parent_path, &parent);
+    if (!s.ok()) return s;
+    pst::FolderId id;
+    return parent->store->file->AddFolder(parent->id, name, &id);
+  }
+
   bool HasFolder(PstStoreHandle* store, const std::string& name) override {
     pst::FolderId id;
     return store->file->FindFolder("\\\\" + store->display_name + "\\" + name, &id).ok();

@@ -12,6 +12,7 @@
 #include "converter/engine/message_date.h"
 #include "converter/engine/message_pipeline.h"
 #include "converter/engine/naming.h"
+#include "converter/engine/recovered_messages.h"
 #include "converter/engine/report_file.h"
 #include "converter/engine/texts.h"
 #include "platform/com/automation.h"
@@ -171,6 +172,9 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     outcome.state = FileOutcome::State::kFailed;
     outcome.error = "not a readable Outlook Express folder file";
     reader->CloseDbx();
+    // Its blocks may still hold messages.
+    ConvertRecoveredMessages(page, state, env, dbxPath,
+                             TargetFolderPath(state.StoreDisplayName, dbxFolderName), outcome);
     if (own_pst) EndOwnPst(state);
     return;
   }
@@ -221,6 +225,8 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     });
   }
   pipeline.Finish();
+  ConvertRecoveredMessages(page, state, env, dbxPath,
+                           TargetFolderPath(state.StoreDisplayName, dbxFolderName), outcome);
   if (own_pst) EndOwnPst(state);
   reader->CloseDbx();
 }

@@ -55,6 +55,17 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
     if (f.state == FileOutcome::State::kSkipped) ++skipped;
     if (f.state == FileOutcome::State::kFailed) ++failed;
   }
+  // Messages only the recovery scan finds: converted, or worth a second run.
+  int64_t recovered = 0, beyond = 0;
+  for (const auto& f : r.files) {
+    recovered += f.messages_recovered;
+    if (f.messages_recovered == 0 && f.messages_beyond_index > 0) {
+      beyond += f.messages_beyond_index;
+      std::printf("%s holds %lld message(s) that its index does not reach; run again with "
+                  "--recover to bring them back into a folder \"Recovered\"\n",
+                  f.dbx_path.c_str(), static_cast<long long>(f.messages_beyond_index));
+    }
+  }
   if (quiet) {
     if (failed > 0 || r.MessagesFailed() > 0) {
       std::printf("%lld file(s) and %lld message(s) failed\n", static_cast<long long>(failed),
@@ -70,7 +81,12 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
                   static_cast<long long>(f.messages_total));
       if (f.messages_skipped) std::printf(", %lld without body", static_cast<long long>(f.messages_skipped));
       if (f.messages_failed) std::printf(", %lld failed", static_cast<long long>(f.messages_failed));
+      if (f.messages_recovered) {
+        std::printf(", %lld recovered into \"Recovered\"", static_cast<long long>(f.messages_recovered));
+      }
       std::printf(")");
+    } else if (f.messages_recovered) {
+      std::printf("  (%lld recovered into \"Recovered\")", static_cast<long long>(f.messages_recovered));
     }
     if (!f.error.empty()) std::printf("  %s", f.error.c_str());
     std::printf("\n");
@@ -80,6 +96,14 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   std::printf("Messages: %lld converted, %lld skipped, %lld failed\n",
               static_cast<long long>(r.MessagesConverted()), static_cast<long long>(r.MessagesSkipped()),
               static_cast<long long>(r.MessagesFailed()));
+  if (recovered > 0) {
+    std::printf("Recovered: %lld message(s) that the index no longer reached, in \"Recovered\" "
+                "folders\n", static_cast<long long>(recovered));
+  }
+  if (beyond > 0) {
+    std::printf("Not recovered: %lld message(s) that the index does not reach (--recover)\n",
+                static_cast<long long>(beyond));
+  }
   if (tally.original_attached > 0) {
     std::printf("Messages kept with their original attached (could not be mapped fully): %lld\n",
                 static_cast<long long>(tally.original_attached));
@@ -96,7 +120,7 @@ int Main(int argc, char** argv) {
   CLI::App app{"Converts Outlook Express .dbx files into Outlook .pst files."};
   app.set_version_flag("--version", "tollan-cli " TOLLAN_VERSION);
   bool single = false, per_file = false, convert_deleted = false, verify = false;
-  bool default_store = false, quiet = false;
+  bool default_store = false, quiet = false, recover = false;
   std::string out_dir, wine_prefix, hive, report_path;
   std::vector<std::string> inputs;
   int codepage = 1252;
@@ -106,6 +130,9 @@ int Main(int argc, char** argv) {
   app.add_flag("--convert-deleted-items", convert_deleted, "Convert Deleted Items.dbx too");
   app.add_option("-o,--output", out_dir, "Folder for the .pst files")->required();
   app.add_flag("--verify", verify, "Check every output file with pst-check");
+  app.add_flag("--recover", recover,
+               "Also convert the messages a file's index no longer reaches, into a subfolder "
+               "\"Recovered\" of its folder");
   app.add_flag("-q,--quiet", quiet, "Print only warnings, errors and where the report is");
   app.add_option("--report", report_path,
                  "Write a CSV line for every message not converted cleanly to this new file "
@@ -190,6 +217,7 @@ int Main(int argc, char** argv) {
   ImportTally tally;
   EngineEnv env;
   env.sessions = [&] { return NewPstWriterSession(import_options, &tally); };
+  env.recover = recover;
   VectorList list(files);
   FileListSource file_source(&page, &list, env);
   DefaultStoreSource store_source(&page, [&] { return store_view.store_folder; }, env);

@@ -1,0 +1,85 @@
+// Converting the messages only the recovery scan finds; see
+// recovered_messages.h.
+#include "converter/engine/recovered_messages.h"
+
+#include <memory>
+
+#include "converter/engine/engine_internal.h"
+#include "converter/engine/message_pipeline.h"
+#include "converter/engine/report_file.h"
+#include "reader/dbx/byte_source.h"
+#include "reader/dbx/recovery_scan.h"
+
+namespace tollan {
+
+void ConvertRecoveredMessages(ConversionPage& page, PageState& state, const EngineEnv& env,
+                              const std::string& dbx_path, const std::string& folder_path,
+                              FileOutcome& outcome) {
+  std::unique_ptr<dbx::FileSource> file;
+  dbx::DbxRecoveryScan scan;
+  if (!dbx::FileSource::Open(dbx_path, false, &file).ok() ||
+      !dbx::ScanFolderFile(*file, &scan).ok()) {
+    return;
+  }
+  page.DoEvents();
+  outcome.messages_beyond_index = static_cast<int64_t>(scan.BeyondIndexCount());
+  if (!env.recover || outcome.messages_beyond_index == 0) return;
+  if (!state.PSTSession) return;
+  const std::string recovered_path = folder_path + "\\" + kRecoveredFolderName;
+  Status s = state.PSTSession->AddSubfolder(folder_path, kRecoveredFolderName);
+  if (!s.ok()) {
+    outcome.messages_failed += outcome.messages_beyond_index;
+    outcome.error = "no folder \"" + std::string(kRecoveredFolderName) + "\": " + s.ToString();
+    return;
+  }
+  ComDateReader dates;
+  MessagePipeline pipeline(page, state.PSTSession.get(), dates);
+  int64_t number = 0;
+  for (const dbx::DbxRecoveredMessage& m : scan.messages) {
+    if (m.origin == dbx::RecoveryOrigin::kIndex) continue;
+    page.DoEvents();
+    ++number;
+    const bool has_record = m.origin == dbx::RecoveryOrigin::kRecord;
+    MessageNote note;
+    note.folder_file = outcome.dbx_path;
+    note.number = number;
+    if (has_record) {
+      note.subject = m.record.subject;
+      note.sender = m.record.sender_addr;
+      note.date = FormatReportDate(m.record.date_received);
+    }
+    std::string why = std::string("recovered message ") + std::to_string(number) +
+                      (has_record ? ", found through its surviving record"
+                                  : ", found as a body chain no record names");
+    if (m.incomplete) why += "; its body chain was cut short, the bytes found are converted";
+    MessageJob job;
+    const dbx::DbxStatus read = dbx::ReadRecoveredText(*file, m, &job.text);
+    if (!read.ok()) {
+      s = Status::IoError(read.ToString());
+      pipeline.Finish();  // the outcomes stay in message order
+      ++outcome.messages_failed;
+      outcome.error = s.ToString();
+      AddNote(state, note, MessageNote::What::kFailed, why + ": " + s.ToString());
+      continue;
+    }
+    job.temp_path = state.OutputFolder + "recovered" + std::to_string(number) + ".eml";
+    job.folder_path = recovered_path;
+    job.read = has_record ? m.record.message_read() : true;
+    job.fallback_date = has_record ? DateToFiletime(m.record.date_received) : 0;
+    pipeline.Submit(std::move(job), [&state, &outcome, note = std::move(note),
+                                     why](const Status& result, const std::string&) {
+      if (result.ok()) {
+        ++outcome.messages_recovered;
+        AddNote(state, note, MessageNote::What::kRecovered, why);
+      } else {
+        ++outcome.messages_failed;
+        outcome.error = "recovered message " + std::to_string(note.number) + ": " +
+                        result.ToString();
+        AddNote(state, note, MessageNote::What::kFailed, why + ": " + result.ToString());
+      }
+    });
+  }
+  pipeline.Finish();
+}
+
+}  // namespace tollan
