@@ -172,7 +172,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     });
   }
   pipeline.Finish();
-  ConvertRecoveredMessages(page, state, env, dbxPath,
+  ConvertRecoveredMessages(page, state, dbxPath,
                            TargetFolderPath(state.StoreDisplayName, dbxFolderName), outcome);
   end_call();
 }

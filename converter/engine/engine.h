@@ -24,9 +24,6 @@ struct EngineEnv {
   std::function<std::string()> timestamp;
   // Makes the DbxMessageReader of XtractDBX (the built-in one when empty).
   std::function<HRESULT(IDbxMessageReader** reader)> message_readers;
-  // Also convert the messages of a folder file that its index no longer
-  // reaches, into a subfolder "Recovered" (recovered_messages.h).
-  bool recover = false;
 };
 
 // Converts the hand-picked file `dbxPath` into the folder `dbxFolderName`:

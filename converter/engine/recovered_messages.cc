@@ -12,7 +12,7 @@
 
 namespace tollan {
 
-void ConvertRecoveredMessages(ConversionPage& page, PageState& state, const EngineEnv& env,
+void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
                               const std::string& dbx_path, const std::string& folder_path,
                               FileOutcome& outcome) {
   std::unique_ptr<dbx::FileSource> file;
@@ -23,7 +23,7 @@ void ConvertRecoveredMessages(ConversionPage& page, PageState& state, const Engi
   }
   page.DoEvents();
   outcome.messages_beyond_index = static_cast<int64_t>(scan.BeyondIndexCount());
-  if (!env.recover || outcome.messages_beyond_index == 0) return;
+  if (!state.Recover || outcome.messages_beyond_index == 0) return;
   if (!state.PSTSession) return;
   const std::string recovered_path = folder_path + "\\" + kRecoveredFolderName;
   Status s = state.PSTSession->AddSubfolder(folder_path, kRecoveredFolderName);

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "converter/engine/conversion_page.h"
-#include "converter/engine/engine.h"
 #include "converter/engine/page_state.h"
 
 namespace tollan {
@@ -19,7 +18,7 @@ namespace tollan {
 inline constexpr const char* kRecoveredFolderName = "Recovered";
 
 // Scans the folder file `dbx_path` and sets outcome.messages_beyond_index.
-// With env.recover, converts those messages into "Recovered" below
+// With state.Recover, converts those messages into "Recovered" below
 // `folder_path` (the folder the file's messages went into) of the open
 // session: the read flag and the fallback date come from the message's
 // record where one survives; a message without one counts as read and takes
@@ -27,7 +26,7 @@ inline constexpr const char* kRecoveredFolderName = "Recovered";
 // outcome.messages_recovered (or messages_failed) and named in the run's
 // report. The subfolder is made only when there is something to put in it.
 // A file the scan cannot read changes nothing.
-void ConvertRecoveredMessages(ConversionPage& page, PageState& state, const EngineEnv& env,
+void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
                               const std::string& dbx_path, const std::string& folder_path,
                               FileOutcome& outcome);
 

@@ -173,7 +173,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     outcome.error = "not a readable Outlook Express folder file";
     reader->CloseDbx();
     // Its blocks may still hold messages.
-    ConvertRecoveredMessages(page, state, env, dbxPath,
+    ConvertRecoveredMessages(page, state, dbxPath,
                              TargetFolderPath(state.StoreDisplayName, dbxFolderName), outcome);
     if (own_pst) EndOwnPst(state);
     return;
@@ -225,7 +225,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     });
   }
   pipeline.Finish();
-  ConvertRecoveredMessages(page, state, env, dbxPath,
+  ConvertRecoveredMessages(page, state, dbxPath,
                            TargetFolderPath(state.StoreDisplayName, dbxFolderName), outcome);
   if (own_pst) EndOwnPst(state);
   reader->CloseDbx();

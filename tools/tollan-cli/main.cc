@@ -177,6 +177,7 @@ int Main(int argc, char** argv) {
   std::vector<std::string> files;
   PageState state;
   state.ReportPath = report_path;
+  state.Recover = recover;
   DefaultStoreView store_view;
   if (default_store) {
     store_view = OpenDefaultStore(state);
@@ -217,7 +218,6 @@ int Main(int argc, char** argv) {
   ImportTally tally;
   EngineEnv env;
   env.sessions = [&] { return NewPstWriterSession(import_options, &tally); };
-  env.recover = recover;
   VectorList list(files);
   FileListSource file_source(&page, &list, env);
   DefaultStoreSource store_source(&page, [&] { return store_view.store_folder; }, env);
