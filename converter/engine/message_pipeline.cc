@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "converter/engine/import_workers.h"
 #include "converter/engine/temp_file.h"
 
 namespace tollan {
@@ -78,7 +79,8 @@ MessagePipeline::MessagePipeline(ConversionPage& page, PstSession* session, Mess
     : page_(page),
       session_(session),
       dates_(dates),
-      concurrent_(session != nullptr && session->ImportsOffThread()) {}
+      workers_(session != nullptr ? session->Workers() : nullptr),
+      concurrent_(session != nullptr && workers_ == nullptr && session->ImportsOffThread()) {}
 
 MessagePipeline::~MessagePipeline() {
   Finish();
@@ -95,7 +97,7 @@ void MessagePipeline::Submit(MessageJob job, Done done) {
     done(Status::InvalidArgument("no .pst is open for " + job.folder_path), std::string());
     return;
   }
-  if (!concurrent_) {
+  if (!concurrent_ && workers_ == nullptr) {
     std::string kept;
     Status s = ConvertMessage(page_, *session_, dates_, job, &kept);
     done(s, kept);
@@ -105,6 +107,10 @@ void MessagePipeline::Submit(MessageJob job, Done done) {
   auto slot = std::make_unique<Slot>();
   slot->job = std::move(job);
   slot->done = std::move(done);
+  if (workers_ != nullptr) {
+    SubmitToWorkers(std::move(slot));
+    return;
+  }
   // The file and the session's calls stay on this thread; the date and the
   // import go to the helper.
   Slot& s = *slot;
@@ -134,7 +140,68 @@ void MessagePipeline::Submit(MessageJob job, Done done) {
   CompleteReady(kDepth);
 }
 
-void MessagePipeline::Finish() { CompleteReady(0); }
+void MessagePipeline::Finish() {
+  if (workers_ != nullptr) {
+    DrainWorkers(0);
+  } else {
+    CompleteReady(0);
+  }
+}
+
+void MessagePipeline::SubmitToWorkers(std::unique_ptr<Slot> slot) {
+  // The file and the session's calls as above; the worker gets the bytes.
+  Slot& s = *slot;
+  s.status = s.file.Create(s.job.temp_path, s.job.text);
+  if (s.status.ok()) {
+    PstFolderHandle* folder = nullptr;
+    s.status = session_->GetFolderFromPath(s.job.folder_path, &folder);
+    if (s.status.ok()) s.status = session_->AddItem(folder, &s.item);
+  }
+  if (s.status.ok()) {
+    s.bytes = s.job.text.size();
+    inflight_bytes_ += s.bytes;
+    awaited_[workers_->Send(std::move(s.job.text))] = &s;
+  } else {
+    s.prepared = true;
+  }
+  slots_.push_back(std::move(slot));
+  page_.DoEvents();
+  DrainWorkers(kDepth);
+}
+
+void MessagePipeline::DrainWorkers(size_t keep) {
+  bool wait = false;
+  for (;;) {
+    answers_.clear();
+    workers_->Pump(wait ? -1 : 0, &answers_);
+    for (wire::ImportAnswer& a : answers_) {
+      auto it = awaited_.find(a.ticket);
+      if (it == awaited_.end()) continue;
+      Slot& s = *it->second;
+      awaited_.erase(it);
+      s.date = a.date;
+      if (!s.date && s.job.fallback_date != 0) s.date = s.job.fallback_date;
+      s.status = s.item->TakeImported(std::move(a));
+      s.prepared = true;
+    }
+    while (!slots_.empty() && slots_.front()->prepared) {
+      std::unique_ptr<Slot> slot = std::move(slots_.front());
+      slots_.pop_front();
+      inflight_bytes_ -= slot->bytes;
+      Complete(std::move(slot));
+    }
+    if (slots_.empty() || (slots_.size() <= keep && inflight_bytes_ <= kMaxBytes)) return;
+    if (workers_->Outstanding() == 0) {
+      // Cannot happen while every waiting slot holds a ticket; never spin.
+      for (auto& slot : slots_) {
+        if (!slot->prepared) slot->status = Status::IoError("the import process lost the message");
+        slot->prepared = true;
+      }
+      awaited_.clear();
+    }
+    wait = true;
+  }
+}
 
 void MessagePipeline::PrepareLoop() {
   std::unique_lock<std::mutex> lock(mu_);

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
+#include <vector>
 
 #include "converter/engine/conversion_page.h"
 #include "converter/engine/pst_session.h"
@@ -53,10 +55,12 @@ Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateRead
 // outcome reaches its `done` on the calling thread, in the order the
 // messages were submitted; the page is only ever called from that thread.
 //
-// When the session lets imports run off its thread, a helper thread reads the
-// dates of the next messages and imports them while the calling thread
-// writes the temporary files of later ones and saves earlier ones; otherwise each message runs to its end
-// within Submit. Either way every message goes through the same steps.
+// When the session has import workers, they read the dates of the next
+// messages and import them (with the same date reader and import) while the
+// calling thread writes the temporary files of later ones and saves earlier
+// ones. Else, when the session lets imports run off its thread, a helper
+// thread does that part; otherwise each message runs to its end within
+// Submit. Either way every message goes through the same steps.
 class MessagePipeline {
  public:
   // The message's outcome and, for a saved message that kept its original
@@ -85,6 +89,9 @@ class MessagePipeline {
   // while more than `keep` messages (or too many bytes) are outstanding.
   void CompleteReady(size_t keep);
   void Complete(std::unique_ptr<Slot> slot);
+  // The same with import workers, all on the calling thread.
+  void SubmitToWorkers(std::unique_ptr<Slot> slot);
+  void DrainWorkers(size_t keep);
 
   // Messages submitted ahead of the one being saved, and their bytes (each
   // held twice once imported): the helper runs this far ahead at most.
@@ -99,6 +106,7 @@ class MessagePipeline {
   ConversionPage& page_;
   PstSession* session_;
   MessageDateReader& dates_;
+  ImportWorkers* const workers_;
   const bool concurrent_;
 
   std::mutex mu_;
@@ -113,6 +121,10 @@ class MessagePipeline {
   // One helper: GMime objects made and freed on several threads at once
   // contend for GLib's process-wide locks, so a second importer loses time.
   std::thread helper_;
+
+  // With workers: the slots waiting for their answer, by ticket.
+  std::unordered_map<uint64_t, Slot*> awaited_;
+  std::vector<wire::ImportAnswer> answers_;
 };
 
 }  // namespace tollan

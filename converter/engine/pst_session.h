@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "converter/engine/import_wire.h"
 #include "platform/pst/status.h"
 
 namespace tollan {
@@ -21,6 +22,7 @@ using pst::Status;
 // Opaque handles owned by the session; valid until Logoff.
 class PstStoreHandle;
 class PstFolderHandle;
+class ImportWorkers;
 
 // Message flags of the items the engine writes.
 inline constexpr int32_t kMsgFlagRead = 0x01;
@@ -43,6 +45,12 @@ class PstMailItem {
   virtual Status ImportWritten(const std::string& eml_path, std::string_view content) {
     (void)content;
     return Import(eml_path);
+  }
+  // Takes the message as an import worker imported it from the same bytes,
+  // in place of Import. A session without workers does not take them.
+  virtual Status TakeImported(wire::ImportAnswer answer) {
+    (void)answer;
+    return Status::InvalidArgument("this session imports its messages itself");
   }
   // True when the imported message has visible attachments.
   virtual bool HasAttachments() const = 0;
@@ -89,6 +97,10 @@ class PstSession {
   // this thread goes on with other calls of the session (other items' Save
   // among them). Every other call stays on the thread that made the session.
   virtual bool ImportsOffThread() const { return false; }
+  // The import worker processes whose answers this session's items take
+  // (TakeImported), or null when the session imports in this process.
+  // The calling thread alone talks to them.
+  virtual ImportWorkers* Workers() { return nullptr; }
 
   // Closes every store of the session; each becomes a complete .pst file.
   virtual Status Logoff() = 0;

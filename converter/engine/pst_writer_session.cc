@@ -46,6 +46,13 @@ class WriterItem : public PstMailItem {
     Count(s, report);
     return s;
   }
+  Status TakeImported(wire::ImportAnswer answer) override {
+    if (!answer.status.ok()) return answer.status;
+    content_ = std::move(answer.content);
+    kept_original_ = answer.kept_original;
+    Count(answer.status, answer.clean, answer.original_attached);
+    return Status::Ok();
+  }
   bool HasAttachments() const override {
     const pst::Property* flags = content_.Find(kTagMessageFlags);
     const int64_t* value = flags ? std::get_if<int64_t>(&flags->value) : nullptr;
@@ -66,19 +73,16 @@ class WriterItem : public PstMailItem {
 
  private:
   void Count(const Status& s, const mail::ImportReport& report) {
-    kept_original_.clear();
-    if (s.ok() && report.original_attached) {
-      for (const std::string& u : report.unmapped) {
-        kept_original_ += (kept_original_.empty() ? "" : "; ") + u;
-      }
-      if (kept_original_.empty()) kept_original_ = "could not be mapped fully";
-    }
+    kept_original_ = s.ok() ? KeptOriginalText(report) : std::string();
+    Count(s, report.clean(), report.original_attached);
+  }
+  void Count(const Status& s, bool clean, bool original_attached) {
     if (!s.ok() || tally_ == nullptr) return;
     // Imports may run on a helper thread.
     std::lock_guard<std::mutex> lock(tally_mu_);
     ++tally_->messages;
-    if (!report.clean()) ++tally_->with_warnings;
-    if (report.original_attached) ++tally_->original_attached;
+    if (!clean) ++tally_->with_warnings;
+    if (original_attached) ++tally_->original_attached;
   }
 
   static inline std::mutex tally_mu_;
@@ -91,8 +95,8 @@ class WriterItem : public PstMailItem {
 
 class WriterSession : public PstSession {
  public:
-  WriterSession(const mail::ImportOptions& options, ImportTally* tally)
-      : options_(options), tally_(tally) {}
+  WriterSession(const mail::ImportOptions& options, ImportTally* tally, ImportWorkers* workers)
+      : options_(options), tally_(tally), workers_(workers) {}
   ~WriterSession() override { Logoff(); }
 
   Status Logon() override { return Status::Ok(); }
@@ -161,6 +165,7 @@ class WriterSession : public PstSession {
   }
 
   bool ImportsOffThread() const override { return true; }
+  ImportWorkers* Workers() override { return workers_; }
   Status Logoff() override {
     Status first;
     for (auto& store : stores_) {
@@ -177,15 +182,23 @@ class WriterSession : public PstSession {
  private:
   mail::ImportOptions options_;
   ImportTally* tally_;
+  ImportWorkers* workers_;
   std::vector<std::unique_ptr<PstStoreHandle>> stores_;
   std::vector<std::unique_ptr<PstFolderHandle>> folders_;
 };
 
 }  // namespace
 
+std::string KeptOriginalText(const mail::ImportReport& report) {
+  if (!report.original_attached) return std::string();
+  std::string text;
+  for (const std::string& u : report.unmapped) text += (text.empty() ? "" : "; ") + u;
+  return text.empty() ? "could not be mapped fully" : text;
+}
+
 std::unique_ptr<PstSession> NewPstWriterSession(const mail::ImportOptions& options,
-                                                ImportTally* tally) {
-  return std::make_unique<WriterSession>(options, tally);
+                                                ImportTally* tally, ImportWorkers* workers) {
+  return std::make_unique<WriterSession>(options, tally, workers);
 }
 
 }  // namespace tollan

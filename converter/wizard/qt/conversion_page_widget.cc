@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "converter/engine/import_workers.h"
 #include "converter/engine/pst_writer_session.h"
 #include "converter/wizard/qt/navigation.h"
 #include "converter/wizard/qt/options_dialog.h"
@@ -143,14 +144,24 @@ void ConversionPageWidget::ConvertClicked() {
   // Locked from the click on: the driver yields (after the folder choice)
   // before it takes its own lock.
   SetRunLock(true);
+  // One import process per core for the run; with one core the import
+  // stays in this process.
+  const int jobs = DefaultImportJobs();
+  if (jobs > 1) {
+    ImportWorkers::Options options;
+    options.jobs = jobs;
+    if (!ImportWorkers::Start(options, &workers_).ok()) workers_.reset();
+  }
   Convert();
+  workers_.reset();
   SetRunLock(false);
   running_ = false;
 }
 
 EngineEnv ConversionPageWidget::Env() const {
   EngineEnv env;
-  env.sessions = [] { return NewPstWriterSession(mail::ImportOptions()); };
+  ImportWorkers* workers = workers_.get();
+  env.sessions = [workers] { return NewPstWriterSession(mail::ImportOptions(), nullptr, workers); };
   return env;
 }
 

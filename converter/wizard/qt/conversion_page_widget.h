@@ -5,10 +5,12 @@
 #ifndef TOLLAN_CONVERTER_WIZARD_QT_CONVERSION_PAGE_WIDGET_H_
 #define TOLLAN_CONVERTER_WIZARD_QT_CONVERSION_PAGE_WIDGET_H_
 
+#include <memory>
 #include <string>
 
 #include "converter/engine/conversion_page.h"
 #include "converter/engine/engine.h"
+#include "converter/engine/import_workers.h"
 #include "converter/engine/page_state.h"
 #include "converter/wizard/qt/wizard_page.h"
 
@@ -96,6 +98,9 @@ class ConversionPageWidget : public WizardPage, public ConversionPage {
   QPushButton* end_ = nullptr;
   float values_[2] = {0, 0};
   bool running_ = false;
+  // The import processes of the run in progress (none when they cannot be
+  // started: the run then imports in this process).
+  std::unique_ptr<ImportWorkers> workers_;
   bool busy_ = false;
 };
 

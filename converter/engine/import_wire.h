@@ -1,0 +1,82 @@
+// The frames an import worker process and the converter exchange: a request
+// carries one message's bytes, an answer carries what the import made of it
+// (properties, recipients, attachments, embedded messages), the message's
+// date and the import's verdict.
+//
+// Every frame starts with a four-byte tag (three letters and the format
+// version) and the payload length, little-endian:
+//
+//   request: "TLQ" 1, u32 length, u64 ticket, message bytes
+//   answer:  "TLA" 1, u32 length, u64 ticket, u8 status code, text status
+//            message, u8 has date, u64 date, u8 report bits, text kept-
+//            original reasons, message
+//   message: u32 count, properties; u32 count, recipients (u32 count,
+//            properties); u32 count, attachments (u32 count, properties,
+//            u8 has embedded, [message])
+//   property: u16 id, u16 type, u8 named, [guid, u8 kind, u32 id | text],
+//            value as its type says (integers as i64, times as u64, text as
+//            u32 count + UTF-16LE units, binary as u32 length + bytes,
+//            multi-valued as u32 count + values)
+//
+// An answer comes from another process and is read as untrusted input: every
+// length and count is checked against the bytes present, every type against
+// the known ones, nesting is bounded. A bad answer is a Status, never a
+// crash or an over-read.
+#ifndef TOLLAN_CONVERTER_ENGINE_IMPORT_WIRE_H_
+#define TOLLAN_CONVERTER_ENGINE_IMPORT_WIRE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/pst/message.h"
+#include "platform/pst/status.h"
+
+namespace tollan::wire {
+
+inline constexpr size_t kHeaderSize = 8;
+inline constexpr uint8_t kVersion = 1;
+// Embedded messages deeper than this are refused (the writer stops at 32).
+inline constexpr int kMaxDepth = 40;
+
+// What the import made of one message.
+struct ImportAnswer {
+  uint64_t ticket = 0;
+  pst::Status status;                 // the import's own outcome
+  std::optional<uint64_t> date;       // FILETIME ticks, when the headers give one
+  bool clean = true;                  // no warnings and nothing unmapped
+  bool original_attached = false;     // the original is kept as an attachment
+  std::string kept_original;          // why, when it is (the report's reasons)
+  pst::MessageContent content;
+};
+
+enum class FrameKind { kRequest, kAnswer };
+
+// Appends a request frame for `message` to `out`.
+void AppendRequest(uint64_t ticket, std::string_view message, std::string* out);
+// The bytes of a request frame before its message.
+inline constexpr size_t kRequestPrefixSize = kHeaderSize + 8;
+std::string RequestPrefix(uint64_t ticket, size_t message_size);
+
+// Appends an answer frame to `out`. Fails (and appends nothing) for content
+// the format cannot carry (a property of an unknown type, or a value that
+// does not match its type).
+pst::Status AppendAnswer(const ImportAnswer& answer, std::string* out);
+
+// Reads a frame header at the start of `buffer`: the payload length, or
+// nullopt while fewer than kHeaderSize bytes are there. A wrong tag or a
+// payload over `max_payload` is an error.
+pst::Status ReadHeader(std::string_view buffer, FrameKind kind, size_t max_payload,
+                       std::optional<size_t>* payload_length);
+
+// Splits a request payload into ticket and message bytes.
+pst::Status DecodeRequest(std::string_view payload, uint64_t* ticket, std::string_view* message);
+
+// Decodes an answer payload (the bytes after the header).
+pst::Status DecodeAnswer(std::string_view payload, ImportAnswer* answer);
+
+}  // namespace tollan::wire
+
+#endif  // TOLLAN_CONVERTER_ENGINE_IMPORT_WIRE_H_

@@ -1,0 +1,137 @@
+// ImportWorkers: the mail import (MIME parsing and the mapping to message
+// properties) run in worker processes, so that a conversion uses every core
+// while the .pst is written by the calling process alone.
+//
+// Each worker is the program `tollan-import-worker`, started with its own
+// socket pair and in a process group of its own (a Ctrl-C in the terminal
+// reaches the converter, which closes its .pst cleanly; the workers end when
+// their socket closes, and the kernel ends them if the converter dies).
+// A worker takes message bytes and answers with the imported message in the
+// frames of import_wire.h; its answers are checked as untrusted input.
+//
+// Typical use (one thread):
+//   std::unique_ptr<ImportWorkers> workers;
+//   Status s = ImportWorkers::Start(options, &workers);
+//   uint64_t ticket = workers->Send(std::move(bytes));
+//   std::vector<wire::ImportAnswer> done;
+//   while (...) workers->Pump(-1, &done);   // answers in any order
+//
+// A message that makes its worker crash, send a bad answer or run past the
+// time limit gets an answer with a failed status that says why; the worker
+// is replaced and the other messages it held go to another worker. Every
+// message sent gets exactly one answer.
+#ifndef TOLLAN_CONVERTER_ENGINE_IMPORT_WORKERS_H_
+#define TOLLAN_CONVERTER_ENGINE_IMPORT_WORKERS_H_
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "converter/engine/import_wire.h"
+#include "platform/mail/import.h"
+#include "platform/pst/status.h"
+
+namespace tollan {
+
+// The name of the worker program.
+inline constexpr char kImportWorkerName[] = "tollan-import-worker";
+
+// Where the worker program of this installation is: $TOLLAN_IMPORT_WORKER,
+// else beside the running program, else in ../lib/tollan or
+// ../libexec/tollan relative to it. Empty when none is there.
+std::string FindImportWorker();
+
+// The number of workers a run uses by default: the processors this process
+// may run on, at most 16.
+int DefaultImportJobs();
+
+// The import of one message as a worker does it: the mapping, the report's
+// verdict and the date from the header block (the reader of the date
+// component).
+wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::string_view message, const mail::ImportOptions& options);
+
+class ImportWorkers {
+ public:
+  struct Options {
+    int jobs = 1;
+    std::string program;  // the worker program; FindImportWorker() when empty
+    mail::ImportOptions import;
+    // A message may take this long, plus `time_per_mb` per MB of its size.
+    std::chrono::milliseconds time_limit{60000};
+    std::chrono::milliseconds time_per_mb{2000};
+  };
+
+  // Starts `options.jobs` workers (1 to 64). Fails when the program cannot
+  // be found or started; nothing is left running then.
+  static pst::Status Start(const Options& options, std::unique_ptr<ImportWorkers>* out);
+
+  ImportWorkers(const ImportWorkers&) = delete;
+  ImportWorkers& operator=(const ImportWorkers&) = delete;
+  // Closes every worker's socket and reaps them (killing any that lingers).
+  ~ImportWorkers();
+
+  int jobs() const { return static_cast<int>(workers_.size()); }
+
+  // Queues one message; its answer carries the returned ticket.
+  uint64_t Send(std::string message);
+
+  // Messages sent and not yet answered.
+  size_t Outstanding() const { return outstanding_; }
+
+  // Moves the work on: hands queued messages to free workers, writes and
+  // reads what the sockets take, and appends every finished answer to
+  // `done`. Waits up to `timeout_ms` (-1: until something is answered)
+  // when nothing was answered at once; returns at once when nothing is
+  // outstanding.
+  void Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done);
+
+  // The process ids of the running workers (for tests and diagnostics).
+  std::vector<pid_t> Pids() const;
+
+ private:
+  struct Request {
+    uint64_t ticket = 0;
+    std::string message;
+  };
+  struct Worker {
+    pid_t pid = -1;
+    int fd = -1;
+    std::deque<Request> held;  // handed over, in the order the worker takes them
+    size_t sending = 0;        // held[sending] is the frame being written
+    size_t sent = 0;           // of which this many bytes are written
+    std::string in;            // bytes read, not yet a whole frame
+    std::chrono::steady_clock::time_point front_since;  // when the front message started
+  };
+
+  explicit ImportWorkers(Options options) : options_(std::move(options)) {}
+
+  pst::Status Spawn(Worker* w);
+  void Assign();
+  // Writes what the socket takes; false when the worker is gone.
+  bool Flush(Worker& w);
+  // Reads and decodes what has come; false when the worker is gone or
+  // sent something unreadable (then *why says what).
+  bool Receive(Worker& w, std::vector<wire::ImportAnswer>* done, std::string* why);
+  // Ends a worker that failed: its front message fails with `why`, the
+  // others go back to the queue, and a new worker takes its place.
+  void Replace(Worker& w, const std::string& why, std::vector<wire::ImportAnswer>* done);
+  std::chrono::milliseconds LimitFor(const Request& r) const;
+  void Stop(Worker& w, bool kill_now);
+
+  Options options_;
+  std::vector<Worker> workers_;
+  std::deque<Request> queue_;  // sent, not yet handed to a worker
+  std::unique_ptr<char[]> read_buffer_;  // what one recv takes, not zeroed
+  uint64_t next_ticket_ = 1;
+  size_t outstanding_ = 0;
+};
+
+}  // namespace tollan
+
+#endif  // TOLLAN_CONVERTER_ENGINE_IMPORT_WORKERS_H_

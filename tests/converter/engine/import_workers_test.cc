@@ -1,0 +1,206 @@
+// The import worker processes: the same answers as the import in this
+// process, and a worker that is killed, hangs or talks nonsense costs its
+// one message, reported with the reason, while the run goes on.
+#include "converter/engine/import_workers.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "converter/engine/message_pipeline.h"
+#include "converter/engine/pst_writer_session.h"
+#include "platform/pst/check/check.h"
+#include "tests/converter/wizard/fake_page.h"
+
+namespace tollan {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kWorker[] = TOLLAN_BINARY_DIR "/tools/tollan-cli/tollan-import-worker";
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::vector<std::string> Corpus() {
+  std::vector<fs::path> paths;
+  for (const auto& e : fs::recursive_directory_iterator(TOLLAN_SOURCE_DIR "/tests/platform/mail/corpus")) {
+    if (e.path().extension() == ".eml") paths.push_back(e.path());
+  }
+  std::sort(paths.begin(), paths.end());
+  std::vector<std::string> texts;
+  for (const auto& p : paths) texts.push_back(Slurp(p));
+  return texts;
+}
+
+std::string Message(int i) {
+  return "From: a@example.com\r\nSubject: message " + std::to_string(i) +
+         "\r\nDate: Tue, 4 Mar 2003 10:00:00 +0000\r\n\r\nbody " + std::to_string(i) + "\r\n";
+}
+
+// Sends every message and pumps until each is answered; answers by ticket.
+std::map<uint64_t, wire::ImportAnswer> RunAll(ImportWorkers& pool, const std::vector<std::string>& messages,
+                                              std::vector<uint64_t>* tickets) {
+  for (const auto& m : messages) tickets->push_back(pool.Send(m));
+  std::map<uint64_t, wire::ImportAnswer> by_ticket;
+  std::vector<wire::ImportAnswer> done;
+  while (pool.Outstanding() > 0) pool.Pump(-1, &done);
+  for (auto& a : done) {
+    EXPECT_EQ(by_ticket.count(a.ticket), 0u) << "answered twice";
+    by_ticket[a.ticket] = std::move(a);
+  }
+  EXPECT_EQ(by_ticket.size(), messages.size());
+  return by_ticket;
+}
+
+ImportWorkers::Options Options(int jobs) {
+  ImportWorkers::Options o;
+  o.jobs = jobs;
+  o.program = kWorker;
+  o.import.now_filetime = 130000000000000000ull;
+  return o;
+}
+
+TEST(ImportWorkers, AnswersEqualTheImportInThisProcess) {
+  std::unique_ptr<ImportWorkers> pool;
+  ASSERT_TRUE(ImportWorkers::Start(Options(3), &pool).ok());
+  std::vector<std::string> messages = Corpus();
+  ASSERT_GT(messages.size(), 40u);
+  // One bigger than a socket's buffer, in both directions.
+  messages.push_back("Subject: big\r\nContent-Type: text/plain\r\n\r\n" + std::string(3 << 20, 'x') + "\r\n");
+  std::vector<uint64_t> tickets;
+  auto answers = RunAll(*pool, messages, &tickets);
+  for (size_t i = 0; i < messages.size(); ++i) {
+    const wire::ImportAnswer& got = answers[tickets[i]];
+    wire::ImportAnswer want = ImportOneMessage(tickets[i], messages[i], Options(1).import);
+    std::string a, b;
+    ASSERT_TRUE(wire::AppendAnswer(got, &a).ok());
+    ASSERT_TRUE(wire::AppendAnswer(want, &b).ok());
+    EXPECT_EQ(a, b) << "message " << i;
+  }
+}
+
+TEST(ImportWorkers, HungOrLyingWorkerFailsItsMessageAndIsReplaced) {
+  // A worker that stops answering runs into the time limit.
+  ImportWorkers::Options o = Options(2);
+  o.time_limit = std::chrono::milliseconds(300);
+  o.time_per_mb = std::chrono::milliseconds(0);
+  std::unique_ptr<ImportWorkers> pool;
+  ASSERT_TRUE(ImportWorkers::Start(o, &pool).ok());
+  const pid_t stuck = pool->Pids()[0];
+  ASSERT_EQ(::kill(stuck, SIGSTOP), 0);
+  std::vector<uint64_t> tickets;
+  auto answers = RunAll(*pool, {Message(1), Message(2), Message(3), Message(4)}, &tickets);
+  // The first message went to the stopped worker: it alone failed.
+  EXPECT_NE(answers[tickets[0]].status.message().find("did not finish within 300 ms"), std::string::npos)
+      << answers[tickets[0]].status.ToString();
+  for (size_t i = 1; i < tickets.size(); ++i) EXPECT_TRUE(answers[tickets[i]].status.ok()) << i;
+  EXPECT_NE(pool->Pids()[0], stuck);
+
+  // A "worker" that echoes its requests sends no answer it may trust.
+  const fs::path script = fs::temp_directory_path() / ("echo-worker-" + std::to_string(getpid()));
+  std::ofstream(script) << "#!/bin/sh\nexec cat\n";
+  fs::permissions(script, fs::perms::owner_all);
+  ImportWorkers::Options echo = Options(1);
+  echo.program = script.string();
+  std::unique_ptr<ImportWorkers> liar;
+  ASSERT_TRUE(ImportWorkers::Start(echo, &liar).ok());
+  tickets.clear();
+  answers = RunAll(*liar, {Message(1), Message(2)}, &tickets);
+  for (uint64_t t : tickets) {
+    EXPECT_NE(answers[t].status.message().find("unreadable answer"), std::string::npos)
+        << answers[t].status.ToString();
+  }
+  liar.reset();
+  fs::remove(script);
+
+  ImportWorkers::Options missing = Options(1);
+  missing.program = "/nonexistent/tollan-import-worker";
+  EXPECT_FALSE(ImportWorkers::Start(missing, &liar).ok());
+}
+
+// The subjects of the messages of every folder, in order, as libpff reads them.
+std::string OutsideListing(const std::string& pst) {
+  const std::string command =
+      "/usr/bin/python3 -c 'import pypff,sys\n"
+      "f=pypff.file(); f.open(sys.argv[1])\n"
+      "def walk(d):\n"
+      "  for i in range(d.number_of_sub_messages): print(d.name, d.get_sub_message(i).subject)\n"
+      "  for i in range(d.number_of_sub_folders): walk(d.get_sub_folder(i))\n"
+      "walk(f.get_root_folder())' '" +
+      pst + "'";
+  std::string out;
+  FILE* p = ::popen(command.c_str(), "r");
+  if (p == nullptr) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  ::pclose(p);
+  return out;
+}
+
+class NoDates : public MessageDateReader {
+ public:
+  std::optional<uint64_t> MessageDate(const std::string&, std::string_view) override { return std::nullopt; }
+};
+
+TEST(ImportWorkers, KilledWorkerFailsItsMessageAloneAndThePstStaysValid) {
+  const fs::path dir = fs::temp_directory_path() / ("workers-kill-" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::unique_ptr<ImportWorkers> pool;
+  ASSERT_TRUE(ImportWorkers::Start(Options(2), &pool).ok());
+  auto session = NewPstWriterSession(Options(1).import, nullptr, pool.get());
+  PstStoreHandle* store = nullptr;
+  const std::string pst = (dir / "out.pst").string();
+  ASSERT_TRUE(session->AddPSTStore(pst, "Store", &store).ok());
+  ASSERT_TRUE(session->AddFolder(store, "Inbox").ok());
+
+  // Both workers stopped: the messages wait in their sockets, and the one
+  // the first worker was handed first is in its hands when it is killed.
+  const std::vector<pid_t> pids = pool->Pids();
+  for (pid_t pid : pids) ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+  FakePage page;
+  NoDates dates;
+  std::vector<std::string> outcomes;
+  {
+    MessagePipeline pipeline(page, session.get(), dates);
+    for (int i = 1; i <= 6; ++i) {
+      MessageJob job;
+      job.text = Message(i);
+      job.temp_path = (dir / (std::to_string(i) + ".eml")).string();
+      job.folder_path = "\\\\Store\\Inbox";
+      pipeline.Submit(std::move(job), [&outcomes](const Status& s) { outcomes.push_back(s.ToString()); });
+    }
+    ASSERT_EQ(::kill(pids[0], SIGKILL), 0);
+    ASSERT_EQ(::kill(pids[1], SIGCONT), 0);
+    pipeline.Finish();
+  }
+  ASSERT_EQ(outcomes.size(), 6u);
+  EXPECT_NE(outcomes[0].find("ended by signal 9 (SIGKILL)"), std::string::npos) << outcomes[0];
+  for (size_t i = 1; i < outcomes.size(); ++i) EXPECT_EQ(outcomes[i], "ok") << i;
+  ASSERT_TRUE(session->Logoff().ok());
+  pool.reset();
+
+  pst::check::Report report = pst::check::CheckFile(pst);
+  EXPECT_TRUE(report.ok()) << report.Summary();
+  EXPECT_EQ(OutsideListing(pst),
+            "Inbox message 2\nInbox message 3\nInbox message 4\nInbox message 5\nInbox message 6\n");
+  // Every temporary file is gone, the failed message's too.
+  for (const auto& e : fs::directory_iterator(dir)) EXPECT_EQ(e.path().extension(), ".pst") << e.path();
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace tollan
