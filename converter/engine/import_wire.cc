@@ -1,6 +1,7 @@
 // Encoding and checked decoding of the import worker's frames.
 #include "converter/engine/import_wire.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tollan::wire {
@@ -251,6 +252,10 @@ class Reader {
   size_t pos_ = 0;
 };
 
+// Room made ahead for a count read from the answer: items take more memory
+// than their bytes on the wire, so a false count must not reserve much.
+size_t Reserve(uint32_t n) { return std::min<size_t>(n, 256); }
+
 Status Bad(const std::string& what) { return Status::Corrupt("import answer: " + what); }
 
 Status GetValue(Reader& r, Property* p) {
@@ -295,10 +300,10 @@ Status GetValue(Reader& r, Property* p) {
     case PropType::kMvInt32: {
       uint32_t n;
       if (!r.GetCount(4, &n)) break;
-      std::vector<int32_t> v(n);
+      std::vector<int32_t> v(n);  // four bytes each, checked against the bytes left
       for (auto& x : v) {
         uint32_t u = 0;
-        r.Get32(&u);  // the count was checked against the bytes left
+        r.Get32(&u);
         x = static_cast<int32_t>(u);
       }
       p->value = std::move(v);
@@ -307,9 +312,10 @@ Status GetValue(Reader& r, Property* p) {
     case PropType::kMvString: {
       uint32_t n;
       if (!r.GetCount(4, &n)) break;
-      std::vector<std::u16string> v(n);
-      for (auto& s : v) {
-        if (!r.GetUtf16(&s)) return Bad("a multi-valued text runs past the end");
+      std::vector<std::u16string> v;
+      v.reserve(Reserve(n));
+      for (uint32_t i = 0; i < n; ++i) {
+        if (!r.GetUtf16(&v.emplace_back())) return Bad("a multi-valued text runs past the end");
       }
       p->value = std::move(v);
       return Status::Ok();
@@ -317,9 +323,10 @@ Status GetValue(Reader& r, Property* p) {
     case PropType::kMvBinary: {
       uint32_t n;
       if (!r.GetCount(4, &n)) break;
-      std::vector<std::vector<uint8_t>> v(n);
-      for (auto& b : v) {
-        if (!r.GetBytes(&b)) return Bad("a multi-valued binary runs past the end");
+      std::vector<std::vector<uint8_t>> v;
+      v.reserve(Reserve(n));
+      for (uint32_t i = 0; i < n; ++i) {
+        if (!r.GetBytes(&v.emplace_back())) return Bad("a multi-valued binary runs past the end");
       }
       p->value = std::move(v);
       return Status::Ok();
@@ -334,8 +341,9 @@ Status GetProps(Reader& r, std::vector<Property>* props) {
   uint32_t n;
   // A property takes at least five bytes besides its value.
   if (!r.GetCount(5, &n)) return Bad("the property count exceeds the answer");
-  props->resize(n);
-  for (Property& p : *props) {
+  props->reserve(Reserve(n));
+  for (uint32_t i = 0; i < n; ++i) {
+    Property& p = props->emplace_back();
     uint16_t type;
     uint8_t named;
     if (!r.Get16(&p.id) || !r.Get16(&type) || !r.Get8(&named)) return Bad("a property runs past the end");
@@ -370,14 +378,15 @@ Status GetMessage(Reader& r, MessageContent* m, int depth) {
   if (!s.ok()) return s;
   uint32_t n;
   if (!r.GetCount(4, &n)) return Bad("the recipient count exceeds the answer");
-  m->recipients.resize(n);
-  for (auto& rc : m->recipients) {
-    s = GetProps(r, &rc.props);
+  m->recipients.reserve(Reserve(n));
+  for (uint32_t i = 0; i < n; ++i) {
+    s = GetProps(r, &m->recipients.emplace_back().props);
     if (!s.ok()) return s;
   }
   if (!r.GetCount(5, &n)) return Bad("the attachment count exceeds the answer");
-  m->attachments.resize(n);
-  for (auto& a : m->attachments) {
+  m->attachments.reserve(Reserve(n));
+  for (uint32_t i = 0; i < n; ++i) {
+    pst::AttachmentContent& a = m->attachments.emplace_back();
     s = GetProps(r, &a.props);
     if (!s.ok()) return s;
     uint8_t embedded;
