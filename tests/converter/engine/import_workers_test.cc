@@ -181,7 +181,8 @@ TEST(ImportWorkers, KilledWorkerFailsItsMessageAloneAndThePstStaysValid) {
       job.text = Message(i);
       job.temp_path = (dir / (std::to_string(i) + ".eml")).string();
       job.folder_path = "\\\\Store\\Inbox";
-      pipeline.Submit(std::move(job), [&outcomes](const Status& s) { outcomes.push_back(s.ToString()); });
+      pipeline.Submit(std::move(job),
+                      [&outcomes](const Status& s, const std::string&) { outcomes.push_back(s.ToString()); });
     }
     ASSERT_EQ(::kill(pids[0], SIGKILL), 0);
     ASSERT_EQ(::kill(pids[1], SIGCONT), 0);

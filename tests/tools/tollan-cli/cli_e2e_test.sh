@@ -105,6 +105,13 @@ for mode in single-pst pst-per-file; do
     bash -c "test \$(grep -c '^M ' '$work/dump1') -gt 90 && diff '$work/dump1' '$work/dump3' &&
              grep -q '^Messages: ' '$work/summary1' && diff '$work/summary1' '$work/summary3'"
 done
+# The same through the reader-conformance harness's views (embedded messages
+# included, as pffexport shows them).
+echo '{"folders": []}' >"$work/no-expectation.json"
+check "single-pst: the readers' views of both .pst files are the same" \
+  bash -c "for n in 1 3; do /usr/bin/python3 '$here/../../oracles/pst_readers.py' '$work'/jobs\$n-single-pst/*.pst \
+             '$work/no-expectation.json' --readers pypff,pffexport --dump '$work/views'\$n --quiet || exit 1; done &&
+           test \$(grep -c '\"subject\"' '$work/views1/pffexport.json') -gt 90 && diff -r '$work/views1' '$work/views3'"
 
 # Damaged stores: no crash, no hang, readable messages converted, the rest
 # reported with a non-zero exit.
