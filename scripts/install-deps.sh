@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing on a Debian 12 machine:
 #   scripts/install-deps.sh            everything: build, tests, benchmarks,
-#                                      fuzzing, packaging and the test oracles
+#                                      fuzzing, packaging, the test oracles,
+#                                      the Windows cross-build (MinGW-w64,
+#                                      widl) and Wine to test it
 #   scripts/install-deps.sh --demo     only what scripts/demo.sh builds and runs
 #   scripts/install-deps.sh --package  the programs, the wizard and what
 #                                      scripts/package.sh needs
@@ -14,7 +16,8 @@ mode=${1:---all}
 demo=(cmake ninja-build g++ pkg-config libgmime-3.0-dev libhivex-dev libcli11-dev libmimalloc-dev)
 package=("${demo[@]}" qt6-base-dev help2man dpkg-dev file lintian)
 all=("${package[@]}" clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-     libhivex-bin xvfb xauth pff-tools python3-pypff pst-utils bc time)
+     libhivex-bin xvfb xauth pff-tools python3-pypff pst-utils bc time
+     mingw-w64 wine64-tools wine wine64)
 case "$mode" in
   --demo) packages=("${demo[@]}") ;;
   --package) packages=("${package[@]}") ;;

@@ -2,6 +2,12 @@
 
 #include "platform/com/activation.h"
 
+#include <string>
+
+#include "platform/com/automation.h"
+#include "platform/com/errors.h"
+
+#if !defined(_WIN32)
 #include <dlfcn.h>
 
 #include <stdlib.h>
@@ -9,10 +15,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
-#include <string>
 
-#include "platform/com/automation.h"
-#include "platform/com/errors.h"
 #include "platform/com/guid.h"
 #include "platform/com/registration.h"
 
@@ -109,12 +112,24 @@ std::vector<std::string> BundledServerPaths() {
   return paths;
 }
 
+}  // namespace tollan::com
+#else
+namespace tollan::com {
+
+// Windows finds classes in the system registry only.
+std::vector<std::string> BundledServerPaths() { return {}; }
+
+}  // namespace tollan::com
+#endif  // !_WIN32
+
+namespace tollan::com {
+
 HRESULT CreateObject(std::string_view prog_id, REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   const std::u16string wide = Utf16FromUtf8(prog_id);
   CLSID clsid;
-  const HRESULT hr = CLSIDFromProgID(wide.c_str(), &clsid);
+  const HRESULT hr = CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(wide.c_str()), &clsid);
   if (FAILED(hr)) return hr;
   return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, riid, object);
 }

@@ -78,9 +78,12 @@ UINT SysStringLen(BSTR text) { return SysStringByteLen(text) / sizeof(OLECHAR); 
 
 namespace tollan::com {
 
+static_assert(sizeof(OLECHAR) == sizeof(char16_t), "automation strings are UTF-16");
+
 std::u16string_view BstrView(BSTR text) {
   if (text == nullptr) return {};
-  return std::u16string_view(text, SysStringLen(text));
+  // Windows spells a UTF-16 unit wchar_t; the layout is the same.
+  return std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
 }
 
 std::u16string Utf16FromUtf8(std::string_view text) {
@@ -220,7 +223,8 @@ std::string AnsiFromUtf16(std::u16string_view text) {
 }
 
 BSTR AllocBstr(std::u16string_view text) {
-  return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                           static_cast<UINT>(text.size()));
 }
 
 BSTR AllocBstrUtf8(std::string_view text) { return AllocBstr(Utf16FromUtf8(text)); }

@@ -7,6 +7,8 @@
 
 #include "platform/com/automation.h"
 
+// Windows provides the variant functions; these serve the other systems.
+#if !defined(_WIN32)
 namespace {
 
 using tollan::com::AllocBstrUtf8;
@@ -173,7 +175,6 @@ std::string FormatDate(double date) {
 
 }  // namespace
 
-#if !defined(_WIN32)
 void VariantInit(VARIANT* v) {
   v->vt = VT_EMPTY;
   v->wReserved1 = v->wReserved2 = v->wReserved3 = 0;
@@ -361,11 +362,11 @@ namespace tollan::com {
 
 Variant::Variant(const Variant& other) {
   VariantInit(&v_);
-  VariantCopy(&v_, &other.v_);
+  VariantCopy(&v_, const_cast<VARIANT*>(&other.v_));
 }
 
 Variant& Variant::operator=(const Variant& other) {
-  if (this != &other) VariantCopy(&v_, &other.v_);
+  if (this != &other) VariantCopy(&v_, const_cast<VARIANT*>(&other.v_));
   return *this;
 }
 

@@ -38,7 +38,7 @@ int32_t AnsiRegistry::EnumKey(const RegistryKey& key, uint32_t index, std::strin
 }
 
 std::string AnsiRegistry::ExpandEnvironmentStrings(std::string_view text) const {
-  return code_page_.FromUtf8(source_.environment().Expand(code_page_.ToUtf8(text)));
+  return code_page_.FromUtf8(source_.ExpandEnvironment(code_page_.ToUtf8(text)));
 }
 
 }  // namespace registry

@@ -74,6 +74,11 @@ class RegistrySource {
   // as spelled.
   virtual Status ToHostPath(std::string_view windows_path, std::string* host_path) const = 0;
 
+  // ExpandEnvironmentStrings over UTF-8 text: by default with environment();
+  // the system registry uses the system's own call.
+  virtual std::string ExpandEnvironment(std::string_view text) const {
+    return environment().Expand(text);
+  }
   // One line saying where the keys come from, for messages and reports.
   virtual std::string Describe() const = 0;
 };

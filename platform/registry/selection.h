@@ -9,6 +9,9 @@
 //                                             comma separates the two paths
 //   KESTREL_REGISTRY unset or empty           the Wine prefix $WINEPREFIX,
 //                                             else $HOME/.wine
+//   (Windows build: KESTREL_REGISTRY unset,
+//    empty or "system")                      the registry of the running
+//                                             Windows, and nothing else
 //   KESTREL_CODEPAGE=NAME                     the ANSI code page of the "A"
 //                                             calls, as iconv names it;
 //                                             default WINDOWS-1252
@@ -30,7 +33,8 @@
 namespace registry {
 
 struct RegistrySelection {
-  enum class Kind { kWinePrefix, kHive };
+  // kSystem: the registry of the running Windows (Windows builds only).
+  enum class Kind { kWinePrefix, kHive, kSystem };
   Kind kind = Kind::kWinePrefix;
   std::string path;           // the prefix folder, or the NTUSER.DAT file
   std::string software_hive;  // optional SOFTWARE hive (kHive only)

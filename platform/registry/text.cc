@@ -2,7 +2,9 @@
 #include "platform/registry/text.h"
 
 #include <errno.h>
+#if !defined(_WIN32)
 #include <iconv.h>
+#endif
 
 #include <vector>
 
@@ -91,6 +93,7 @@ char32_t FoldCodePoint(char32_t c) {
   return c;
 }
 
+#if !defined(_WIN32)
 // Runs iconv over `in`, writing '?' for each input unit it cannot convert.
 // `unit` is the size of one input unit to skip on an invalid sequence.
 std::string ConvertLossy(const char* to, const char* from, std::string_view in, size_t unit,
@@ -124,6 +127,8 @@ std::string ConvertLossy(const char* to, const char* from, std::string_view in, 
   iconv_close(cd);
   return out;
 }
+
+#endif  // !_WIN32
 
 }  // namespace
 
@@ -207,6 +212,7 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return FoldCase(a) == FoldCase(b);
 }
 
+#if !defined(_WIN32)
 Status CodePage::Open(const std::string& name, std::unique_ptr<CodePage>* out) {
   for (const auto& [to, from] : {std::pair{name.c_str(), "UTF-16LE"}, {"UTF-8", name.c_str()}}) {
     iconv_t cd = iconv_open(to, from);
@@ -227,5 +233,6 @@ std::string CodePage::FromUtf16(std::u16string_view text) const {
 std::string CodePage::ToUtf8(std::string_view ansi) const {
   return ConvertLossy("UTF-8", name_.c_str(), ansi, 1, false);
 }
+#endif  // !_WIN32
 
 }  // namespace registry

@@ -2,9 +2,16 @@
 #include "reader/dbx/byte_source.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
+
+#if defined(_WIN32)
+#include <io.h>
+#include <share.h>
+#include <windows.h>
+#else
+#include <sys/file.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -62,6 +69,60 @@ FileSource::FileSource(int fd, uint64_t size, std::string path)
   for (uint64_t& t : tags_) t = 0;
 }
 
+#if defined(_WIN32)
+namespace {
+
+// pread over the file's system handle: a positioned read that leaves the
+// file position alone.
+long long ReadAt(int fd, uint8_t* dst, size_t n, uint64_t offset) {
+  HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD got = 0;
+  const DWORD want = static_cast<DWORD>(std::min<size_t>(n, 1u << 30));
+  if (!ReadFile(file, dst, want, &got, &at)) {
+    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+    errno = EIO;
+    return -1;
+  }
+  return got;
+}
+
+}  // namespace
+
+// The deny-read open is the sharing mode that keeps other openers from
+// reading; a file another program holds that way cannot be opened at all.
+DbxStatus FileSource::Open(const std::string& path, bool deny_read,
+                           std::unique_ptr<FileSource>* result) {
+  int fd = -1;
+  const int err = _sopen_s(&fd, path.c_str(), _O_RDONLY | _O_BINARY,
+                           deny_read ? _SH_DENYRD : _SH_DENYNO, _S_IREAD);
+  if (err != 0) {
+    std::string why = path + ": " + std::strerror(err);
+    if (err == EACCES) return DbxStatus(kResultAccessDenied, why);
+    if (err == ENOENT) return DbxStatus(kErrorFileNotFound, why);
+    return DbxStatus(kErrorPathFileAccess, why);
+  }
+  struct _stat64 st;
+  if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
+    _close(fd);
+    return DbxStatus(kErrorPathFileAccess, path + ": not a regular file");
+  }
+  result->reset(new FileSource(fd, static_cast<uint64_t>(st.st_size), path));
+  return DbxStatus::Ok();
+}
+
+FileSource::~FileSource() { _close(fd_); }
+#else
+namespace {
+
+long long ReadAt(int fd, uint8_t* dst, size_t n, uint64_t offset) {
+  return ::pread(fd, dst, n, static_cast<off_t>(offset));
+}
+
+}  // namespace
+
 FileSource::~FileSource() { ::close(fd_); }
 
 DbxStatus FileSource::Open(const std::string& path, bool deny_read,
@@ -93,6 +154,7 @@ DbxStatus FileSource::Open(const std::string& path, bool deny_read,
   result->reset(new FileSource(fd, static_cast<uint64_t>(st.st_size), path));
   return DbxStatus::Ok();
 }
+#endif  // _WIN32
 
 // Reads [offset, offset + n) of the file into dst, up to its end; returns
 // the number of bytes read in *got.
@@ -100,7 +162,7 @@ static DbxStatus PreadFull(int fd, const std::string& path, uint64_t offset, siz
                            uint8_t* dst, size_t* got) {
   *got = 0;
   while (*got < n) {
-    ssize_t r = ::pread(fd, dst + *got, n - *got, static_cast<off_t>(offset + *got));
+    const long long r = ReadAt(fd, dst + *got, n - *got, offset + *got);
     if (r < 0) {
       if (errno == EINTR) continue;
       return DbxStatus(kErrorDeviceIo, path + ": read at offset " + std::to_string(offset + *got) +

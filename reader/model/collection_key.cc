@@ -29,7 +29,7 @@ bool ReadCollectionKey(const VARIANT* argument, CollectionKey* key) {
   }
   VARIANT converted;
   VariantInit(&converted);
-  if (FAILED(VariantChangeType(&converted, v, 0, VT_R8))) return false;
+  if (FAILED(VariantChangeType(&converted, const_cast<VARIANT*>(v), 0, VT_R8))) return false;
   key->is_number = true;
   key->number = converted.dblVal;
   VARIANT as_text;

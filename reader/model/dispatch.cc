@@ -35,12 +35,12 @@ void WriteBack(VARIANT* caller, const VARIANT* local) {
   if ((caller->vt & VT_BYREF) == 0 || caller->byref == nullptr) return;
   const VARTYPE type = caller->vt & VT_TYPEMASK;
   if (type == VT_VARIANT) {
-    VariantCopy(caller->pvarVal, local);
+    VariantCopy(caller->pvarVal, const_cast<VARIANT*>(local));
     return;
   }
   VARIANT converted;
   VariantInit(&converted);
-  if (FAILED(VariantChangeType(&converted, local, 0, type))) return;
+  if (FAILED(VariantChangeType(&converted, const_cast<VARIANT*>(local), 0, type))) return;
   switch (type) {
     case VT_BSTR:
       SysFreeString(*caller->pbstrVal);
@@ -166,7 +166,12 @@ HRESULT DispatchInvoke(const DispatchTable& table, IDispatch* self, DISPID id, W
   };
   for (size_t i = 0; i < n; ++i) {
     const ParamInfo& p = member->params[i];
-    const VARIANT* given = slot_of[i] == kNoSlot ? nullptr : &params->rgvarg[slot_of[i]];
+    VARIANT* given = slot_of[i] == kNoSlot ? nullptr : &params->rgvarg[slot_of[i]];
+    // A script passes its variables as references to variants: convert
+    // the value the reference leads to (the write-back goes to the variable).
+    while (given != nullptr && given->vt == (VT_BYREF | VT_VARIANT) && given->pvarVal != nullptr) {
+      given = given->pvarVal;
+    }
     if (IsMissing(given)) {
       if (!p.optional) {
         clear_args();

@@ -14,6 +14,7 @@
 
 #include "platform/com/automation.h"
 #include "platform/com/errors.h"
+#include "platform/com/type_info.h"
 #include "reader/model/component.h"
 #include "reader/model/dispatch.h"
 
@@ -43,16 +44,19 @@ class DispatchObject : public Interface {
     return left;
   }
 
-  // No ITypeInfo is provided; the type library is read through
-  // type_library.h.
+  // The interface's ITypeInfo from the type library built into the server
+  // (Windows); elsewhere none, and the table of type_library.h describes it.
   HRESULT COMCALL GetTypeInfoCount(UINT* count) override {
     if (count == nullptr) return E_POINTER;
-    *count = 0;
+    *count = tollan::com::TypeInfoCount();
     return S_OK;
   }
-  HRESULT COMCALL GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return DISP_E_BADINDEX;
+  HRESULT COMCALL GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    if (info == nullptr) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    return tollan::com::LoadModuleTypeInfo(reinterpret_cast<const void*>(&KestrelLibrary),
+                                           table_.info->iid, info);
   }
   HRESULT COMCALL GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                 DISPID* ids) override {

@@ -1,5 +1,40 @@
-// ANSI to UTF-8 conversion with glibc iconv.
+// ANSI to UTF-8 conversion with glibc iconv, or MultiByteToWideChar on
+// Windows.
 #include "tools/kestrel/ansi_text.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+namespace kestrel {
+
+std::unique_ptr<AnsiText> AnsiText::Create(int codepage, std::string* error) {
+  if (!IsValidCodePage(static_cast<UINT>(codepage))) {
+    *error = "unknown code page " + std::to_string(codepage);
+    return nullptr;
+  }
+  return std::unique_ptr<AnsiText>(new AnsiText(nullptr, codepage));
+}
+
+AnsiText::~AnsiText() = default;
+
+std::string AnsiText::ToUtf8(std::string_view text) {
+  if (text.empty()) return {};
+  const int n = static_cast<int>(text.size());
+  const UINT cp = static_cast<UINT>(codepage_);
+  const int wide_len = MultiByteToWideChar(cp, 0, text.data(), n, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(wide_len), L'\0');
+  MultiByteToWideChar(cp, 0, text.data(), n, wide.data(), wide_len);
+  const int out_len = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_len, nullptr, 0,
+                                          nullptr, nullptr);
+  std::string out(static_cast<size_t>(out_len), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_len, out.data(), out_len, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace kestrel
+
+#else
+#include <iconv.h>
 
 #include <cerrno>
 
@@ -15,19 +50,20 @@ std::unique_ptr<AnsiText> AnsiText::Create(int codepage, std::string* error) {
   return std::unique_ptr<AnsiText>(new AnsiText(cd, codepage));
 }
 
-AnsiText::~AnsiText() { iconv_close(cd_); }
+AnsiText::~AnsiText() { iconv_close(static_cast<iconv_t>(cd_)); }
 
 std::string AnsiText::ToUtf8(std::string_view text) {
+  iconv_t cd = static_cast<iconv_t>(cd_);
   std::string out;
   out.reserve(text.size() * 2);
   char* in = const_cast<char*>(text.data());
   size_t in_left = text.size();
   char buffer[1024];
-  iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   while (in_left > 0) {
     char* dst = buffer;
     size_t dst_left = sizeof(buffer);
-    size_t r = iconv(cd_, &in, &in_left, &dst, &dst_left);
+    size_t r = iconv(cd, &in, &in_left, &dst, &dst_left);
     out.append(buffer, dst - buffer);
     if (r != static_cast<size_t>(-1)) break;
     if (errno == E2BIG) continue;
@@ -42,13 +78,14 @@ std::string AnsiText::ToUtf8(std::string_view text) {
     }
     ++in;
     --in_left;
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
   char* dst = buffer;
   size_t dst_left = sizeof(buffer);
-  iconv(cd_, nullptr, nullptr, &dst, &dst_left);
+  iconv(cd, nullptr, nullptr, &dst, &dst_left);
   out.append(buffer, dst - buffer);
   return out;
 }
 
 }  // namespace kestrel
+#endif  // _WIN32

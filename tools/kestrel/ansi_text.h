@@ -1,9 +1,8 @@
 // AnsiText: converts the single-byte (or, for East Asian code pages,
-// double-byte) ANSI text of a store into UTF-8 through iconv.
+// double-byte) ANSI text of a store into UTF-8: through iconv, or on Windows
+// through the system's own code pages.
 #ifndef TOLLAN_TOOLS_KESTREL_ANSI_TEXT_H_
 #define TOLLAN_TOOLS_KESTREL_ANSI_TEXT_H_
-
-#include <iconv.h>
 
 #include <memory>
 #include <string>
@@ -14,7 +13,7 @@ namespace kestrel {
 class AnsiText {
  public:
   // A converter for Windows code page `codepage` (1252, 1251, 932, ...), or
-  // null with *error set when iconv does not know it.
+  // null with *error set when the system does not know it.
   static std::unique_ptr<AnsiText> Create(int codepage, std::string* error);
   ~AnsiText();
   AnsiText(const AnsiText&) = delete;
@@ -26,8 +25,8 @@ class AnsiText {
   std::string ToUtf8(std::string_view text);
 
  private:
-  AnsiText(iconv_t cd, int codepage) : cd_(cd), codepage_(codepage) {}
-  iconv_t cd_;
+  AnsiText(void* cd, int codepage) : cd_(cd), codepage_(codepage) {}
+  void* cd_;  // the iconv descriptor; unused on Windows
   int codepage_;
 };
 
