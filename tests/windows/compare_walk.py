@@ -7,7 +7,8 @@ every folder, every message with each of its fields, and its body text.
 usage: compare_walk.py KESTREL STORE_DIR IDENTITY_STORE OUTPUT [--ansi-escapes]
 IDENTITY_STORE is the expanded store folder the registered identity names.
 --ansi-escapes: characters beyond ASCII were written as their ANSI code
-(walk.vbs under Wine, which lacks AscW)."""
+(walk.vbs under Wine, which lacks AscW). --early-bound: the output of
+walk_client.exe, which also reports the type information and DllCanUnloadNow."""
 import json
 import os
 import subprocess
@@ -41,6 +42,20 @@ def main():
     check('DefaultUser', head.get('DefaultUser'), 'Main Identity')
     check('DefaultStore', head.get('DefaultStore'), identity_store)
     check('Identities', head.get('Identities'), 1)
+
+    # The C++ client also reports the type information and DllCanUnloadNow.
+    if '--early-bound' in sys.argv[5:]:
+        for key in ('TypeInfo', 'CanUnloadWhileHeld'):
+            if not any(key in l for l in lines):
+                faults.append(f'no {key} line')
+    for l in lines:
+        if 'TypeInfo' in l:
+            check('GetTypeInfo', l, {'TypeInfo': '_OE', 'Dual': True, 'Hidden': True,
+                                     'Nonextensible': True, 'OpenStoreId': 0x60030007,
+                                     'OpenStoreDefaults': [0, 0]})
+        if 'CanUnloadWhileHeld' in l:
+            check('DllCanUnloadNow', l, {'CanUnloadWhileHeld': False,
+                                         'CanUnloadAfterRelease': True})
 
     folders = [json.loads(l) for l in run(kestrel, 'folders', store).splitlines()]
     seen_folders = [l for l in lines if 'FolderName' in l]

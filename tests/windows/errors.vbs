@@ -1,7 +1,7 @@
 ' Failures as a VBScript client sees them: result codes, and errors with
 ' their numbers and descriptions (Err.Number, Err.Description). Arguments:
 ' a store, a folder that does not exist, a store with a damaged folder list
-' and two stores with a damaged folder file.
+' and a store whose Inbox folder file is damaged.
 Option Explicit
 On Error Resume Next
 
@@ -14,7 +14,7 @@ Sub Report(what, value)
   End If
 End Sub
 
-Dim oe, code, name, folders, folder, segments, found, only
+Dim oe, code, name, folders, folder, segments, found
 
 ' The one folder that OE.OpenFolder leaves in OEFolders.
 Function OnlyFolder()
@@ -35,14 +35,11 @@ oe.OEStore = WScript.Arguments(2)
 code = oe.OpenStore
 Report "damaged folder list: OpenStore", code
 
-Dim k
-For k = 3 To 4
-  oe.OEStore = WScript.Arguments(k)
-  code = oe.OpenStore
-  Set folder = oe.OEFolders.Item("Inbox")
-  code = folder.OpenFolder
-  Report "damaged folder file " & (k - 2) & ": OpenFolder", code
-Next
+oe.OEStore = WScript.Arguments(3)
+code = oe.OpenStore
+Set folder = oe.OEFolders.Item("Inbox")
+code = folder.OpenFolder
+Report "damaged folder file: OpenFolder", code
 
 oe.OEStore = WScript.Arguments(0)
 code = oe.OpenStore
@@ -55,8 +52,7 @@ name = "No Such Folder"
 code = oe.OpenFolder(name)
 Report "unknown folder file: OE.OpenFolder", code
 Report "unknown folder file: the caller's variable", name
-Set only = OnlyFolder()
-Report "unknown folder file: OEMessages is Nothing", only.OEMessages Is Nothing
+Report "unknown folder file: OEFolders is Nothing", oe.OEFolders Is Nothing
 name = "Inbox"
 code = oe.OpenFolder(name)
 Report "OE.OpenFolder", code

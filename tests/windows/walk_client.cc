@@ -178,6 +178,67 @@ int Walk(_OE* oe, const char* store) {
   return 0;
 }
 
+// What GetTypeInfo of OE hands out: the interface's name and flags, the
+// dispatch identifier of OpenStore and the defaults of its two optional
+// parameters, as the type library compiled into kestrel.dll records them.
+void PrintTypeInfo(_OE* oe) {
+  ITypeInfo* info = nullptr;
+  if (FAILED(oe->GetTypeInfo(0, 0, &info)) || info == nullptr) {
+    std::printf("{\"TypeInfo\":null}\n");
+    return;
+  }
+  BSTR name = nullptr;
+  info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+  TYPEATTR* attr = nullptr;
+  info->GetTypeAttr(&attr);
+  const WORD flags = attr != nullptr ? attr->wTypeFlags : 0;
+  if (attr != nullptr) info->ReleaseTypeAttr(attr);
+  LPOLESTR member = const_cast<LPOLESTR>(L"OpenStore");
+  MEMBERID id = 0;
+  info->GetIDsOfNames(&member, 1, &id);
+  std::string defaults;
+  // The type information of a dual interface lists the dispatch view; its
+  // vtable view (GetRefTypeOfImplType(-1)) carries the same members.
+  for (UINT i = 0;; ++i) {
+    FUNCDESC* func = nullptr;
+    if (FAILED(info->GetFuncDesc(i, &func))) break;
+    if (func->memid == id && func->invkind == INVOKE_FUNC) {
+      for (SHORT p = 0; p < func->cParams; ++p) {
+        const PARAMDESC& param = func->lprgelemdescParam[p].paramdesc;
+        if (!defaults.empty()) defaults += ",";
+        if ((param.wParamFlags & PARAMFLAG_FHASDEFAULT) && param.pparamdescex != nullptr) {
+          VARIANT value;
+          VariantInit(&value);
+          VariantChangeType(&value, &param.pparamdescex->varDefaultValue, 0, VT_I4);
+          defaults += std::to_string(value.lVal);
+        } else {
+          defaults += "null";
+        }
+      }
+    }
+    info->ReleaseFuncDesc(func);
+  }
+  std::printf("{\"TypeInfo\":%s,\"Dual\":%s,\"Hidden\":%s,\"Nonextensible\":%s,"
+              "\"OpenStoreId\":%ld,\"OpenStoreDefaults\":[%s]}\n",
+              Quote(name, SysStringLen(name)).c_str(), flags & TYPEFLAG_FDUAL ? "true" : "false",
+              flags & TYPEFLAG_FHIDDEN ? "true" : "false",
+              flags & TYPEFLAG_FNONEXTENSIBLE ? "true" : "false", static_cast<long>(id),
+              defaults.c_str());
+  SysFreeString(name);
+  info->Release();
+}
+
+// DllCanUnloadNow of the loaded kestrel.dll: S_OK when no object and no
+// lock is left.
+bool CanUnloadNow() {
+  HMODULE module = GetModuleHandleW(L"kestrel.dll");
+  if (module == nullptr) return false;
+  using Entry = HRESULT(STDAPICALLTYPE*)();
+  auto entry = reinterpret_cast<Entry>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  return entry != nullptr && entry() == S_OK;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -193,8 +254,20 @@ int main(int argc, char** argv) {
   if (FAILED(hr)) {
     rc = Fail("CoCreateInstance of OE", hr);
   } else {
+    _OEIdentities* identities = nullptr;
+    oe->get_OEIdentities(&identities);
+    std::printf("{\"DefaultUser\":%s,\"DefaultStore\":%s,\"Identities\":%ld}\n",
+                Text(oe, &_OE::get_DefaultUser).c_str(), Text(oe, &_OE::get_DefaultStore).c_str(),
+                static_cast<long>(identities != nullptr
+                                      ? Value(identities, &_OEIdentities::get_Count) : -1));
+    if (identities != nullptr) identities->Release();
+    PrintTypeInfo(oe);
     rc = Walk(oe, argv[1]);
+    const bool while_held = CanUnloadNow();
     oe->Release();
+    std::printf("{\"CanUnloadWhileHeld\":%s,\"CanUnloadAfterRelease\":%s}\n",
+                while_held ? "true" : "false", CanUnloadNow() ? "true" : "false");
+    std::printf("{\"End\":true}\n");
   }
   CoUninitialize();
   return rc;
