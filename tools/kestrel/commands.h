@@ -18,7 +18,8 @@ void AddRecoverCommand(CLI::App& app, int* exit_code);
 // Prints "kestrel: <message>" on stderr and returns the failure exit status.
 int Fail(const std::string& message);
 
-// Splits a file path into its directory ("." when it has none) and its name.
+// Splits a file path into its directory ("." when it has none) and its name;
+// on Windows at "\" as well as "/".
 void SplitPath(const std::string& path, std::string* dir, std::string* name);
 
 }  // namespace kestrel
