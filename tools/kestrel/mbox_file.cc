@@ -8,12 +8,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <cmath>
 #include <ctime>
 
 namespace kestrel {
 
 namespace {
+
+#if defined(_WIN32)
+// Windows: no close-on-exec, and files are opened as bytes, not as text.
+constexpr int kOpenFlags = O_WRONLY | O_CREAT | O_EXCL | O_BINARY;
+#else
+constexpr int kOpenFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+#endif
 
 // True when the line starting at `p` reads ">"* "From ".
 bool NeedsQuote(std::string_view text, size_t p) {
@@ -57,14 +68,18 @@ MboxFile::~MboxFile() {
 
 bool MboxFile::Create(const std::string& path, std::string* error) {
   struct stat st;
+#if defined(_WIN32)
+  if (::stat(path.c_str(), &st) == 0) {
+#else
   if (::lstat(path.c_str(), &st) == 0) {
+#endif
     *error = path + " already exists";
     return false;
   }
   path_ = path;
   for (int n = 1; n < 1000; ++n) {
     temp_ = path + "." + std::to_string(::getpid()) + "-" + std::to_string(n) + ".partial";
-    int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    int fd = ::open(temp_.c_str(), kOpenFlags, 0644);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) break;
     file_ = ::fdopen(fd, "wb");
@@ -96,6 +111,18 @@ bool MboxFile::Commit(std::string* error) {
     *error = "cannot write " + temp_;
     return false;
   }
+#if defined(_WIN32)
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name exists.
+  if (MoveFileExA(temp_.c_str(), path_.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    temp_.clear();
+    return true;
+  }
+  const DWORD code = GetLastError();
+  *error = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS
+               ? path_ + " already exists"
+               : "cannot write " + path_ + ": system error " + std::to_string(code);
+  return false;
+#else
   if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) == 0) {
     temp_.clear();
     return true;
@@ -108,6 +135,7 @@ bool MboxFile::Commit(std::string* error) {
   ::unlink(temp_.c_str());
   temp_.clear();
   return true;
+#endif
 }
 
 }  // namespace kestrel

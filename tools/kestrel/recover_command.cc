@@ -13,6 +13,11 @@
 #include <strings.h>
 #include <unistd.h>
 
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -44,7 +49,11 @@ struct Totals {
 // linked to its final name, which fails when that name exists.
 bool WriteExclusive(const fs::path& path, const std::string& text, std::string* error) {
   const std::string temp = path.string() + ".part";
+#if defined(_WIN32)
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0644);
+#else
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+#endif
   if (fd < 0) {
     *error = temp + ": " + std::strerror(errno);
     return false;
@@ -56,7 +65,11 @@ bool WriteExclusive(const fs::path& path, const std::string& text, std::string* 
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
+#if defined(_WIN32)
+  const bool written = done == text.size() && ::_commit(fd) == 0;
+#else
   const bool written = done == text.size() && ::fsync(fd) == 0;
+#endif
   const int write_errno = errno;
   ::close(fd);
   if (!written) {
@@ -64,6 +77,15 @@ bool WriteExclusive(const fs::path& path, const std::string& text, std::string* 
     *error = path.string() + ": " + std::strerror(write_errno);
     return false;
   }
+#if defined(_WIN32)
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name exists.
+  if (!MoveFileExA(temp.c_str(), path.string().c_str(), MOVEFILE_WRITE_THROUGH)) {
+    *error = path.string() + ": system error " + std::to_string(GetLastError());
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return true;
+#else
   if (::link(temp.c_str(), path.c_str()) != 0) {
     *error = path.string() + ": " + std::strerror(errno);
     ::unlink(temp.c_str());
@@ -71,6 +93,7 @@ bool WriteExclusive(const fs::path& path, const std::string& text, std::string* 
   }
   ::unlink(temp.c_str());
   return true;
+#endif
 }
 
 // Scans one folder file and writes what it holds below `out`. Returns false
