@@ -13,6 +13,7 @@
 #endif
 
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 
 namespace kestrel {
@@ -41,10 +42,18 @@ std::string MboxFromLine(const std::string& sender, double date) {
   std::time_t t = 0;
   if (date > 0 && date < 2958466.0) t = static_cast<std::time_t>(std::round((date - 25569.0) * 86400.0));
   std::tm tm{};
+#if defined(_WIN32)
+  gmtime_s(&tm, &t);
+#else
   gmtime_r(&t, &tm);
-  char when[64];
-  std::strftime(when, sizeof when, "%a %b %e %H:%M:%S %Y", &tm);
-  return "From " + who + " " + when;
+#endif
+  // "%a %b %e %H:%M:%S %Y", with the day space-padded by hand: the Windows
+  // C library knows no %e.
+  char day[8], month[16], time_of_day[32];
+  std::strftime(month, sizeof month, "%a %b", &tm);
+  std::snprintf(day, sizeof day, "%2d", tm.tm_mday);
+  std::strftime(time_of_day, sizeof time_of_day, "%H:%M:%S %Y", &tm);
+  return "From " + who + " " + month + " " + day + " " + time_of_day;
 }
 
 std::string MboxQuote(std::string_view message) {
