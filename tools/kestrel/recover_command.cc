@@ -132,7 +132,7 @@ bool RecoverFile(const std::string& path, const fs::path& out, Totals* totals,
     }
     ++totals->by_origin[static_cast<int>(m.origin)];
     if (m.incomplete) ++totals->incomplete;
-    std::printf("%s\t%s\t%u\t%zu%s\n", name.c_str(), dbx::RecoveryOriginName(m.origin),
+    std::printf("%s\t%s\t%u\t%zu%s\n", name.string().c_str(), dbx::RecoveryOriginName(m.origin),
                 m.body_position, text.size(), m.incomplete ? "\tincomplete" : "");
   }
   return true;
