@@ -77,7 +77,9 @@ class PstSession {
                              PstStoreHandle** store) = 0;
 
   // Adds a mail folder `name` directly under the store's top folder. Fails
-  // when a folder of that name is already there.
+  // when a folder of that name is already there. A `name` of several names
+  // joined by "\" adds the last one at that path below the top folder,
+  // making the folders on the way that are missing.
   virtual Status AddFolder(PstStoreHandle* store, const std::string& name) = 0;
 
   // Adds a mail folder `name` below the folder at `parent_path` (a path as

@@ -118,8 +118,20 @@ class WriterSession : public PstSession {
   }
 
   Status AddFolder(PstStoreHandle* store, const std::string& name) override {
+    pst::FolderId parent = store->file->IpmSubtree();
+    std::string path = "\\\\" + store->display_name;
+    size_t start = 0;
+    for (size_t sep; (sep = name.find('\\', start)) != std::string::npos; start = sep + 1) {
+      const std::string piece = name.substr(start, sep - start);
+      path += "\\" + piece;
+      pst::FolderId id;
+      Status s = store->file->FindFolder(path, &id);
+      if (!s.ok()) s = store->file->AddFolder(parent, piece, &id);
+      if (!s.ok()) return s;
+      parent = id;
+    }
     pst::FolderId id;
-    return store->file->AddFolder(store->file->IpmSubtree(), name, &id);
+    return store->file->AddFolder(parent, name.substr(start), &id);
   }
 
   Status AddSubfolder(const std::string& parent_path, const std::string& name) override {

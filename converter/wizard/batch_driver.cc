@@ -1,6 +1,7 @@
 // The batch conversion run behind the Convert button.
 #include "converter/wizard/batch_driver.h"
 
+#include <cctype>
 #include <utility>
 
 #include "converter/discovery/path_names.h"
@@ -52,6 +53,7 @@ void BatchDriver::Run(PageState* state) {
 
   RunLock lock(page_);
   state->report = RunReport();
+  filled_folders_.clear();
   const bool single = page.OptOnePST();
   if (single && !StartSinglePst(state)) return;
   if (!source_->Prepare(page, *state)) {
@@ -139,6 +141,19 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
   dbx_path = TrimSpaces(dbx_path);
   const std::string file_name = GetFileNameFromPath(dbx_path);
   std::string folder_name = FolderNameFromFileName(file_name);
+  // The Outlook Express tree and names: the whole path in the single .pst,
+  // the display name for a .pst of its own.
+  std::string tree_path = state->KeepFolderTree && !folder_name.empty() ? tree_.DisplayPath(dbx_path) : "";
+  if (!tree_path.empty()) {
+    if (page.OptOnePST()) {
+      folder_name = tree_path;
+    } else {
+      folder_name = LastFolderName(tree_path);
+      for (char& c : folder_name) {
+        if (c == '/') c = '_';
+      }
+    }
+  }
   FileOutcome outcome;
   outcome.dbx_path = dbx_path;
   outcome.file_name = file_name;
@@ -151,8 +166,23 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
     if (page.OptOnePST() && state->PSTSession && !IsSkipName(file_name)) {
       // A second file of the same name (another folder's Inbox.dbx) gets a
       // free folder name instead of ending the run.
-      folder_name = FreeFolderName(state, folder_name);
-      Status s = state->PSTSession->AddFolder(state->SingleStore, folder_name);
+      Status s = Status::Ok();
+      if (tree_path.empty()) {
+        folder_name = FreeFolderName(state, folder_name);
+        s = state->PSTSession->AddFolder(state->SingleStore, folder_name);
+      } else {
+        // A folder made earlier only as the parent of another is taken as it
+        // is; one that another file filled gets a free name.
+        auto lower = [](std::string s) {
+          for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+          return s;
+        };
+        if (filled_folders_.count(lower(folder_name))) folder_name = FreeFolderName(state, folder_name);
+        if (!state->PSTSession->HasFolder(state->SingleStore, folder_name)) {
+          s = state->PSTSession->AddFolder(state->SingleStore, folder_name);
+        }
+        filled_folders_.insert(lower(folder_name));
+      }
       if (!s.ok()) {
         outcome.state = FileOutcome::State::kFailed;
         outcome.error = s.ToString();

@@ -12,11 +12,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "converter/engine/conversion_page.h"
 #include "converter/engine/page_state.h"
 #include "converter/engine/pst_session.h"
+#include "converter/wizard/folder_tree.h"
 
 namespace tollan {
 
@@ -84,6 +86,10 @@ class BatchDriver {
   BatchSource* source_;
   SessionFactory sessions_;
   Clock timestamp_;
+  // With state->KeepFolderTree: the display paths, and the .pst folders made
+  // for a file in this run (lower case).
+  FolderTree tree_;
+  std::set<std::string> filled_folders_;
 };
 
 }  // namespace tollan

@@ -140,7 +140,7 @@ int Main(int argc, char** argv) {
   CLI::App app{"Converts Outlook Express .dbx files into Outlook .pst files."};
   app.set_version_flag("--version", "tollan-cli " TOLLAN_VERSION);
   bool single = false, per_file = false, convert_deleted = false, verify = false;
-  bool default_store = false, quiet = false, recover = false, stats = false;
+  bool default_store = false, quiet = false, recover = false, stats = false, keep_tree = false;
   std::string out_dir, wine_prefix, hive, report_path;
   std::vector<std::string> inputs;
   int codepage = 1252;
@@ -154,6 +154,8 @@ int Main(int argc, char** argv) {
   app.add_flag("--recover", recover,
                "Also convert the messages a file's index no longer reaches, into a subfolder "
                "\"Recovered\" of its folder");
+  app.add_flag("--keep-folder-tree", keep_tree,
+               "Give the .pst folders the Outlook Express folder tree and names (from folders.dbx)");
   app.add_flag("-q,--quiet", quiet, "Print only warnings, errors and where the report is");
   app.add_option("--report", report_path,
                  "Write a CSV line for every message not converted cleanly to this new file "
@@ -204,6 +206,7 @@ int Main(int argc, char** argv) {
   PageState state;
   state.ReportPath = report_path;
   state.Recover = recover;
+  state.KeepFolderTree = keep_tree;
   DefaultStoreView store_view;
   if (default_store) {
     store_view = OpenDefaultStore(state);

@@ -400,12 +400,20 @@ class WizardTest : public QObject {
       Get<QPushButton>(page, "CmdExtractDBX")->click();
       QVERIFY(dialogs.boxes.back().text.endsWith(
           QStringLiteral("are listed in ") + QString::fromStdString(report)));
+      // The damaged message is named; with recovery on, anything else in
+      // the report is a recovered message.
       std::ifstream in(report);
-      std::string header, row, more;
+      std::string header, row;
       std::getline(in, header);
-      std::getline(in, row);
-      QVERIFY2(row.find("Inbox.dbx,2,m2,") != std::string::npos, row.c_str());
-      QVERIFY(!std::getline(in, more));
+      int named = 0;
+      while (std::getline(in, row)) {
+        if (row.find("Inbox.dbx,2,m2,") != std::string::npos && row.find(",failed,") != std::string::npos) {
+          ++named;
+        } else {
+          QVERIFY2(row.find(",recovered,") != std::string::npos, row.c_str());
+        }
+      }
+      QCOMPARE(named, 1);
       page->close();
     }
   }
