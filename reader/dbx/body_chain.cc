@@ -55,6 +55,12 @@ DbxStatus FollowChain(ByteSource& source, uint32_t position, bool* found, bool* 
         since_mark = 0;
       }
     }
+    // A block that starts at or past the end of the file is not there: the
+    // chain is cut short (a file cut off, or a damaged next offset).
+    if (count > 0 && offset >= source.size()) {
+      *chain_cut = true;
+      return DbxStatus::Ok();
+    }
     const uint8_t* block;
     DbxStatus s = source.View(offset, kBodyBlockSize, scratch, &block);
     if (!s.ok()) return s;
@@ -76,6 +82,11 @@ DbxStatus FollowChain(ByteSource& source, uint32_t position, bool* found, bool* 
     }
     add(offset, used_length, block + 0x10,
         used_length < kBodyTextSize ? size_t{used_length} : kBodyTextSize);
+    // A block reaching past the end of the file was cut off with it.
+    if (offset + uint64_t{kBodyBlockSize} > source.size()) {
+      *chain_cut = true;
+      return DbxStatus::Ok();
+    }
     if (next_offset == 0) return DbxStatus::Ok();
     offset = next_offset;
   }

@@ -25,8 +25,9 @@ struct DbxBody {
   // no segment.
   bool found = false;
   std::vector<DbxBodySegment> segments;
-  // The chain was stopped early: it led back to a block already read, or ran
-  // longer than the file can hold blocks. The segments up to there are kept.
+  // The chain was stopped early: it led back to a block already read, ran
+  // longer than the file can hold blocks, or ran past the end of the file
+  // (cut short). The segments up to there are kept.
   bool chain_cut = false;
 
   // The complete stored message text: every segment's text in order.

@@ -127,7 +127,9 @@ FileSource::~FileSource() { ::close(fd_); }
 
 DbxStatus FileSource::Open(const std::string& path, bool deny_read,
                            std::unique_ptr<FileSource>* result) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a named pipe would block the open until a writer
+  // comes; only regular files are read (checked below).
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     int err = errno;
     std::string why = path + ": " + std::strerror(err);
@@ -135,11 +137,20 @@ DbxStatus FileSource::Open(const std::string& path, bool deny_read,
     if (err == ENOENT) return DbxStatus(kErrorFileNotFound, why);
     return DbxStatus(kErrorPathFileAccess, why);
   }
-  struct stat st;
+  struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return DbxStatus(kErrorPathFileAccess, path + ": not a regular file");
+    const char* kind = S_ISFIFO(st.st_mode)  ? "a named pipe (FIFO)"
+                       : S_ISSOCK(st.st_mode) ? "a socket"
+                       : S_ISCHR(st.st_mode)  ? "a character device"
+                       : S_ISBLK(st.st_mode)  ? "a block device"
+                       : S_ISDIR(st.st_mode)  ? "a folder"
+                                              : "not a file";
+    return DbxStatus(kErrorPathFileAccess,
+                     path + ": " + kind + ", not a regular file; only regular files are read");
   }
+  // Reads are plain blocking reads.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   if (::flock(fd, (deny_read ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
     int err = errno;
     // File systems without lock support are read without a lock.

@@ -10,6 +10,7 @@ DbxFileHeader DecodeFileHeader(const uint8_t (&bytes)[kFileHeaderSize]) {
   h.signature = LoadLe32(bytes);
   h.file_kind = LoadLe32(bytes + 4);
   h.root_offset = LoadLe32(bytes + 0xE4);
+  h.message_count = LoadLe32(bytes + 0xC4);
   return h;
 }
 

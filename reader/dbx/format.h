@@ -44,6 +44,10 @@ struct DbxFileHeader {
   uint32_t signature = 0;    // 0xFE12ADCF
   uint32_t file_kind = 0;    // folder file or folder list
   uint32_t root_offset = 0;  // root node of the index tree, at 0xE4
+  // The number of records the index tree holds, at 0xC4, kept by the writer
+  // of the file apart from the tree itself: a tree that yields fewer is
+  // damaged.
+  uint32_t message_count = 0;
 
   bool IsFolderFile() const {
     return signature == kDbxSignature && file_kind == kFolderFileKind;

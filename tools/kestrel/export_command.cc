@@ -2,11 +2,16 @@
 // stored text, byte for byte, as an .eml file; a store gets one subfolder
 // per folder file. With --mbox each folder file becomes one mbox file
 // instead (mbox_file.h).
+#include <fcntl.h>
+#include <stdio.h>
 #include <strings.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "reader/dbx/session.h"
@@ -30,28 +35,56 @@ struct Counts {
   uint64_t skipped = 0;
 };
 
-// Writes `text` to `path` through a temporary file, so that a failed write
-// never leaves a partial .eml behind.
-bool WriteWhole(const fs::path& path, const std::string& text, std::string* error) {
-  fs::path temp = path;
-  temp += ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      *error = "cannot write " + path.string();
+// Renames without replacing an existing `to`; fails with EEXIST when it
+// exists.
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  if (::link(from.c_str(), to.c_str()) != 0) return -1;  // only when the name is free
+  ::unlink(from.c_str());
+  return 0;
+}
+
+// Writes `text` as a new file `stem`.eml in `dir`, or "stem (2).eml", ...
+// when that name is taken: through a temporary file created exclusively, so
+// that a failed write never leaves a partial .eml behind and no existing
+// file is ever overwritten.
+bool WriteNew(const fs::path& dir, const std::string& stem, const std::string& text,
+              std::string* error) {
+  const std::string base = (dir / stem).string();
+  std::string temp;
+  int fd = -1;
+  for (int n = 1; fd < 0 && n < 1000; ++n) {
+    temp = base + ".eml." + std::to_string(::getpid()) + "-" + std::to_string(n) + ".part";
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    *error = "cannot create a file in " + dir.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  size_t done = 0;
+  bool ok = true;
+  while (ok && done < text.size()) {
+    ssize_t w = ::write(fd, text.data() + done, text.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0) ok = false;
+    else done += static_cast<size_t>(w);
+  }
+  if (::close(fd) != 0) ok = false;
+  if (!ok) {
+    *error = "cannot write " + base + ".eml: " + std::strerror(errno);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  std::string target = base + ".eml";
+  for (int n = 2; RenameNoReplace(temp, target) != 0; ++n) {
+    if (errno != EEXIST || n > 1000) {
+      *error = "cannot write " + target + ": " + std::strerror(errno);
+      ::unlink(temp.c_str());
       return false;
     }
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    *error = "cannot write " + path.string();
-    return false;
+    target = base + " (" + std::to_string(n) + ").eml";
   }
   return true;
 }
@@ -88,7 +121,7 @@ bool ExportFolder(dbx::DbxSession& session, const std::string& name, const fs::p
     } else if (!body.found) {
       why = m.body_unreadable ? "its body position points into its record" : "it has no body";
     } else if (body.chain_cut) {
-      why = "its body chain loops";
+      why = "its body chain loops or is cut short";
     }
     if (!why.empty()) {
       std::fprintf(stderr, "kestrel: %s: message %zu skipped: %s\n", name.c_str(), i + 1,
@@ -101,13 +134,22 @@ bool ExportFolder(dbx::DbxSession& session, const std::string& name, const fs::p
         *error = "cannot write " + mbox_path.string();
         return false;
       }
-    } else if (!WriteWhole(out / (std::to_string(i + 1) + ".eml"), body.text, error)) {
+    } else if (!WriteNew(out, std::to_string(i + 1), body.text, error)) {
       return false;
     }
     ++counts->written;
   }
   session.CloseFile();
-  return !mbox || mbox_file.Commit(error);
+  if (mbox && !mbox_file.Commit(error)) return false;
+  // An index that yields fewer messages than the header declares lost the
+  // others: the folder was not exported whole.
+  if (contents.header.message_count > contents.messages.size()) {
+    *error = "the index of the folder file is damaged: it lists " + std::to_string(contents.messages.size()) +
+             " of the " + std::to_string(contents.header.message_count) +
+             " messages its header declares; only those were exported";
+    return false;
+  }
+  return true;
 }
 
 // A subfolder name for a folder file: its name without ".dbx", with path
@@ -129,6 +171,7 @@ int RunExport(const ExportOptions& opt) {
   Counts counts;
   std::string error;
   std::error_code ec;
+  int failed_folders = 0;
   if (fs::is_directory(opt.input, ec)) {
     session.set_store_directory(opt.input);
     std::vector<dbx::DbxFolderRecord> folders;
@@ -145,6 +188,7 @@ int RunExport(const ExportOptions& opt) {
       if (!ExportFolder(session, f.folder_file, fs::path(opt.out_dir) / sub, opt.mbox, &counts, &error)) {
         std::fprintf(stderr, "kestrel: folder \"%s\" not exported: %s\n", f.folder_name.c_str(),
                      error.c_str());
+        ++failed_folders;
       }
     }
   } else {
@@ -157,6 +201,9 @@ int RunExport(const ExportOptions& opt) {
   }
   std::printf("%llu written, %llu skipped\n", static_cast<unsigned long long>(counts.written),
               static_cast<unsigned long long>(counts.skipped));
+  if (failed_folders > 0) {
+    return Fail(std::to_string(failed_folders) + " folder(s) could not be exported in full");
+  }
   return 0;
 }
 
