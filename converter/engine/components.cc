@@ -2,6 +2,7 @@
 // library and EmlDateParser over the message-date reader.
 #include "converter/engine/components.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <optional>
@@ -21,9 +22,23 @@ constexpr double kUnixEpochAsDate = 25569.0;  // 1970-01-01 as an automation dat
 
 class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_IDbxMessageReader> {
  public:
-  HRESULT COMCALL OpenDbx(BSTR path) override {
+  HRESULT COMCALL OpenDbx(BSTR path) override { return Open(com::Utf8FromBstr(path)); }
+  HRESULT COMCALL OpenDbxBytes(BSTR path) override {
+    if (path == nullptr) return Open(std::string());
+    return Open(std::string(reinterpret_cast<const char*>(path), SysStringByteLen(path)));
+  }
+  HRESULT COMCALL GetDeclaredCount(LONG* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = readable_ ? static_cast<LONG>(std::min<uint32_t>(contents_.header.message_count, 0x7FFFFFFF)) : -1;
+    return S_OK;
+  }
+  HRESULT COMCALL GetOpenError(BSTR* text) override {
+    if (text == nullptr) return E_POINTER;
+    *text = com::AllocBstr(com::Utf16FromUtf8(readable_ ? std::string() : error_));
+    return S_OK;
+  }
+  HRESULT Open(const std::string& file) {
     CloseDbx();
-    const std::string file = com::Utf8FromBstr(path);
     dbx::DbxFolderOpen open = session_.OpenFolderPath(file, false, &contents_);
     int code = open.status.code();
     readable_ = code == dbx::kResultOk || code == dbx::kResultUnreadableBody;

@@ -48,6 +48,15 @@ struct IDbxMessageReader : IUnknown {
   // Added after GetMessageBytes: the sender as the message's record names
   // it, "Name <address>" (or whichever of the two it has).
   virtual HRESULT COMCALL GetSender(LONG index, BSTR* sender) = 0;
+  // Added after GetMessageBytes: OpenDbx for a path held as its bytes in a
+  // byte string (SysStringByteLen bytes), so that a file name that is not
+  // valid text is opened as it is.
+  virtual HRESULT COMCALL OpenDbxBytes(BSTR path) = 0;
+  // The number of messages the open file's header declares; -1 when no file
+  // is readable. An index that lists fewer (CountMessages) is damaged.
+  virtual HRESULT COMCALL GetDeclaredCount(LONG* count) = 0;
+  // Why the last open could not read the file ("" when it could).
+  virtual HRESULT COMCALL GetOpenError(BSTR* text) = 0;
 };
 
 // Reads the date of a written .eml file.

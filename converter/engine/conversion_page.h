@@ -62,6 +62,11 @@ class ConversionPage {
   // Locks (true) or unlocks the controls a run must not be disturbed by:
   // the option buttons, the check box, Back and Exit.
   virtual void SetRunLock(bool locked) = 0;
+
+  // True once the user has asked a run to stop (Ctrl-C, SIGTERM, the window
+  // closing). The engine finishes the messages in hand, closes the .pst
+  // into a complete file and returns; the driver then ends the run.
+  virtual bool Cancelled() { return false; }
 };
 
 }  // namespace tollan

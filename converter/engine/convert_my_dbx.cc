@@ -8,6 +8,8 @@
 #include "converter/engine/texts.h"
 #include "platform/com/automation.h"
 #include "platform/com/com_ptr.h"
+#include "reader/dbx/byte_source.h"
+#include "reader/dbx/folder_file.h"
 
 namespace tollan {
 
@@ -50,6 +52,16 @@ MessageNote NoteFor(_OEMessage* message, const std::string& folder_file, LONG nu
   return note;
 }
 
+// The number of messages the header of the folder file at `path` declares;
+// -1 when it cannot be read.
+int64_t DeclaredMessages(const std::string& path) {
+  std::unique_ptr<dbx::FileSource> file;
+  if (!dbx::FileSource::Open(path, false, &file).ok()) return -1;
+  dbx::DbxFileHeader header;
+  if (!dbx::ReadFileHeader(*file, &header).ok() || !header.IsFolderFile()) return -1;
+  return header.message_count;
+}
+
 }  // namespace
 
 void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
@@ -58,8 +70,9 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   const std::string output_folder = state.OutputFolder;
   page.DoEvents();
   const bool own_pst = page.OptEachPST();
-  if (own_pst && !StartOwnPst(page, state, env, dbxFolderName, /*show_error=*/false)) return;
 
+  // The folder is opened first, so that one that cannot be read leaves no
+  // empty .pst behind in the one-per-file mode.
   if (state.MyFolder) {
     state.MyFolder->CloseFolder();
     state.MyFolder.Reset();
@@ -117,10 +130,26 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     return;
   }
   outcome.messages_total = count;
+  outcome.messages_declared = DeclaredMessages(dbxPath);
+  const bool index_short = outcome.messages_declared > count;
+  if (index_short && count == 0) {
+    outcome.state = FileOutcome::State::kFailed;
+    outcome.error = IndexShortText(count, outcome.messages_declared);
+    end_call();
+    return;
+  }
+  if (own_pst && !StartOwnPst(page, state, env, dbxFolderName, /*show_error=*/false)) {
+    end_call();
+    return;
+  }
   ComDateReader dates;
   MessagePipeline pipeline(page, state.PSTSession.get(), dates);
   for (LONG i = 1; i <= count; ++i) {
     page.DoEvents();
+    if (page.Cancelled()) {
+      outcome.interrupted = true;
+      break;
+    }
     com::ComPtr<_OEMessage> message;
     LONG index = i;
     hr = messages->get_Item(&index, message.Out());
@@ -162,7 +191,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     MessageJob job;
     job.text = std::move(text);
     job.temp_path = IndexTempPath(output_folder, i);
-    job.folder_path = TargetFolderPath(state.StoreDisplayName, dbxFolderName);
+    job.folder_path = TargetFolderPath(state.StoreDisplayName, ForDisplay(dbxFolderName));
     job.read = read != VARIANT_FALSE;
     job.fallback_date = DateToFiletime(received);
     pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count,
@@ -174,6 +203,10 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   pipeline.Finish();
   ConvertRecoveredMessages(page, state, dbxPath,
                            TargetFolderPath(state.StoreDisplayName, dbxFolderName), outcome);
+  if (index_short && count + outcome.messages_recovered < outcome.messages_declared) {
+    outcome.state = FileOutcome::State::kFailed;
+    outcome.error = IndexShortText(count, outcome.messages_declared);
+  }
   end_call();
 }
 

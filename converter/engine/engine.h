@@ -50,8 +50,15 @@ std::string TargetFolderPath(const std::string& store_display_name, const std::s
 bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
                  const std::string& folder_name, bool show_error = true);
 
-// Ends the one-per-file session (every .pst it made becomes complete).
+// Ends the one-per-file session (every .pst it made becomes complete). A
+// file that failed without a message converted leaves no .pst.
 void EndOwnPst(PageState& state);
+
+// After the Logoff of state.PSTSession (which gave `logoff`): puts the final
+// name of the .pst state.PstPath into the report's outputs, or, when it could
+// not be completed, takes it out and counts the messages saved into it (those
+// of report.files from `first_file` on) as failed.
+void SettleOutput(PageState& state, size_t first_file, const Status& logoff);
 
 // The report entry of the file being converted (made when the driver made
 // none).

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/com/automation.h"
 
 namespace tollan {
 
@@ -76,6 +79,36 @@ std::string FreeFilePath(const std::string& path) {
     std::string candidate = stem + " (" + std::to_string(n) + ")" + ext;
     if (::stat(candidate.c_str(), &st) != 0) return candidate;
   }
+}
+
+size_t NameMax(const std::string& dir) {
+  long n = ::pathconf(dir.empty() ? "." : dir.c_str(), _PC_NAME_MAX);
+  return n > 0 ? static_cast<size_t>(n) : kMaxNameBytes;
+}
+
+std::string Utf8PrefixBytes(const std::string& s, size_t max_bytes) {
+  if (s.size() <= max_bytes) return s;
+  size_t cut = max_bytes;
+  // Back off over at most three continuation bytes to the sequence start.
+  for (int k = 0; k < 3 && cut > 0 && IsContinuation(static_cast<unsigned char>(s[cut])); ++k) --cut;
+  if (IsContinuation(static_cast<unsigned char>(s[cut]))) cut = max_bytes;  // not UTF-8 here
+  return s.substr(0, cut);
+}
+
+std::string PstPath(const std::string& folder, const std::string& name, const std::string& stamp) {
+  const std::string fixed = stamp + ".pst";
+  constexpr size_t kFallbackRoom = 6;  // " (999)"
+  const size_t limit = NameMax(folder);
+  std::string part = name;
+  if (part.size() + fixed.size() + kFallbackRoom > limit) {
+    const size_t room = limit > fixed.size() + kFallbackRoom ? limit - fixed.size() - kFallbackRoom : 1;
+    part = Utf8PrefixBytes(part, room);
+  }
+  return folder + part + fixed;
+}
+
+std::string ForDisplay(const std::string& bytes) {
+  return com::Utf8FromUtf16(com::Utf16FromUtf8(bytes));
 }
 
 std::string TrimSpaces(const std::string& s) {

@@ -51,6 +51,24 @@ float ProgressValue(int64_t done, int64_t count);
 // "stem (2).ext", "stem (3).ext", ... beside it.
 std::string FreeFilePath(const std::string& path);
 
+// The .pst path folder + name + stamp + ".pst". A name too long for the
+// file system's limit on one file name (NAME_MAX of `folder`) is shortened,
+// on a character boundary, so that the name, the stamp, ".pst" and a
+// " (999)" of a free-name fallback fit; the stamp and ".pst" stay whole.
+std::string PstPath(const std::string& folder, const std::string& name, const std::string& stamp);
+
+// The longest file name (bytes) the file system of `dir` takes; 255 when it
+// does not say.
+size_t NameMax(const std::string& dir);
+
+// The longest prefix of `s` of at most `max_bytes` bytes that does not end
+// inside a UTF-8 sequence.
+std::string Utf8PrefixBytes(const std::string& s, size_t max_bytes);
+
+// Bytes of a path or name made fit to show: valid UTF-8 stays as it is,
+// every byte that is not becomes U+FFFD. Paths themselves stay bytes.
+std::string ForDisplay(const std::string& bytes);
+
 // Text without leading and trailing spaces.
 std::string TrimSpaces(const std::string& s);
 

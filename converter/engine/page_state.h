@@ -25,6 +25,9 @@ struct FileOutcome {
   int64_t messages_converted = 0;  // saved into the .pst
   int64_t messages_skipped = 0;    // without a body to convert
   int64_t messages_failed = 0;     // could not be read, imported or saved
+  // Messages the folder file's header declares; -1 when not known.
+  int64_t messages_declared = -1;
+  bool interrupted = false;        // the run was stopped during this file
   std::string error;               // why the file (or its last message) failed
   // Messages the file holds that its index does not reach (found by the
   // recovery scan), and those of them converted into "Recovered".
@@ -56,6 +59,7 @@ struct RunReport {
   // could not be written.
   std::string report_file;
   std::string report_error;
+  bool interrupted = false;            // the user stopped the run
 
   int64_t MessagesConverted() const;
   int64_t MessagesSkipped() const;
@@ -81,6 +85,9 @@ struct PageState {
   // recovered too.
   bool KeepFolderTree = false;
   bool Recover = false;
+  // The path asked for the .pst being written (its final name may differ:
+  // see PstSession::CompletedPath).
+  std::string PstPath;
   RunReport report;
 
   // The default-store page only: the reader's top object, the folder the

@@ -106,6 +106,13 @@ class PstSession {
 
   // Closes every store of the session; each becomes a complete .pst file.
   virtual Status Logoff() = 0;
+
+  // After Logoff: where the store asked for at `path` now lies. A session
+  // that writes under a temporary name gives the store its final name only
+  // once it is complete, and takes a free name beside `path` when another
+  // file took it meanwhile. Empty when the store could not be completed and
+  // no file of it is left.
+  virtual std::string CompletedPath(const std::string& path) const { return path; }
 };
 
 }  // namespace tollan

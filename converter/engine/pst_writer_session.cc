@@ -3,18 +3,22 @@
 
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <map>
 #include <mutex>
 #include <span>
 #include <vector>
 
+#include "converter/engine/output_file.h"
 #include "platform/pst/pst_file.h"
 
 namespace tollan {
 
 class PstStoreHandle {
  public:
-  std::string path;
+  std::string path;       // the final name asked for
+  std::string temp_path;  // where the file is written until it is complete
   std::string display_name;
   std::unique_ptr<pst::PstFile> file;
 };
@@ -110,8 +114,15 @@ class WriterSession : public PstSession {
     auto handle = std::make_unique<PstStoreHandle>();
     handle->path = path;
     handle->display_name = display_name;
-    Status s = pst::PstFile::Create(path, display_name, &handle->file);
+    // Written under a name of its own until Logoff completes it: an
+    // interrupted run leaves no broken file under the final name.
+    Status s = CreateTempBeside(path, &handle->temp_path);
     if (!s.ok()) return s;
+    s = pst::PstFile::Create(handle->temp_path, display_name, &handle->file);
+    if (!s.ok()) {
+      ::unlink(handle->temp_path.c_str());
+      return s;
+    }
     *store = handle.get();
     stores_.push_back(std::move(handle));
     return Status::Ok();
@@ -178,12 +189,24 @@ class WriterSession : public PstSession {
 
   bool ImportsOffThread() const override { return true; }
   ImportWorkers* Workers() override { return workers_; }
+  std::string CompletedPath(const std::string& path) const override {
+    auto it = completed_.find(path);
+    return it == completed_.end() ? std::string() : it->second;
+  }
+
   Status Logoff() override {
     Status first;
     for (auto& store : stores_) {
       if (!store->file) continue;
       Status s = store->file->Close();
-      store->file.reset();
+      store->file.reset();  // an incomplete file removes itself
+      std::string final_path;
+      if (s.ok()) {
+        s = MoveToFreeName(store->temp_path, store->path, &final_path);
+      } else {
+        ::unlink(store->temp_path.c_str());
+      }
+      completed_[store->path] = final_path;
       if (!s.ok() && first.ok()) first = Status::IoError(store->path + ": " + s.ToString());
     }
     folders_.clear();
@@ -197,6 +220,7 @@ class WriterSession : public PstSession {
   ImportWorkers* workers_;
   std::vector<std::unique_ptr<PstStoreHandle>> stores_;
   std::vector<std::unique_ptr<PstFolderHandle>> folders_;
+  std::map<std::string, std::string> completed_;  // asked-for path -> final path
 };
 
 }  // namespace

@@ -1,9 +1,11 @@
 // XtractDBX: one hand-picked .dbx file into a .pst folder, read through the
 // DbxMessageReader component.
 #include <strings.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "converter/discovery/path_names.h"
 #include "converter/engine/components.h"
@@ -98,17 +100,23 @@ bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
   state.PSTSession = env.sessions ? env.sessions() : nullptr;
   Status s = state.PSTSession ? state.PSTSession->Logon()
                               : Status::IoError("no personal-folders session available");
+  const bool session_failed = !s.ok();
   page.DoEvents();
   PstStoreHandle* store = nullptr;
   if (s.ok()) {
     // Two files of one name converted within a second would meet at one
-    // name: the second gets a free one.
-    const std::string path = FreeFilePath(state.OutputFolder + folder_name + stamp() + ".pst");
-    state.StoreDisplayName = folder_name + " : Created - " + stamp();
-    state.StoreFolderName = folder_name;
+    // name: the second gets a free one. The file name keeps the name's
+    // bytes; the names shown inside the .pst are made fit to show.
+    const std::string path = FreeFilePath(PstPath(state.OutputFolder, folder_name, stamp()));
+    const std::string shown = ForDisplay(folder_name);
+    state.StoreDisplayName = shown + " : Created - " + stamp();
+    state.StoreFolderName = shown;
     page.DoEvents();
     s = state.PSTSession->AddPSTStore(path, state.StoreDisplayName, &store);
-    if (s.ok()) state.report.pst_files.push_back(path);
+    if (s.ok()) {
+      state.PstPath = path;
+      state.report.pst_files.push_back(path);
+    }
   }
   // The new store already has its own Deleted Items folder.
   if (s.ok() && !state.PSTSession->HasFolder(store, state.StoreFolderName)) {
@@ -119,8 +127,11 @@ bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
       state.report.files.back().state = FileOutcome::State::kFailed;
       state.report.files.back().error = s.ToString();
     }
-    if (show_error) {
+    if (show_error && session_failed) {
       page.MsgBox(OutlookErrorText(), MsgButtons::kOk, MsgIcon::kInformation, kOutlookErrorTitle);
+    } else if (show_error) {
+      // Not a session failure: the error itself says what to mend.
+      page.MsgBox(PstCreateFailedText(s.ToString()), MsgButtons::kOk, MsgIcon::kExclamation, kAppTitle);
     }
     EndOwnPst(state);
     return false;
@@ -128,12 +139,48 @@ bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
   return true;
 }
 
+void SettleOutput(PageState& state, size_t first_file, const Status& logoff) {
+  auto& outputs = state.report.pst_files;
+  const std::string wanted = state.PstPath;
+  state.PstPath.clear();
+  auto it = std::find(outputs.rbegin(), outputs.rend(), wanted);
+  if (wanted.empty() || it == outputs.rend() || !state.PSTSession) return;
+  const std::string final_path = state.PSTSession->CompletedPath(wanted);
+  if (!final_path.empty()) {
+    *it = final_path;
+    return;
+  }
+  outputs.erase(std::next(it).base());
+  // Nothing saved into it is kept.
+  for (size_t k = first_file; k < state.report.files.size(); ++k) {
+    FileOutcome& f = state.report.files[k];
+    if (f.messages_converted == 0) continue;
+    f.messages_failed += f.messages_converted;
+    f.messages_converted = 0;
+    f.state = FileOutcome::State::kFailed;
+    f.error = PstIncompleteText(logoff.ToString());
+  }
+}
+
 void EndOwnPst(PageState& state) {
   if (!state.PSTSession) return;
   Status s = state.PSTSession->Logoff();
+  const size_t current = state.report.files.empty() ? 0 : state.report.files.size() - 1;
   if (!s.ok() && !state.report.files.empty()) {
     state.report.files.back().state = FileOutcome::State::kFailed;
     state.report.files.back().error = s.ToString();
+  }
+  const std::string wanted = state.PstPath;
+  SettleOutput(state, current, s);
+  // A file that failed before any message reached its .pst leaves none.
+  if (!state.report.files.empty() && !wanted.empty()) {
+    const FileOutcome& f = state.report.files.back();
+    auto& outputs = state.report.pst_files;
+    if (f.state == FileOutcome::State::kFailed && f.messages_converted == 0 && !outputs.empty() &&
+        state.PSTSession->CompletedPath(wanted) == outputs.back()) {
+      ::unlink(outputs.back().c_str());
+      outputs.pop_back();
+    }
   }
   state.PSTSession.reset();
 }
@@ -144,18 +191,22 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   const std::string output_folder = state.OutputFolder;
   page.DoEvents();
   const bool own_pst = page.OptEachPST();
-  if (own_pst && !StartOwnPst(page, state, env, dbxFolderName)) return;
 
+  // The source is opened first, so that a file that cannot be read leaves
+  // no empty .pst behind in the one-per-file mode.
   com::ComPtr<IDbxMessageReader> reader;
   HRESULT hr = env.message_readers
                    ? env.message_readers(reader.Out())
                    : CreateEngineComponent(CLSID_DbxMessageReader, IID_IDbxMessageReader, reader.OutVoid());
   page.DoEvents();
-  LONG count = -1;
+  LONG count = -1, declared = -1;
   if (SUCCEEDED(hr)) {
-    com::Bstr path(dbxPath.c_str());
-    hr = reader->OpenDbx(path.get());
+    // The path goes to the reader as its bytes, whatever their encoding.
+    BSTR path = SysAllocStringByteLen(dbxPath.data(), static_cast<UINT>(dbxPath.size()));
+    hr = reader->OpenDbxBytes(path);
+    SysFreeString(path);
     if (SUCCEEDED(hr)) hr = reader->CountMessages(&count);
+    if (SUCCEEDED(hr)) reader->GetDeclaredCount(&declared);
   }
   if (FAILED(hr)) {
     std::string why = DescribeError(hr);
@@ -163,29 +214,55 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     outcome.error = why;
     page.MsgBox(SoftwareLogText(why), MsgButtons::kOk, MsgIcon::kNone, kAppTitle);
     if (reader) reader->CloseDbx();
-    if (own_pst) EndOwnPst(state);
     return;
   }
   if (count == -1) {
     // Not a readable folder file: no box, nothing converted, but the run's
-    // report says so.
+    // report says so and why.
+    com::Bstr why;
+    reader->GetOpenError(why.out());
     outcome.state = FileOutcome::State::kFailed;
     outcome.error = "not a readable Outlook Express folder file";
+    if (!why.view().empty()) outcome.error += " (" + ForDisplay(why.utf8()) + ")";
     reader->CloseDbx();
-    // Its blocks may still hold messages.
+    // Its blocks may still hold messages (converted with recovery on; a
+    // .pst of its own is made only then).
+    if (state.Recover && own_pst && !StartOwnPst(page, state, env, dbxFolderName)) return;
     ConvertRecoveredMessages(page, state, dbxPath,
-                             TargetFolderPath(state.StoreDisplayName, dbxFolderName), outcome);
-    if (own_pst) EndOwnPst(state);
+                             TargetFolderPath(state.StoreDisplayName, ForDisplay(dbxFolderName)), outcome);
+    if (state.Recover && own_pst) EndOwnPst(state);
+    return;
+  }
+  outcome.messages_total = count;
+  outcome.messages_declared = declared;
+  const bool index_short = declared > count;
+  if (index_short && count == 0) {
+    outcome.state = FileOutcome::State::kFailed;
+    outcome.error = IndexShortText(count, declared);
+    reader->CloseDbx();
+    // Its blocks may still hold messages (converted with recovery on; a
+    // .pst of its own is made only then).
+    if (state.Recover && own_pst && !StartOwnPst(page, state, env, dbxFolderName)) return;
+    ConvertRecoveredMessages(page, state, dbxPath,
+                             TargetFolderPath(state.StoreDisplayName, ForDisplay(dbxFolderName)), outcome);
+    if (state.Recover && own_pst) EndOwnPst(state);
+    return;
+  }
+  if (own_pst && !StartOwnPst(page, state, env, dbxFolderName)) {
+    reader->CloseDbx();
     return;
   }
 
   page.SetProgressRange(ProgressBarId::kProgressBar2, 0, 100);
   page.DoEvents();
-  outcome.messages_total = count;
   ComDateReader dates;
   MessagePipeline pipeline(page, state.PSTSession.get(), dates);
   for (LONG i = 0; i < count; ++i) {
     page.DoEvents();
+    if (page.Cancelled()) {
+      outcome.interrupted = true;
+      break;
+    }
     com::Bstr subject;
     std::string subject_text;
     if (SUCCEEDED(reader->GetSubject(i, subject.out()))) subject_text = subject.utf8();
@@ -215,7 +292,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     MessageJob job;
     job.text.assign(reinterpret_cast<const char*>(text.get()), SysStringByteLen(text.get()));
     job.temp_path = SubjectTempPath(output_folder, i, subject_text);
-    job.folder_path = TargetFolderPath(state.StoreDisplayName, dbxFolderName);
+    job.folder_path = TargetFolderPath(state.StoreDisplayName, ForDisplay(dbxFolderName));
     job.read = true;
     job.fallback_date = DateToFiletime(received);
     pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count, incomplete,
@@ -226,7 +303,11 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   }
   pipeline.Finish();
   ConvertRecoveredMessages(page, state, dbxPath,
-                           TargetFolderPath(state.StoreDisplayName, dbxFolderName), outcome);
+                           TargetFolderPath(state.StoreDisplayName, ForDisplay(dbxFolderName)), outcome);
+  if (index_short && count + outcome.messages_recovered < declared) {
+    outcome.state = FileOutcome::State::kFailed;
+    outcome.error = IndexShortText(count, declared);
+  }
   if (own_pst) EndOwnPst(state);
   reader->CloseDbx();
 }

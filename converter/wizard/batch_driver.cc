@@ -3,8 +3,10 @@
 
 #include <cctype>
 #include <utility>
+#include <vector>
 
 #include "converter/discovery/path_names.h"
+#include "converter/engine/engine.h"
 #include "converter/engine/naming.h"
 #include "converter/engine/report_file.h"
 #include "converter/engine/texts.h"
@@ -61,6 +63,7 @@ void BatchDriver::Run(PageState* state) {
     return;
   }
   for (int32_t k = 1; k <= source_->Count(); ++k) {
+    if (page.Cancelled()) break;
     if (!WalkEntry(k, state)) {
       // The run ends on the session error; what was written stays a valid
       // file.
@@ -74,6 +77,15 @@ void BatchDriver::Run(PageState* state) {
   }
   source_->Finish(page, *state);
   if (single) EndSinglePst(state);
+  if (page.Cancelled()) {
+    // Every .pst is complete and holds the messages counted as converted.
+    state->report.interrupted = true;
+    page.MsgBox(InterruptedText(state->report.MessagesConverted(), state->report.pst_files.size()),
+                MsgButtons::kOk, MsgIcon::kExclamation, kAppTitle);
+    WriteReport(state);
+    ReportFailures(*state);
+    return;
+  }
   state->report.finished = true;
   page.MsgBox(ClosingText(), MsgButtons::kOk, MsgIcon::kInformation, kAppTitle);
   WriteReport(state);
@@ -97,20 +109,31 @@ bool BatchDriver::StartSinglePst(PageState* state) {
   state->PSTSession = sessions_();
   Status s = state->PSTSession ? state->PSTSession->Logon()
                                : Status::IoError("no personal-folders session available");
+  const bool session_failed = !s.ok();
   std::string path;
   if (s.ok()) {
-    path = FreeFilePath(state->OutputFolder + source_->SinglePstFilePrefix() + timestamp_() + ".pst");
+    path = FreeFilePath(PstPath(state->OutputFolder, source_->SinglePstFilePrefix(), timestamp_()));
     state->StoreDisplayName = source_->SinglePstDisplayPrefix() + " : Created - " + timestamp_();
     s = state->PSTSession->AddPSTStore(path, state->StoreDisplayName, &state->SingleStore);
   }
   if (!s.ok()) {
-    state->report.files.push_back({path, GetFileNameFromPath(path), FileOutcome::State::kFailed,
-                                   0, 0, 0, 0, s.ToString()});
-    page_->MsgBox(OutlookErrorText(), MsgButtons::kOk, MsgIcon::kInformation, kOutlookErrorTitle);
+    FileOutcome failed;
+    failed.dbx_path = path;
+    failed.file_name = GetFileNameFromPath(path);
+    failed.state = FileOutcome::State::kFailed;
+    failed.error = s.ToString();
+    state->report.files.push_back(failed);
+    if (session_failed) {
+      page_->MsgBox(OutlookErrorText(), MsgButtons::kOk, MsgIcon::kInformation, kOutlookErrorTitle);
+    } else {
+      // Not a session failure: the error itself says what to mend.
+      page_->MsgBox(PstCreateFailedText(s.ToString()), MsgButtons::kOk, MsgIcon::kExclamation, kAppTitle);
+    }
     state->PSTSession.reset();
     state->SingleStore = nullptr;
     return false;
   }
+  state->PstPath = path;
   state->report.pst_files.push_back(path);
   return true;
 }
@@ -118,9 +141,14 @@ bool BatchDriver::StartSinglePst(PageState* state) {
 void BatchDriver::EndSinglePst(PageState* state) {
   if (!state->PSTSession) return;
   Status s = state->PSTSession->Logoff();
+  const std::string wanted = state->PstPath;
+  SettleOutput(*state, 0, s);
   if (!s.ok()) {
-    state->report.files.push_back({state->report.pst_files.empty() ? "" : state->report.pst_files.back(),
-                                   "", FileOutcome::State::kFailed, 0, 0, 0, 0, s.ToString()});
+    FileOutcome failed;
+    failed.dbx_path = wanted;
+    failed.state = FileOutcome::State::kFailed;
+    failed.error = s.ToString();
+    state->report.files.push_back(failed);
   }
   state->SingleStore = nullptr;
   state->PSTSession.reset();
@@ -160,7 +188,7 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
 
   if (file_name.empty() || folder_name.empty()) {
     outcome.state = FileOutcome::State::kFailed;
-    outcome.error = "\"" + dbx_path + "\" does not name a .dbx file";
+    outcome.error = "\"" + ForDisplay(dbx_path) + "\" does not name a .dbx file";
     state->report.files.push_back(outcome);
   } else {
     if (page.OptOnePST() && state->PSTSession && !IsSkipName(file_name)) {
@@ -197,7 +225,7 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
     page.SetCaption(PageControl::kFrameConversion,
                     "Details : Converting - (" + std::to_string(k) + " of " +
                         std::to_string(source_->Count()) + ") file(s)");
-    page.SetCaption(PageControl::kLblCurrentDBX, "Converting Messages... from (" + file_name + ")");
+    page.SetCaption(PageControl::kLblCurrentDBX, "Converting Messages... from (" + ForDisplay(file_name) + ")");
     const bool skip = IsNeverConverted(file_name) ||
                       (file_name == kDeletedItemsFile && page.ChkDeletedItems());
     if (skip) {
@@ -215,22 +243,29 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
 
 void BatchDriver::ReportFailures(const PageState& state) {
   const RunReport& r = state.report;
-  int64_t failed_messages = r.MessagesFailed();
+  const int64_t failed_messages = r.MessagesFailed();
+  const int64_t failed_files = r.FilesFailed();
   std::string where;  // where the report is, or why there is none
   if (!r.report_file.empty() && ReportHasEntries(r)) {
     where = "The messages that were not converted cleanly are listed in " + r.report_file;
   } else if (!r.report_error.empty()) {
     where = "The report could not be written: " + r.report_error;
   }
-  if (failed_messages == 0 && r.FilesFailed() == 0) {
+  if (failed_messages == 0 && failed_files == 0) {
     if (!where.empty()) page_->MsgBox(where, MsgButtons::kOk, MsgIcon::kInformation, kAppTitle);
     return;
   }
-  std::string text = std::to_string(failed_messages) + " message(s) could not be converted.";
+  // Each count names what it counts: a file that fails as a whole is not a
+  // count of failed messages.
+  std::string text;
+  if (failed_files > 0) text = std::to_string(failed_files) + " file(s) could not be converted.";
+  if (failed_messages > 0) {
+    text += (text.empty() ? "" : " ") + std::to_string(failed_messages) + " message(s) could not be converted.";
+  }
   for (const auto& f : r.files) {
     if (f.messages_failed == 0 && f.state != FileOutcome::State::kFailed) continue;
     text += kCrLf;
-    text += (f.file_name.empty() ? f.dbx_path : f.file_name) + ": ";
+    text += ForDisplay(f.file_name.empty() ? f.dbx_path : f.file_name) + ": ";
     if (f.messages_failed > 0) {
       text += std::to_string(f.messages_failed) + " of " + std::to_string(f.messages_total) +
               " message(s) failed";

@@ -5,7 +5,8 @@
 // summary. Every message that did not come through cleanly is named in a CSV
 // report (--report, or beside the outputs when anything went wrong).
 // Exit status: 0 when everything converted, 1 when anything failed, 2 for
-// bad arguments.
+// bad arguments, 130 when the run was interrupted (SIGINT or SIGTERM; every
+// .pst made is then complete and holds what the summary counts).
 #include <CLI/CLI.hpp>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -19,6 +20,7 @@
 
 #include "converter/discovery/dbx_search.h"
 #include "converter/engine/import_workers.h"
+#include "converter/engine/naming.h"
 #include "converter/engine/pst_writer_session.h"
 #include "converter/wizard/batch_driver.h"
 #include "converter/wizard/default_store_source.h"
@@ -77,21 +79,32 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   }
   std::printf("\nSummary\n");
   for (const auto& f : r.files) {
-    std::printf("  %-9s %s", StateName(f.state), f.dbx_path.c_str());
-    if (f.state == FileOutcome::State::kConverted) {
+    std::printf("  %-9s %s", StateName(f.state), ForDisplay(f.dbx_path).c_str());
+    const bool counted = f.state == FileOutcome::State::kConverted ||
+                         (f.state == FileOutcome::State::kFailed && f.messages_declared >= 0);
+    if (counted) {
       std::printf("  (%lld of %lld messages", static_cast<long long>(f.messages_converted),
                   static_cast<long long>(f.messages_total));
+      if (f.messages_declared > f.messages_total) {
+        std::printf(", %lld declared by its header", static_cast<long long>(f.messages_declared));
+      }
       if (f.messages_skipped) std::printf(", %lld without body", static_cast<long long>(f.messages_skipped));
       if (f.messages_failed) std::printf(", %lld failed", static_cast<long long>(f.messages_failed));
       if (f.messages_recovered) {
         std::printf(", %lld recovered into \"Recovered\"", static_cast<long long>(f.messages_recovered));
       }
+      if (f.interrupted) std::printf(", interrupted");
       std::printf(")");
     } else if (f.messages_recovered) {
       std::printf("  (%lld recovered into \"Recovered\")", static_cast<long long>(f.messages_recovered));
     }
     if (!f.error.empty()) std::printf("  %s", f.error.c_str());
     std::printf("\n");
+  }
+  if (r.interrupted) {
+    std::printf("Interrupted: the run was stopped; %lld message(s) were saved in the complete .pst "
+                "file(s) below, the rest was not converted.\n",
+                static_cast<long long>(r.MessagesConverted()));
   }
   std::printf("Files: %lld converted, %lld skipped, %lld failed\n", static_cast<long long>(converted),
               static_cast<long long>(skipped), static_cast<long long>(failed));
@@ -114,7 +127,7 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   for (const auto& p : r.pst_files) {
     std::error_code ec;
     auto size = std::filesystem::file_size(p, ec);
-    std::printf("  %s  %s\n", p.c_str(), ec ? "(missing)" : (std::to_string(size) + " bytes").c_str());
+    std::printf("  %s  %s\n", ForDisplay(p).c_str(), ec ? "(missing)" : (std::to_string(size) + " bytes").c_str());
   }
 }
 
@@ -258,6 +271,7 @@ int Main(int argc, char** argv) {
   }
   EngineEnv env;
   env.sessions = [&] { return NewPstWriterSession(import_options, &tally, workers.get()); };
+  TerminalPage::CatchInterrupts();
   VectorList list(files);
   FileListSource file_source(&page, &list, env);
   DefaultStoreSource store_source(&page, [&] { return store_view.store_folder; }, env);
@@ -290,6 +304,7 @@ int Main(int argc, char** argv) {
   }
   if (!state.report.report_error.empty()) failed = true;
   if (stats) PrintStats(state.report.MessagesConverted(), workers_used);
+  if (state.report.interrupted) return 130;
   return failed ? 1 : 0;
 }
 

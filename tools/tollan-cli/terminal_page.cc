@@ -1,6 +1,8 @@
 // Drawing the conversion progress and message boxes on a terminal.
 #include "tools/tollan-cli/terminal_page.h"
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -8,6 +10,10 @@
 namespace tollan {
 
 namespace {
+
+volatile sig_atomic_t g_stop_requested = 0;
+
+void OnInterrupt(int) { g_stop_requested = 1; }
 
 std::string Bar(float percent, int width) {
   int filled = static_cast<int>(std::lround(std::clamp(percent, 0.0f, 100.0f) / 100.0f * width));
@@ -42,6 +48,27 @@ const char* IconName(MsgIcon icon) {
 }
 
 }  // namespace
+
+void TerminalPage::CatchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  // The handler is taken back on the first signal: the next one ends the
+  // process the usual way.
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+bool TerminalPage::Cancelled() {
+  if (g_stop_requested && !stop_noted_) {
+    stop_noted_ = true;
+    EndProgress();
+    std::fprintf(out_, "Stopping: the messages in hand are finished and the .pst files closed...\n");
+    std::fflush(out_);
+  }
+  return g_stop_requested != 0;
+}
 
 TerminalPage::TerminalPage(Options options, std::FILE* out, std::FILE* progress)
     : options_(std::move(options)), out_(out), progress_(progress) {}

@@ -43,6 +43,11 @@ class TerminalPage : public ConversionPage {
   void SetEnabled(PageControl, bool) override {}
   void SetBusyPointer(bool) override {}
   void SetRunLock(bool) override {}
+  bool Cancelled() override;
+
+  // Makes SIGINT and SIGTERM ask the run to stop (Cancelled() becomes true)
+  // instead of ending the process; a second signal ends it at once.
+  static void CatchInterrupts();
 
   // Clears the progress lines before other output.
   void EndProgress();
@@ -62,6 +67,7 @@ class TerminalPage : public ConversionPage {
   int boxes_shown_ = 0;
   int64_t messages_ = 0;  // messages converted in this run
   bool drawn_ = false;
+  bool stop_noted_ = false;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point file_start_ = start_;
   std::chrono::steady_clock::time_point last_draw_{};

@@ -152,11 +152,17 @@ void ConversionPageWidget::ConvertClicked() {
     options.jobs = jobs;
     if (!ImportWorkers::Start(options, &workers_).ok()) workers_.reset();
   }
+  cancel_requested_ = false;
   Convert();
   workers_.reset();
   SetRunLock(false);
   running_ = false;
+  // The window was closed during the run: it closes now that every .pst is
+  // complete.
+  if (cancel_requested_) close();
 }
+
+bool ConversionPageWidget::Cancelled() { return cancel_requested_; }
 
 EngineEnv ConversionPageWidget::Env() const {
   EngineEnv env;
@@ -245,9 +251,10 @@ void ConversionPageWidget::SetRunLock(bool locked) {
 }
 
 void ConversionPageWidget::closeEvent(QCloseEvent* event) {
-  // The run works on this page and its state; the window stays until the
-  // run has ended.
+  // The run works on this page and its state: closing the window asks it to
+  // stop after the messages in hand, and the window closes when it has.
   if (running_) {
+    cancel_requested_ = true;
     event->ignore();
     return;
   }

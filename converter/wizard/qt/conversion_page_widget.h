@@ -46,6 +46,7 @@ class ConversionPageWidget : public WizardPage, public ConversionPage {
   MsgAnswer MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
                    const std::string& title) override;
   void DoEvents() override;
+  bool Cancelled() override;
   void SetProgressRange(ProgressBarId bar, int min, int max) override;
   void SetProgressValue(ProgressBarId bar, float value) override;
   float ProgressValue(ProgressBarId bar) override;
@@ -101,6 +102,7 @@ class ConversionPageWidget : public WizardPage, public ConversionPage {
   // The import processes of the run in progress (none when they cannot be
   // started: the run then imports in this process).
   std::unique_ptr<ImportWorkers> workers_;
+  bool cancel_requested_ = false;  // the window was closed during a run
   bool busy_ = false;
 };
 

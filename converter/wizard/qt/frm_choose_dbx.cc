@@ -2,6 +2,7 @@
 #include "converter/wizard/qt/frm_choose_dbx.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -91,7 +92,8 @@ void FrmChooseDBX::AddFiles() {
   convert_button_->setEnabled(true);
   for (const QString& file : files) {
     DoEvents();
-    AddFileToList(file);
+    const QByteArray bytes = QFile::encodeName(file);
+    AddFileToList(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
   }
 }
 
@@ -115,7 +117,7 @@ void FrmChooseDBX::AddFolder() {
   size_t found = 0;
   for (const std::string& path : result.files) {
     DoEvents();
-    AddFileToList(QString::fromStdString(path));
+    AddFileToList(path);
     ++found;
   }
   SetBusyPointer(false);
@@ -138,7 +140,9 @@ void FrmChooseDBX::Clear() {
   }
 }
 
-void FrmChooseDBX::AddFileToList(const QString& path) {
+void FrmChooseDBX::AddFileToList(const std::string& bytes) {
+  // Invalid UTF-8 shows as replacement characters; the row keeps the bytes.
+  const QString path = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
   int row = 0;
   if (grid_->rowCount() == 1 && Cell(0).empty()) {
     row = 0;
@@ -148,6 +152,7 @@ void FrmChooseDBX::AddFileToList(const QString& path) {
   }
   auto* item = new QTableWidgetItem(path);
   item->setToolTip(path);
+  item->setData(Qt::UserRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
   grid_->setItem(row, 0, item);
   grid_->setCurrentCell(row, 0);
   DoEvents();
@@ -168,7 +173,11 @@ int32_t FrmChooseDBX::Rows() { return grid_->rowCount(); }
 
 std::string FrmChooseDBX::Cell(int32_t row) {
   QTableWidgetItem* item = grid_->item(row, 0);
-  return item != nullptr ? item->text().toStdString() : std::string();
+  if (item == nullptr) return std::string();
+  const QVariant bytes = item->data(Qt::UserRole);
+  if (!bytes.isValid()) return item->text().toStdString();
+  const QByteArray b = bytes.toByteArray();
+  return std::string(b.constData(), static_cast<size_t>(b.size()));
 }
 
 void FrmChooseDBX::SelectRow(int32_t row) { grid_->setCurrentCell(row, 0); }

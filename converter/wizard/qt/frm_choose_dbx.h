@@ -51,7 +51,9 @@ class FrmChooseDBX : public ConversionPageWidget, public FileListView {
   void LockOwnControls(bool locked) override;
 
  private:
-  void AddFileToList(const QString& path);
+  // Adds a row for the file at `path`, kept as its bytes (what the row
+  // shows is made fit to show).
+  void AddFileToList(const std::string& path);
   void ClearList();
   void UpdateCount();
 

@@ -2,6 +2,7 @@
 // the help window: a QTextBrowser over the guide compiled into the program.
 #include "converter/wizard/qt/shell.h"
 
+#include <QFile>
 #include <QPointer>
 #include <QTextBrowser>
 #include <QUrl>
@@ -41,7 +42,9 @@ QWidget* HelpWindow() {
 }  // namespace
 
 std::string BrowseForFolder(QWidget* owner, const std::string& title) {
-  return WizardDialogs().AskFolder(owner, QString::fromStdString(title)).toStdString();
+  // The path goes on as the file system's bytes, not as text.
+  const QByteArray path = QFile::encodeName(WizardDialogs().AskFolder(owner, QString::fromStdString(title)));
+  return std::string(path.constData(), static_cast<size_t>(path.size()));
 }
 
 void ShowHelp(QWidget* owner) { ShowHelpAt(owner, "guide.html"); }

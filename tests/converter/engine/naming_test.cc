@@ -58,5 +58,20 @@ TEST(NamingTest, ProgressTextRoundsHalvesToEven) {
   EXPECT_EQ(ProgressText(ProgressValue(1, 3), 1, 3), "33 % Done. 1/3 Email Message(s) Converted.");
 }
 
+TEST(NamingTest, LongPstNamesLoseOnlyNameCharacters) {
+  const std::string stamp = "7.12.26 3.5.09";
+  EXPECT_EQ(PstPath("/tmp/", "Inbox", stamp), "/tmp/Inbox7.12.26 3.5.09.pst");
+  // 2-byte letters: the cut never splits one, and the stamp and the room for
+  // a " (999)" of a free name stay.
+  std::string wide;
+  for (int i = 0; i < 123; ++i) wide += "\xc3\xa9";
+  const std::string path = PstPath("/tmp/", wide, stamp);
+  const std::string name = path.substr(5);
+  EXPECT_LE(name.size() + 6, NameMax("/tmp/"));
+  EXPECT_EQ(name.substr(name.size() - stamp.size() - 4), stamp + ".pst");
+  EXPECT_EQ(ForDisplay(name), name);  // still valid UTF-8
+  EXPECT_EQ(ForDisplay("caf\xe9"), "caf\xef\xbf\xbd");
+}
+
 }  // namespace
 }  // namespace tollan

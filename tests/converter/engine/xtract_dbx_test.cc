@@ -155,8 +155,50 @@ TEST_F(XtractDbxTest, UnreadableFilesAreReportedWithoutABox) {
   EXPECT_TRUE(world_.items.empty());
   ASSERT_EQ(state_.report.files.size(), 3u);
   for (const auto& f : state_.report.files) EXPECT_EQ(f.state, FileOutcome::State::kFailed);
-  // Each started .pst was still closed into a complete file.
-  EXPECT_EQ(world_.logoffs, 3);
+  // A file that cannot be read leaves no empty .pst behind.
+  EXPECT_TRUE(world_.stores.empty());
+  EXPECT_TRUE(state_.report.pst_files.empty());
+}
+
+TEST_F(XtractDbxTest, AnIndexShortOfItsHeaderIsAFailureWithBothCounts) {
+  // One byte of the index root changed: the index lists nothing, the header
+  // still declares the message.
+  fs::copy_file(kStore + "Inbox.dbx", out_ / "Inbox.dbx");
+  fs::permissions(out_ / "Inbox.dbx", fs::perms::owner_write, fs::perm_options::add);
+  {
+    std::fstream f(out_ / "Inbox.dbx", std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(0x1e254);
+    f.put('\x55');
+  }
+  page_.each_pst = true;
+  XtractDBX(page_, state_, env_, (out_ / "Inbox.dbx").string(), "Inbox");
+  const FileOutcome& f = state_.report.files.back();
+  EXPECT_EQ(f.state, FileOutcome::State::kFailed);
+  EXPECT_EQ(f.messages_total, 0);
+  EXPECT_EQ(f.messages_declared, 1);
+  EXPECT_EQ(f.error, IndexShortText(0, 1));
+  EXPECT_TRUE(world_.stores.empty());
+}
+
+TEST_F(XtractDbxTest, APstThatCannotBeMadeShowsItsOwnError) {
+  page_.each_pst = true;
+  world_.fail_add_store = true;
+  XtractDBX(page_, state_, env_, kStore + "Inbox.dbx", "Inbox");
+  ASSERT_EQ(page_.boxes.size(), 1u);
+  EXPECT_NE(page_.boxes[0].text, OutlookErrorText());
+  EXPECT_NE(page_.boxes[0].text.find("Permission denied"), std::string::npos);
+  EXPECT_EQ(state_.report.files.back().state, FileOutcome::State::kFailed);
+}
+
+TEST_F(XtractDbxTest, MessagesOfAPstThatCouldNotBeCompletedAreNotConverted) {
+  page_.each_pst = true;
+  world_.fail_logoff = true;
+  XtractDBX(page_, state_, env_, kStore + "Inbox.dbx", "Inbox");
+  const FileOutcome& f = state_.report.files.back();
+  EXPECT_EQ(f.messages_converted, 0);
+  EXPECT_EQ(f.messages_failed, 1);
+  EXPECT_EQ(f.state, FileOutcome::State::kFailed);
+  EXPECT_TRUE(state_.report.pst_files.empty());
 }
 
 TEST_F(XtractDbxTest, SessionFailureShowsTheOutlookError) {

@@ -27,14 +27,23 @@ class ListSource : public BatchSource {
   }
   void Convert(int32_t, const std::string& path, const std::string& folder, PageState& state) override {
     converted.push_back(path + " -> " + folder);
-    state.report.files.back().messages_total = 2;
-    state.report.files.back().messages_converted = fail_one ? 1 : 2;
-    state.report.files.back().messages_failed = fail_one ? 1 : 0;
+    FileOutcome& f = state.report.files.back();
+    if (fail_file) {
+      f.state = FileOutcome::State::kFailed;
+      f.error = "not a readable Outlook Express folder file";
+      return;
+    }
+    f.messages_total = 2;
+    f.messages_converted = fail_one ? 1 : 2;
+    f.messages_failed = fail_one ? 1 : 0;
+    if (cancel_page) cancel_page->cancelled = true;  // Ctrl-C during the first file
   }
   void Finish(ConversionPage&, PageState&) override { ++finished; }
 
   std::vector<std::string> converted;
   bool fail_one = false;
+  bool fail_file = false;
+  FakePage* cancel_page = nullptr;
   int finished = 0;
 
  private:
@@ -150,6 +159,57 @@ TEST_F(BatchDriverTest, FailedMessagesAreReportedAfterTheClosingMessage) {
             "2 message(s) could not be converted.\r\nInbox.dbx: 1 of 2 message(s) failed\r\n"
             "Sent Items.dbx: 1 of 2 message(s) failed");
   EXPECT_EQ(state_.report.MessagesConverted(), 2);
+}
+
+TEST_F(BatchDriverTest, AFileThatFailsWholeIsCountedAsAFile) {
+  page_.each_pst = true;
+  page_.folder_answer = "/out";
+  ListSource source({"/a/Inbox.dbx"});
+  source.fail_file = true;
+  Driver(&source).Run(&state_);
+  ASSERT_EQ(page_.boxes.size(), 2u);
+  EXPECT_EQ(page_.boxes[1].text,
+            "1 file(s) could not be converted.\r\nInbox.dbx: not converted (not a readable Outlook "
+            "Express folder file)");
+}
+
+TEST_F(BatchDriverTest, InterruptEndsTheRunWithCompleteFiles) {
+  page_.one_pst = true;
+  page_.folder_answer = "/out";
+  ListSource source({"/a/Inbox.dbx", "/a/Sent Items.dbx"});
+  source.cancel_page = &page_;
+  Driver(&source).Run(&state_);
+  EXPECT_EQ(source.converted.size(), 1u);
+  EXPECT_EQ(world_.logoffs, 1);
+  EXPECT_TRUE(state_.report.interrupted);
+  EXPECT_FALSE(state_.report.finished);
+  ASSERT_EQ(page_.boxes.size(), 1u);
+  EXPECT_EQ(page_.boxes[0].text, InterruptedText(2, 1));
+}
+
+TEST_F(BatchDriverTest, PstErrorsAreShownAsTheyAre) {
+  page_.one_pst = true;
+  page_.folder_answer = "/out";
+  world_.fail_add_store = true;
+  ListSource source({"/a/Inbox.dbx"});
+  Driver(&source).Run(&state_);
+  ASSERT_EQ(page_.boxes.size(), 1u);
+  EXPECT_EQ(page_.boxes[0].text,
+            PstCreateFailedText("I/O error: cannot create /out/OutlookExpressMessages7.12.26 3.5.09.pst: "
+                                "Permission denied"));
+  EXPECT_TRUE(state_.report.pst_files.empty());
+}
+
+TEST_F(BatchDriverTest, MessagesOfAPstThatCouldNotBeCompletedAreNotConverted) {
+  page_.one_pst = true;
+  page_.folder_answer = "/out";
+  world_.fail_logoff = true;
+  ListSource source({"/a/Inbox.dbx", "/a/Sent Items.dbx"});
+  Driver(&source).Run(&state_);
+  EXPECT_EQ(state_.report.MessagesConverted(), 0);
+  EXPECT_EQ(state_.report.MessagesFailed(), 4);
+  EXPECT_TRUE(state_.report.pst_files.empty());
+  EXPECT_EQ(state_.report.files[0].state, FileOutcome::State::kFailed);
 }
 
 }  // namespace

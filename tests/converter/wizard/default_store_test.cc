@@ -222,6 +222,28 @@ TEST_F(DefaultStoreTest, FolderFileThatWillNotOpenShowsOpenfolderFailed) {
   EXPECT_TRUE(world.items.empty());
 }
 
+TEST_F(DefaultStoreTest, AFolderWhoseIndexIsShortOfItsHeaderFails) {
+  WritePrefix(true, "--folders Inbox,Archive --messages-per-folder 6 --damage root-zero");
+  PageState state;
+  DefaultStoreView view = OpenDefaultStore(state);
+  ASSERT_EQ(view.problem, "");
+  FakePage page;
+  FakeWorld world;
+  ConvertPerFile(view, &page, &world, &state);
+  int failed = 0;
+  for (const auto& f : state.report.files) {
+    if (f.state != FileOutcome::State::kFailed) continue;
+    ++failed;
+    EXPECT_EQ(f.messages_declared, 6);
+    EXPECT_EQ(f.error, IndexShortText(0, 6));
+  }
+  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(world.items.size(), 6u);  // the sound folder
+  for (const auto& store : world.stores) {  // no empty .pst for the damaged one
+    EXPECT_EQ(store->display_name.rfind("Inbox", 0), std::string::npos);
+  }
+}
+
 TEST_F(DefaultStoreTest, StoreWithoutFolderListSaysSoAndConvertsNothing) {
   WritePrefix(false);
   PageState state;

@@ -36,6 +36,7 @@ class FakePage : public ConversionPage {
   bool convert_enabled = true;
   bool frame1_enabled = true;
   bool locked = false;
+  bool cancelled = false;  // what Cancelled() answers
   int lock_changes = 0;
   int yields = 0;
   float bar[2] = {0, 0};
@@ -77,6 +78,7 @@ class FakePage : public ConversionPage {
     if (control == PageControl::kFrame1) frame1_enabled = enabled;
   }
   void SetBusyPointer(bool) override {}
+  bool Cancelled() override { return cancelled; }
   void SetRunLock(bool l) override {
     locked = l;
     ++lock_changes;

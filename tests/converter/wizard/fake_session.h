@@ -44,6 +44,8 @@ struct FakeWorld {
   std::vector<SavedItem> items;
   std::vector<std::string> calls;
   bool fail_logon = false;
+  bool fail_add_store = false;  // AddPSTStore fails as a file that cannot be made
+  bool fail_logoff = false;     // Logoff cannot complete the files (a full disk)
   // Lets the engine import on a helper thread (imports only read the file
   // and fail_import_containing).
   bool imports_off_thread = false;
@@ -103,6 +105,7 @@ class FakeSession : public PstSession {
   Status AddPSTStore(const std::string& path, const std::string& display,
                      PstStoreHandle** store) override {
     w_->calls.push_back("AddPSTStore " + path + " | " + display);
+    if (w_->fail_add_store) return Status::IoError("cannot create " + path + ": Permission denied");
     auto s = std::make_unique<PstStoreHandle>();
     s->path = path;
     s->display_name = display;
@@ -146,7 +149,10 @@ class FakeSession : public PstSession {
   Status Logoff() override {
     w_->calls.push_back("Logoff");
     ++w_->logoffs;
-    return Status::Ok();
+    return w_->fail_logoff ? Status::IoError("No space left on device") : Status::Ok();
+  }
+  std::string CompletedPath(const std::string& path) const override {
+    return w_->fail_logoff ? std::string() : path;
   }
 
  private:

@@ -644,7 +644,6 @@ class WizardTest : public QObject {
         locked_mid_run = !Get<QPushButton>(page, "CmdBack")->isEnabled() &&
                          !Get<QPushButton>(page, "cmdEnd")->isEnabled() &&
                          !Get<QPushButton>(page, "CmdAddFolder")->isEnabled();
-        page->close();  // refused while the run works on the page
         closed_mid_run = !page->isVisible();
         QTest::keyClick(page, Qt::Key_F1);  // help is there during a run
         help_mid_run = HelpBrowser() != nullptr;
@@ -695,6 +694,31 @@ class WizardTest : public QObject {
       page->close();
       testing::FlushClosedPages();
     }
+  }
+
+  void closingTheWindowStopsARunWithCompleteFiles() {
+    ScriptedDialogs dialogs;
+    QWidget* page = StartAt(true);
+    fs::path out = root_ / "out-closed";
+    fs::create_directories(out);
+    dialogs.folders.push_back(QString::fromStdString(store_.string()));
+    Get<QPushButton>(page, "CmdAddFolder")->click();
+    Get<QRadioButton>(page, "OptEachPST")->click();
+    dialogs.folders.push_back(QString::fromStdString(out.string()));
+    bool visible_after_close = false;
+    // Closed at the run's first yield.
+    QTimer::singleShot(0, page, [&] {
+      page->close();  // asks the run to stop; the window stays until it has
+      visible_after_close = page->isVisible();
+    });
+    Get<QPushButton>(page, "CmdExtractDBX")->click();
+    QVERIFY(visible_after_close);
+    QVERIFY(dialogs.boxes.back().text.startsWith(QStringLiteral("The conversion was interrupted.")));
+    QVERIFY(!page->isVisible());  // closed once the run had stopped
+    QVERIFY(CheckPsts(out) >= 0);  // whatever was made is complete
+    QVERIFY(FilesIn(out, ".eml").empty());
+    for (const auto& e : fs::directory_iterator(out)) QCOMPARE(e.path().extension().string(), std::string(".pst"));
+    testing::FlushClosedPages();
   }
 
   void defaultStorePageConvertsTheStoreOfAWinePrefix() {
