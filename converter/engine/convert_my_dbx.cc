@@ -191,7 +191,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     MessageJob job;
     job.text = std::move(text);
     job.temp_path = IndexTempPath(output_folder, i);
-    job.folder_path = TargetFolderPath(state.StoreDisplayName, ForDisplay(dbxFolderName));
+    job.folder_path = TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName));
     job.read = read != VARIANT_FALSE;
     job.fallback_date = DateToFiletime(received);
     pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count,

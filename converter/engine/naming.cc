@@ -107,7 +107,7 @@ std::string PstPath(const std::string& folder, const std::string& name, const st
   return folder + part + fixed;
 }
 
-std::string ForDisplay(const std::string& bytes) {
+std::string DisplayText(const std::string& bytes) {
   return com::Utf8FromUtf16(com::Utf16FromUtf8(bytes));
 }
 

@@ -67,7 +67,7 @@ std::string Utf8PrefixBytes(const std::string& s, size_t max_bytes);
 
 // Bytes of a path or name made fit to show: valid UTF-8 stays as it is,
 // every byte that is not becomes U+FFFD. Paths themselves stay bytes.
-std::string ForDisplay(const std::string& bytes);
+std::string DisplayText(const std::string& bytes);
 
 // Text without leading and trailing spaces.
 std::string TrimSpaces(const std::string& s);

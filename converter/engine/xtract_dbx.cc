@@ -108,7 +108,7 @@ bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
     // name: the second gets a free one. The file name keeps the name's
     // bytes; the names shown inside the .pst are made fit to show.
     const std::string path = FreeFilePath(PstPath(state.OutputFolder, folder_name, stamp()));
-    const std::string shown = ForDisplay(folder_name);
+    const std::string shown = DisplayText(folder_name);
     state.StoreDisplayName = shown + " : Created - " + stamp();
     state.StoreFolderName = shown;
     page.DoEvents();
@@ -223,7 +223,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     reader->GetOpenError(why.out());
     outcome.state = FileOutcome::State::kFailed;
     outcome.error = "not a readable Outlook Express folder file";
-    if (!why.view().empty()) outcome.error += " (" + ForDisplay(why.utf8()) + ")";
+    if (!why.view().empty()) outcome.error += " (" + DisplayText(why.utf8()) + ")";
     reader->CloseDbx();
     // Its blocks may still hold messages (converted with recovery on; a
     // .pst of its own is made only then).
@@ -292,7 +292,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     MessageJob job;
     job.text.assign(reinterpret_cast<const char*>(text.get()), SysStringByteLen(text.get()));
     job.temp_path = SubjectTempPath(output_folder, i, subject_text);
-    job.folder_path = TargetFolderPath(state.StoreDisplayName, ForDisplay(dbxFolderName));
+    job.folder_path = TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName));
     job.read = true;
     job.fallback_date = DateToFiletime(received);
     pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count, incomplete,

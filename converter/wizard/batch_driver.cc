@@ -188,7 +188,7 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
 
   if (file_name.empty() || folder_name.empty()) {
     outcome.state = FileOutcome::State::kFailed;
-    outcome.error = "\"" + ForDisplay(dbx_path) + "\" does not name a .dbx file";
+    outcome.error = "\"" + DisplayText(dbx_path) + "\" does not name a .dbx file";
     state->report.files.push_back(outcome);
   } else {
     if (page.OptOnePST() && state->PSTSession && !IsSkipName(file_name)) {
@@ -225,7 +225,7 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
     page.SetCaption(PageControl::kFrameConversion,
                     "Details : Converting - (" + std::to_string(k) + " of " +
                         std::to_string(source_->Count()) + ") file(s)");
-    page.SetCaption(PageControl::kLblCurrentDBX, "Converting Messages... from (" + ForDisplay(file_name) + ")");
+    page.SetCaption(PageControl::kLblCurrentDBX, "Converting Messages... from (" + DisplayText(file_name) + ")");
     const bool skip = IsNeverConverted(file_name) ||
                       (file_name == kDeletedItemsFile && page.ChkDeletedItems());
     if (skip) {
@@ -265,7 +265,7 @@ void BatchDriver::ReportFailures(const PageState& state) {
   for (const auto& f : r.files) {
     if (f.messages_failed == 0 && f.state != FileOutcome::State::kFailed) continue;
     text += kCrLf;
-    text += ForDisplay(f.file_name.empty() ? f.dbx_path : f.file_name) + ": ";
+    text += DisplayText(f.file_name.empty() ? f.dbx_path : f.file_name) + ": ";
     if (f.messages_failed > 0) {
       text += std::to_string(f.messages_failed) + " of " + std::to_string(f.messages_total) +
               " message(s) failed";

@@ -79,7 +79,7 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   }
   std::printf("\nSummary\n");
   for (const auto& f : r.files) {
-    std::printf("  %-9s %s", StateName(f.state), ForDisplay(f.dbx_path).c_str());
+    std::printf("  %-9s %s", StateName(f.state), DisplayText(f.dbx_path).c_str());
     const bool counted = f.state == FileOutcome::State::kConverted ||
                          (f.state == FileOutcome::State::kFailed && f.messages_declared >= 0);
     if (counted) {
@@ -127,7 +127,7 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   for (const auto& p : r.pst_files) {
     std::error_code ec;
     auto size = std::filesystem::file_size(p, ec);
-    std::printf("  %s  %s\n", ForDisplay(p).c_str(), ec ? "(missing)" : (std::to_string(size) + " bytes").c_str());
+    std::printf("  %s  %s\n", DisplayText(p).c_str(), ec ? "(missing)" : (std::to_string(size) + " bytes").c_str());
   }
 }
 

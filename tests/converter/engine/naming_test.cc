@@ -69,8 +69,8 @@ TEST(NamingTest, LongPstNamesLoseOnlyNameCharacters) {
   const std::string name = path.substr(5);
   EXPECT_LE(name.size() + 6, NameMax("/tmp/"));
   EXPECT_EQ(name.substr(name.size() - stamp.size() - 4), stamp + ".pst");
-  EXPECT_EQ(ForDisplay(name), name);  // still valid UTF-8
-  EXPECT_EQ(ForDisplay("caf\xe9"), "caf\xef\xbf\xbd");
+  EXPECT_EQ(DisplayText(name), name);  // still valid UTF-8
+  EXPECT_EQ(DisplayText("caf\xe9"), "caf\xef\xbf\xbd");
 }
 
 }  // namespace
