@@ -113,6 +113,9 @@ class RefusingReader final : public com::SimpleObject<IDbxMessageReader, IID_IDb
   HRESULT COMCALL GetReceivedDate(LONG, DATE*) override { return E_UNEXPECTED; }
   HRESULT COMCALL GetMessageBytes(LONG, BSTR*) override { return E_UNEXPECTED; }
   HRESULT COMCALL GetSender(LONG, BSTR*) override { return E_UNEXPECTED; }
+  HRESULT COMCALL OpenDbxBytes(BSTR path) override { return OpenDbx(path); }
+  HRESULT COMCALL GetDeclaredCount(LONG*) override { return E_UNEXPECTED; }
+  HRESULT COMCALL GetOpenError(BSTR*) override { return E_UNEXPECTED; }
 
  private:
   int* closes_;
