@@ -229,7 +229,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     // .pst of its own is made only then).
     if (state.Recover && own_pst && !StartOwnPst(page, state, env, dbxFolderName)) return;
     ConvertRecoveredMessages(page, state, dbxPath,
-                             TargetFolderPath(state.StoreDisplayName, ForDisplay(dbxFolderName)), outcome);
+                             TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName)), outcome);
     if (state.Recover && own_pst) EndOwnPst(state);
     return;
   }
@@ -244,7 +244,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     // .pst of its own is made only then).
     if (state.Recover && own_pst && !StartOwnPst(page, state, env, dbxFolderName)) return;
     ConvertRecoveredMessages(page, state, dbxPath,
-                             TargetFolderPath(state.StoreDisplayName, ForDisplay(dbxFolderName)), outcome);
+                             TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName)), outcome);
     if (state.Recover && own_pst) EndOwnPst(state);
     return;
   }
@@ -303,7 +303,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   }
   pipeline.Finish();
   ConvertRecoveredMessages(page, state, dbxPath,
-                           TargetFolderPath(state.StoreDisplayName, ForDisplay(dbxFolderName)), outcome);
+                           TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName)), outcome);
   if (index_short && count + outcome.messages_recovered < declared) {
     outcome.state = FileOutcome::State::kFailed;
     outcome.error = IndexShortText(count, declared);
