@@ -172,11 +172,13 @@ void EndOwnPst(PageState& state) {
   }
   const std::string wanted = state.PstPath;
   SettleOutput(state, current, s);
-  // A file that failed before any message reached its .pst leaves none.
+  // A file that failed before any message reached its .pst leaves none; one
+  // whose messages only recovery brought back keeps them.
   if (!state.report.files.empty() && !wanted.empty()) {
     const FileOutcome& f = state.report.files.back();
     auto& outputs = state.report.pst_files;
-    if (f.state == FileOutcome::State::kFailed && f.messages_converted == 0 && !outputs.empty() &&
+    if (f.state == FileOutcome::State::kFailed && f.messages_converted == 0 &&
+        f.messages_recovered == 0 && !outputs.empty() &&
         state.PSTSession->CompletedPath(wanted) == outputs.back()) {
       ::unlink(outputs.back().c_str());
       outputs.pop_back();

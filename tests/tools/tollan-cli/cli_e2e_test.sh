@@ -241,9 +241,11 @@ cp "$shared/fixtures/real-store/"*.dbx "$work/real-damaged/"
 chmod u+w "$work/real-damaged/"*.dbx
 printf '\x55' | dd of="$work/real-damaged/Inbox.dbx" bs=1 seek=$((0x1E254)) conv=notrunc status=none
 cp "$work/export-real/Inbox/1.eml" "$work/exp-real-rec/Recovered/1.eml"
+# The file still fails (its index is damaged), but its .pst is kept with the
+# message that recovery brought back.
 check "recover: the real Inbox with a damaged root node gives its message back" \
-  bash -c "'$cli' --pst-per-file --recover --verify -o '$work/out-real-rec' '$work/real-damaged/Inbox.dbx' &&
-           $verify '$work/exp-real-rec' '$work'/out-real-rec/*.pst --all-read"
+  bash -c "'$cli' --pst-per-file --recover --verify -o '$work/out-real-rec' '$work/real-damaged/Inbox.dbx';
+           test \$? -eq 1 && $verify '$work/exp-real-rec' '$work'/out-real-rec/*.pst --all-read"
 
 # Bad arguments.
 check "a missing output folder is made, with its parents" \
