@@ -147,8 +147,9 @@ TEST(ImportWire, RequestCarriesTheBytes) {
   AppendRequest(42, std::string("a\0b", 3), &frame);
   EXPECT_EQ(frame.substr(0, kRequestPrefixSize), RequestPrefix(42, 3));
   uint64_t ticket = 0;
-  std::string_view message;
-  ASSERT_TRUE(DecodeRequest(Payload(frame), &ticket, &message).ok());
+  std::string_view message;  // points into `payload`
+  const std::string payload = Payload(frame);
+  ASSERT_TRUE(DecodeRequest(payload, &ticket, &message).ok());
   EXPECT_EQ(ticket, 42u);
   EXPECT_EQ(message, std::string_view("a\0b", 3));
 }
