@@ -7,6 +7,10 @@
 #include <strings.h>
 #include <unistd.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <cerrno>
 #include <cstring>
 
@@ -38,12 +42,27 @@ struct Counts {
 // Renames without replacing an existing `to`; fails with EEXIST when it
 // exists.
 int RenameNoReplace(const std::string& from, const std::string& to) {
+#if defined(_WIN32)
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name exists.
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return 0;
+  const DWORD code = GetLastError();
+  errno = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? EEXIST : EIO;
+  return -1;
+#else
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return -1;
   if (::link(from.c_str(), to.c_str()) != 0) return -1;  // only when the name is free
   ::unlink(from.c_str());
   return 0;
+#endif
 }
+
+#if defined(_WIN32)
+// Windows: no close-on-exec, and files are written as bytes, not as text.
+constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_BINARY;
+#else
+constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+#endif
 
 // Writes `text` as a new file `stem`.eml in `dir`, or "stem (2).eml", ...
 // when that name is taken: through a temporary file created exclusively, so
@@ -56,7 +75,7 @@ bool WriteNew(const fs::path& dir, const std::string& stem, const std::string& t
   int fd = -1;
   for (int n = 1; fd < 0 && n < 1000; ++n) {
     temp = base + ".eml." + std::to_string(::getpid()) + "-" + std::to_string(n) + ".part";
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    fd = ::open(temp.c_str(), kNewFileFlags, 0644);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) {
