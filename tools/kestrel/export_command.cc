@@ -7,10 +7,6 @@
 #include <strings.h>
 #include <unistd.h>
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
 #include <cerrno>
 #include <cstring>
 
@@ -21,6 +17,7 @@
 #include "reader/dbx/session.h"
 #include "tools/kestrel/commands.h"
 #include "tools/kestrel/mbox_file.h"
+#include "tools/kestrel/new_file.h"
 
 namespace kestrel {
 namespace {
@@ -38,24 +35,6 @@ struct Counts {
   uint64_t written = 0;
   uint64_t skipped = 0;
 };
-
-// Renames without replacing an existing `to`; fails with EEXIST when it
-// exists.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-#if defined(_WIN32)
-  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name exists.
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return 0;
-  const DWORD code = GetLastError();
-  errno = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? EEXIST : EIO;
-  return -1;
-#else
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return -1;
-  if (::link(from.c_str(), to.c_str()) != 0) return -1;  // only when the name is free
-  ::unlink(from.c_str());
-  return 0;
-#endif
-}
 
 #if defined(_WIN32)
 // Windows: no close-on-exec, and files are written as bytes, not as text.

@@ -1,5 +1,6 @@
 // Writing mboxrd files.
 #include "tools/kestrel/mbox_file.h"
+#include "tools/kestrel/new_file.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -120,31 +121,12 @@ bool MboxFile::Commit(std::string* error) {
     *error = "cannot write " + temp_;
     return false;
   }
-#if defined(_WIN32)
-  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name exists.
-  if (MoveFileExA(temp_.c_str(), path_.c_str(), MOVEFILE_WRITE_THROUGH)) {
-    temp_.clear();
-    return true;
-  }
-  const DWORD code = GetLastError();
-  *error = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS
-               ? path_ + " already exists"
-               : "cannot write " + path_ + ": system error " + std::to_string(code);
-  return false;
-#else
-  if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) == 0) {
-    temp_.clear();
-    return true;
-  }
-  // A file system without the exclusive rename: a hard link is exclusive too.
-  if ((errno != EINVAL && errno != ENOSYS) || ::link(temp_.c_str(), path_.c_str()) != 0) {
+  if (RenameNoReplace(temp_, path_) != 0) {
     *error = errno == EEXIST ? path_ + " already exists" : "cannot write " + path_ + ": " + strerror(errno);
     return false;
   }
-  ::unlink(temp_.c_str());
   temp_.clear();
   return true;
-#endif
 }
 
 }  // namespace kestrel

@@ -28,6 +28,7 @@
 #include "reader/dbx/byte_source.h"
 #include "reader/dbx/recovery_scan.h"
 #include "tools/kestrel/commands.h"
+#include "tools/kestrel/new_file.h"
 
 namespace kestrel {
 namespace {
@@ -77,23 +78,12 @@ bool WriteExclusive(const fs::path& path, const std::string& text, std::string* 
     *error = path.string() + ": " + std::strerror(write_errno);
     return false;
   }
-#if defined(_WIN32)
-  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name exists.
-  if (!MoveFileExA(temp.c_str(), path.string().c_str(), MOVEFILE_WRITE_THROUGH)) {
-    *error = path.string() + ": system error " + std::to_string(GetLastError());
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
-#else
-  if (::link(temp.c_str(), path.c_str()) != 0) {
+  if (RenameNoReplace(temp, path.string()) != 0) {
     *error = path.string() + ": " + std::strerror(errno);
     ::unlink(temp.c_str());
     return false;
   }
-  ::unlink(temp.c_str());
   return true;
-#endif
 }
 
 // Scans one folder file and writes what it holds below `out`. Returns false
