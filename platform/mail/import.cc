@@ -82,9 +82,18 @@ void OnParserWarning(gint64 /*offset*/, GMimeParserWarning code, const gchar* it
   auto* log = static_cast<ParseLog*>(data);
   std::string text = Describe(code);
   if (item != nullptr && code != GMIME_WARN_UNENCODED_8BIT_HEADER) {
-    std::string shown(item);
-    if (shown.size() > 60) shown = shown.substr(0, 60) + "...";
-    text += " (" + shown + ")";
+    // The item is raw input (a broken header line may hold any bytes): shown
+    // as valid UTF-8 on one line, at most 60 characters, so that the report
+    // and the terminal can carry it.
+    gchar* valid = g_utf8_make_valid(item, -1);
+    for (gchar* c = valid; *c != '\0'; ++c) {
+      if (static_cast<unsigned char>(*c) < 0x20) *c = ' ';
+    }
+    const bool cut = g_utf8_strlen(valid, -1) > 60;
+    gchar* shown = g_utf8_substring(valid, 0, 60);
+    text += std::string(" (") + shown + (cut ? "...)" : ")");
+    g_free(shown);
+    g_free(valid);
   }
   // An mbox separator line ("From sender date") before the header is not
   // part of the message; GMime reads past it.

@@ -51,11 +51,12 @@ What each reader shows, and how it is normalized:
   pffexport      subject, sender name, recipients, plain body, times, flags,
                  attachment names and bytes, embedded messages.
   readpst        subject, From: (the sent-representing name and address),
-                 recipients (To, then Cc, by name, from the display lists),
-                 bodies, attachment names and bytes (libpst lists them last
-                 first; they are put back in table order), embedded
-                 messages, the Date header (compared with the submit time)
-                 and the read flag; it writes no folder for an empty one.
+                 recipients (To, then Cc, by name), bodies, attachment names
+                 and bytes (libpst lists them last first; they are put back
+                 in table order), embedded messages, the Date header
+                 (compared with the submit time) and the read flag; it
+                 writes no folder for an empty one. Its MIME text is read as
+                 a mail reader shows it (see mime_message).
   lspst          the subject of each message; folders by their own name.
   pst-extractor  everything above (tests/oracles/pst_dump.js).
 Times are compared to the second. Bodies are compared with line ends made
@@ -64,17 +65,20 @@ mangles characters outside the Basic Multilingual Plane, so pypff and
 pffexport compare strings with those characters left out on both sides;
 readpst and pst-extractor compare them in full.
 """
+import base64
 import datetime
 import email
-import email.header
 import email.policy
+import email.utils
 import json
 import os
+import quopri
 import re
 import shutil
 import subprocess
 import sys
 import tempfile
+import urllib.parse
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ALL_READERS = ['pypff', 'pffexport', 'readpst', 'lspst', 'pst-extractor']
@@ -175,12 +179,22 @@ def pypff_message(m):
     return out
 
 
+# Windows code pages by the names Python's codecs know them.
+CODE_PAGES = {65001: 'utf-8', 65000: 'utf-7', 20127: 'ascii', 1200: 'utf-16-le', 932: 'cp932',
+              936: 'gbk', 949: 'cp949', 950: 'cp950', 874: 'cp874', 50220: 'iso2022_jp',
+              50221: 'iso2022_jp', 50222: 'iso2022_jp', 50225: 'iso2022_kr', 51932: 'euc_jp',
+              51949: 'euc_kr', 52936: 'hz', 54936: 'gb18030', 20866: 'koi8_r', 21866: 'koi8_u',
+              38598: 'iso8859_8', 10000: 'mac_roman'}
+CODE_PAGES.update({28590 + n: 'iso8859_%d' % n for n in range(1, 17) if n != 12})
+CODE_PAGES.update({cp: 'cp%d' % cp for cp in range(1250, 1259)})
+
+
 def decode_html(data, codepage):
+    """The HTML bytes as text in their code page, as a browser shows them."""
     if not data:
         return ''
-    names = {65001: 'utf-8', 20127: 'ascii', 28591: 'latin-1', 1252: 'cp1252'}
     try:
-        return data.decode(names.get(codepage, 'cp%d' % codepage if codepage else 'utf-8'))
+        return data.decode(CODE_PAGES.get(codepage, 'utf-8'))
     except (LookupError, UnicodeDecodeError):
         return data.decode('utf-8', 'replace')
 
@@ -297,57 +311,211 @@ def read_pffexport(pst, work):
 
 # --- readpst ------------------------------------------------------------------
 
+# readpst writes each message as MIME text, with the header the message
+# arrived with when the file keeps one. Its view is read the way a mail
+# reader shows such text: 8-bit header text as UTF-8 (else Windows-1252),
+# encoded-words decoded with the space between adjacent ones dropped and the
+# bytes of adjacent words in one charset decoded together (so a character
+# split between two words comes out whole), an address without a display
+# name shown by its address, every To: and Cc: line.
+
+ENCODED_WORD = re.compile(r'=\?([^?\s]+)\?([bBqQ])\?([^?\s]*)\?=')
+# Labels mail readers take as the larger character set that holds them.
+MIME_ALIASES = {'gb2312': 'gbk', 'big5': 'cp950', 'shift_jis': 'cp932', 'euc-kr': 'cp949',
+                'ks_c_5601-1987': 'cp949', 'iso-8859-1': 'cp1252', 'us-ascii': 'cp1252',
+                'iso-2022-jp': 'iso2022_jp_2'}
+
+
+def eight_bit(raw):
+    try:
+        return raw.decode('utf-8')
+    except UnicodeDecodeError:
+        return raw.decode('cp1252', 'replace')
+
+
+def decode_charset(data, charset):
+    charset = charset.split('*')[0].lower()  # RFC 2231 language suffix
+    if charset in ('unknown-8bit', 'x-unknown'):
+        return eight_bit(data)
+    try:
+        return data.decode(MIME_ALIASES.get(charset, charset), 'replace')
+    except LookupError:
+        return None
+
+
+def word_bytes(encoding, text):
+    if encoding in 'bB':
+        text = re.sub(r'[^A-Za-z0-9+/]', '', text)  # as mail readers do, stray characters are skipped
+        try:
+            return base64.b64decode(text + '=' * (-len(text) % 4))
+        except ValueError:
+            return None
+    out = bytearray()
+    i = 0
+    while i < len(text):
+        if text[i] == '=' and re.match(r'[0-9A-Fa-f]{2}', text[i + 1:i + 3]):
+            out.append(int(text[i + 1:i + 3], 16))
+            i += 3
+            continue
+        out += b' ' if text[i] == '_' else text[i].encode('latin-1', 'replace')
+        i += 1
+    return bytes(out)
+
+
+def decode_words(text):
+    out = []
+    run = None  # [charset, bytes, source text] of adjacent words in one charset
+    pos = 0
+
+    def flush():
+        nonlocal run
+        if run is not None:
+            decoded = decode_charset(run[1], run[0])
+            out.append(run[2] if decoded is None else decoded)
+            run = None
+
+    for m in ENCODED_WORD.finditer(text):
+        gap = text[pos:m.start()]
+        data = word_bytes(m.group(2), m.group(3))
+        if data is None:
+            continue  # not a word after all: left as it stands
+        if gap.strip() or run is None:
+            flush()
+            out.append(gap)
+        if run is not None and run[0].lower() != m.group(1).lower():
+            flush()
+        if run is None:
+            run = [m.group(1), b'', '']
+        run[1] += data
+        run[2] += m.group(0)
+        pos = m.end()
+    flush()
+    out.append(text[pos:])
+    return ''.join(out)
+
+
+def raw_headers(msg):
+    """Field name (lower case) to its values, unfolded, 8-bit text decoded."""
+    fields = {}
+    for name, value in msg.raw_items():
+        if isinstance(value, str):
+            value = value.encode('utf-8', 'surrogateescape')
+        text = eight_bit(bytes(value))
+        text = re.sub(r'\r?\n(?=[ \t])', '', text).strip()
+        fields.setdefault(name.lower(), []).append(text)
+    return fields
+
+
+def mailboxes(values):
+    return [(decode_words(name).strip() or addr, addr) for name, addr in email.utils.getaddresses(values)
+            if name or addr]
+
+
+def parse_mime(data):
+    """The MIME text with message/* parts kept as bytes (Python would parse
+    them as messages and lose the bytes of a delivery status or of a message
+    attached as a file): their types are read as x-message/*."""
+    data = re.sub(rb'(?im)^(content-type:[ \t]*)message/', rb'\1x-message/', data)
+    return email.message_from_bytes(data, policy=email.policy.compat32)
+
+
+def recipient_names(value):
+    """The names of a To: or Cc: line. Without the message's own header,
+    readpst writes the stored display list there (names joined by "; ", no
+    addresses); with it, the address list it holds."""
+    address_list = '<' in value or ('@' in value and ',' in value)
+    if not address_list and ';' in value:
+        return [decode_words(n).strip() for n in value.split(';') if n.strip()]
+    if not address_list:
+        return [decode_words(value).strip()] if value.strip() else []
+    return [name for name, _ in mailboxes([value])]
+
+
+def part_bytes(part):
+    """A leaf part's bytes, by its transfer encoding."""
+    return part.get_payload(decode=True) or b''
+
+
+def header_param(text, name):
+    """Parameter `name` of a Content-Disposition or Content-Type value: the
+    RFC 2231 form (continuations too) when given, else the plain one."""
+    pieces = re.findall(r'(?i)(?:^|;)\s*%s\*(\d*)(\*?)=\s*("(?:[^"\\]|\\.)*"|[^;\s]*)' % name, text)
+    if pieces:
+        pieces.sort(key=lambda p: int(p[0] or 0))
+        charset, raw = None, b''
+        for number, star, value in pieces:
+            value = value.strip('"')
+            if number == '' or star:
+                if charset is None:
+                    charset, _, value = value.split("'", 2) if value.count("'") >= 2 else ('utf-8', '', value)
+                raw += urllib.parse.unquote_to_bytes(value)
+            else:
+                raw += value.encode('utf-8')
+        return decode_charset(raw, charset or 'utf-8') or raw.decode('utf-8', 'replace')
+    m = re.search(r'(?i)(?:^|;)\s*%s=\s*("(?:[^"\\]|\\.)*"|[^;\s]*)' % name, text)
+    return decode_words(re.sub(r'\\(.)', r'\1', m.group(1).strip('"'))) if m else None
+
+
+def attachment_name(part):
+    for key, param in (('Content-Disposition', 'filename'), ('Content-Type', 'name')):
+        value = part.get(key)
+        if value is None:
+            continue
+        value = eight_bit(str(value).encode('utf-8', 'surrogateescape'))
+        found = header_param(re.sub(r'\r?\n(?=[ \t])', '', value), param)
+        if found is not None:
+            return found
+    return ''
+
+
 def mime_message(msg):
+    h = raw_headers(msg)
     out = {
-        'subject': str(msg.get('Subject', '') or ''),
+        'subject': decode_words(h.get('subject', [''])[0]),
         'recipients': [],
         'attachments': [],
-        'read': 'R' in str(msg.get('Status', '')),
+        'read': 'R' in ''.join(h.get('status', [])),
     }
-    sender = msg.get('From')
-    if sender is not None and sender.addresses:
-        out['sent_representing_name'] = sender.addresses[0].display_name
-        addr = sender.addresses[0].addr_spec
-        out['sent_representing_address'] = '' if addr == 'MAILER-DAEMON' else addr
-    raw = {}
-    for field, value in msg.raw_items():
-        raw.setdefault(field.lower(), value)
+    sender = mailboxes(h.get('from', [])[:1])
+    if sender:
+        out['sent_representing_name'] = sender[0][0]
+        out['sent_representing_address'] = '' if sender[0][1] == 'MAILER-DAEMON' else sender[0][1]
     for rtype, field in ((1, 'to'), (2, 'cc')):
-        if field in raw:
-            for name in split_names(str(email.header.make_header(email.header.decode_header(raw[field])))):
+        for value in h.get(field, []):
+            for name in recipient_names(value):
                 out['recipients'].append({'type': rtype, 'name': name})
-    date = msg.get('Date')
-    if date is not None and getattr(date, 'datetime', None) is not None:
-        out['submit_time'] = iso(date.datetime)
-    body = msg.get_body(preferencelist=('plain',))
-    html = msg.get_body(preferencelist=('html',))
-    out['body'] = part_text(body) if body is not None else ''
-    out['html'] = part_text(html) if html is not None else ''
-    for part in reversed(list(msg.iter_attachments())):
-        if part.get_content_type() == 'message/rfc822':
-            # readpst starts the embedded message with an mbox "From " line.
-            inner = part.get_payload()
-            inner = inner[0] if isinstance(inner, list) and inner else inner
-            text = inner.as_bytes() if inner is not None else b''
+    date = h.get('date')
+    if date:
+        try:
+            out['submit_time'] = iso(email.utils.parsedate_to_datetime(date[0]))
+        except (TypeError, ValueError):
+            pass
+    out['body'] = out['html'] = ''
+    leaves = []
+    for part in msg.walk():
+        if part.is_multipart():
+            continue
+        ctype = part.get_content_type()
+        if part.get_content_disposition() != 'attachment' and ctype in ('text/plain', 'text/html'):
+            key = 'body' if ctype == 'text/plain' else 'html'
+            if not out[key]:
+                data = part_bytes(part)
+                charset = part.get_content_charset() or 'utf-8'
+                text = decode_charset(data, charset)
+                out[key] = text if text is not None else data.decode('utf-8', 'replace')
+            continue
+        leaves.append(part)
+    for part in reversed(leaves):
+        if part.get_content_type() == 'x-message/rfc822' and \
+                str(part.get('Content-Transfer-Encoding', '')).strip().lower() != 'base64':
+            # An embedded message; readpst starts it with an mbox "From " line.
+            text = part_bytes(part)
             text = re.sub(rb'^\s*>?From [^\n]*\n', b'', text)
-            inner = email.message_from_bytes(text, policy=email.policy.default)
-            out['attachments'].append({'name': part.get_filename(), 'message': mime_message(inner)})
+            inner = parse_mime(text)
+            out['attachments'].append({'name': attachment_name(part) or None, 'message': mime_message(inner)})
         else:
-            out['attachments'].append({'name': part.get_filename() or '',
-                                       'data': part.get_payload(decode=True) or b''})
+            out['attachments'].append({'name': attachment_name(part), 'data': part_bytes(part)})
     return out
-
-
-def split_names(value):
-    # readpst writes the display lists as they are stored: names joined by "; ".
-    return [n.strip() for n in value.split(';') if n.strip()]
-
-
-def part_text(part):
-    try:
-        return part.get_content()
-    except (LookupError, UnicodeDecodeError, AssertionError):
-        return (part.get_payload(decode=True) or b'').decode('utf-8', 'replace')
 
 
 def read_readpst(pst, work):
@@ -366,7 +534,7 @@ def read_readpst(pst, work):
         msgs = []
         for name in sorted((n for n in filenames if n.isdigit()), key=int):
             with open(os.path.join(dirpath, name), 'rb') as fh:
-                msgs.append(mime_message(email.message_from_binary_file(fh, policy=email.policy.default)))
+                msgs.append(mime_message(parse_mime(fh.read())))
         out['' if rel == '.' else rel.replace(os.sep, '/')] = msgs
     return out
 
@@ -448,18 +616,36 @@ def first_difference(got, want):
     return 'first difference at %d: got %s, want %s' % (n, show(got[n:n + 30]), show(want[n:n + 30]))
 
 
+class Difference:
+    """One difference: what `reader` shows of `field` of a message (or of a
+    folder, when `index` is None), as a printable line."""
+
+    def __init__(self, reader, folder, index, subject, field, got, want, text):
+        self.reader, self.folder, self.index, self.subject = reader, folder, index, subject
+        self.field, self.got, self.want, self.text = field, got, want, text
+
+    def __str__(self):
+        return self.text
+
+
 class Comparer:
     def __init__(self, reader):
         self.reader = reader
         self.bmp = reader in BMP_ONLY
         self.problems = []
+        self.folder = self.index = self.subject = None  # the message being compared
 
     def text(self, s):
         s = s or ''
         return bmp_only(s) if self.bmp else s
 
+    def add(self, where, field, got, want, detail=None):
+        detail = detail or 'got %s, want %s' % (show(got), show(want))
+        self.problems.append(Difference(self.reader, self.folder, self.index, self.subject, field, got, want,
+                                        '%s: %s: %s: %s' % (self.reader, where, field, detail)))
+
     def differ(self, where, field, got, want):
-        self.problems.append('%s: %s: %s: got %s, want %s' % (self.reader, where, field, show(got), show(want)))
+        self.add(where, field, got, want)
 
     def message(self, where, got, want):
         """Compares the fields of `want` that the reader shows; True if equal."""
@@ -472,7 +658,7 @@ class Comparer:
             if key in want and key in got:
                 g, w = self.text(norm_body(got[key])), self.text(norm_body(want[key]))
                 if g != w:
-                    self.problems.append('%s: %s: %s: %s' % (self.reader, where, key, first_difference(g, w)))
+                    self.add(where, key, g, w, first_difference(g, w))
         for key in ('delivery_time', 'submit_time', 'read', 'has_attachments'):
             if key in want and key in got and got[key] != want[key]:
                 self.differ(where, key, got[key], want[key])
@@ -516,14 +702,13 @@ class Comparer:
             if 'size' in w and len(data) != w['size']:
                 self.differ(where, label + ' size', len(data), w['size'])
             elif 'hex' in w and data.hex() != w['hex']:
-                self.problems.append('%s: %s: %s bytes: %s' % (self.reader, where, label,
-                                                             first_difference(data.hex(), w['hex'])))
+                self.add(where, label + ' bytes', data.hex(), w['hex'], first_difference(data.hex(), w['hex']))
             elif 'fnv1a64' in w and fnv1a64(data) != w['fnv1a64']:
                 self.differ(where, label + ' fnv1a64', fnv1a64(data), w['fnv1a64'])
 
 
 def compare(reader, view, expected, excepted=()):
-    """Returns (messages matched, messages expected, problems)."""
+    """Returns (messages matched, messages expected, [Difference])."""
     c = Comparer(reader)
     matched = total = 0
     for folder in expected['folders']:
@@ -532,6 +717,7 @@ def compare(reader, view, expected, excepted=()):
             continue
         want = folder['messages']
         total += len(want)
+        c.folder, c.index, c.subject = path, None, None
         if reader == 'lspst':
             # By name, in listing order; lspst leaves out some empty folders.
             same_name = view.get(path.split('/')[-1])
@@ -543,14 +729,15 @@ def compare(reader, view, expected, excepted=()):
             if got is None and not want and reader == 'readpst':
                 continue  # readpst writes no folder for one without messages
         if got is None:
-            c.problems.append('%s: folder %s is missing (it shows %s)' % (reader, path, sorted(view)[:20]))
+            c.add('folder ' + path, 'listing', None, None, 'missing (the reader shows %s)' % sorted(view)[:20])
             continue
         if len(got) != len(want):
-            c.problems.append('%s: folder %s lists %d messages, want %d' % (reader, path, len(got), len(want)))
+            c.add('folder ' + path, 'listing', len(got), len(want), 'lists %d messages, want %d' % (len(got), len(want)))
         for i, w in enumerate(want):
+            c.index, c.subject = i, w.get('subject', '')
             where = '%s #%d %s' % (path, i, show(w.get('subject', ''), 60))
             if i >= len(got):
-                c.problems.append('%s: %s: not listed' % (reader, where))
+                c.add(where, 'listing', None, None, 'not listed')
                 continue
             if c.message(where, got[i], w):
                 matched += 1
@@ -595,6 +782,8 @@ def main(argv):
         sys.stderr.write(__doc__)
         return 2
     pst, expectation = positional
+    # Readers may hand back lone surrogates; show them rather than fail.
+    sys.stdout.reconfigure(errors='backslashreplace')
     with open(expectation, encoding='utf-8') as fh:
         expected = json.load(fh)
     own_work = work is None
@@ -612,7 +801,8 @@ def main(argv):
                 continue
             if dump:
                 os.makedirs(dump, exist_ok=True)
-                with open(os.path.join(dump, reader + '.json'), 'w', encoding='utf-8') as fh:
+                with open(os.path.join(dump, reader + '.json'), 'w', encoding='utf-8',
+                          errors='backslashreplace') as fh:
                     json.dump(serializable(view), fh, ensure_ascii=False, indent=1)
             matched, total, problems = compare(reader, view, expected, excepted.get(reader, ()))
             shown = problems if not quiet else problems[:50]

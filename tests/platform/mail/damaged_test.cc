@@ -2,6 +2,7 @@
 // original kept whenever something could not be mapped.
 #include <gtest/gtest.h>
 
+#include "platform/mail/charset.h"
 #include "platform/mail/import.h"
 #include "platform/mail/prop_ids.h"
 #include "tests/platform/mail/mail_test_util.h"
@@ -120,6 +121,11 @@ TEST(MailDamagedTest, BinaryGarbageAndNulBytes) {
   auto g = ImportCorpus("damaged/garbage.eml");
   ASSERT_TRUE(g.status.ok());
   ExpectOriginalKept(g, "damaged/garbage.eml");
+  // The report quotes the broken lines as text a report file can hold.
+  for (const std::string& why : g.report.unmapped) {
+    EXPECT_TRUE(IsValidUtf8(why)) << why;
+    EXPECT_EQ(why.find_first_of("\r\n"), std::string::npos) << why;
+  }
   auto n = ImportCorpus("damaged/nul_in_body.eml");
   EXPECT_EQ(Str(n.msg.props, prop::kBody), "beforeafter\r\n");
   ExpectOriginalKept(n, "damaged/nul_in_body.eml");
