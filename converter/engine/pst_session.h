@@ -19,9 +19,17 @@ namespace tollan {
 
 using pst::Status;
 
-// Opaque handles owned by the session; valid until Logoff.
-class PstStoreHandle;
-class PstFolderHandle;
+// Opaque handles owned by the session; valid until Logoff. Each session
+// hands out its own kinds, derived from these; the engine only passes them
+// back to the session that made them.
+class PstStoreHandle {
+ public:
+  virtual ~PstStoreHandle() = default;
+};
+class PstFolderHandle {
+ public:
+  virtual ~PstFolderHandle() = default;
+};
 class ImportWorkers;
 
 // Message flags of the items the engine writes.

@@ -15,7 +15,9 @@
 
 namespace tollan {
 
-class PstStoreHandle {
+namespace {
+
+class WriterStore : public PstStoreHandle {
  public:
   std::string path;       // the final name asked for
   std::string temp_path;  // where the file is written until it is complete
@@ -23,18 +25,20 @@ class PstStoreHandle {
   std::unique_ptr<pst::PstFile> file;
 };
 
-class PstFolderHandle {
+class WriterFolder : public PstFolderHandle {
  public:
-  PstStoreHandle* store = nullptr;
+  WriterStore* store = nullptr;
   pst::FolderId id = 0;
 };
 
-namespace {
+// The handles this session made, back from the engine.
+WriterStore* Own(PstStoreHandle* h) { return static_cast<WriterStore*>(h); }
+WriterFolder* Own(PstFolderHandle* h) { return static_cast<WriterFolder*>(h); }
 
 class WriterItem : public PstMailItem {
  public:
   WriterItem(PstFolderHandle* folder, const mail::ImportOptions& options, ImportTally* tally)
-      : folder_(folder), options_(options), tally_(tally) {}
+      : folder_(Own(folder)), options_(options), tally_(tally) {}
 
   Status Import(const std::string& eml_path) override {
     mail::ImportReport report;
@@ -90,7 +94,7 @@ class WriterItem : public PstMailItem {
   }
 
   static inline std::mutex tally_mu_;
-  PstFolderHandle* folder_;
+  WriterFolder* folder_;
   const mail::ImportOptions& options_;
   ImportTally* tally_;
   std::string kept_original_;
@@ -111,7 +115,7 @@ class WriterSession : public PstSession {
     if (::stat(path.c_str(), &st) == 0) {
       return Status::InvalidArgument(path + " already exists; it is left untouched");
     }
-    auto handle = std::make_unique<PstStoreHandle>();
+    auto handle = std::make_unique<WriterStore>();
     handle->path = path;
     handle->display_name = display_name;
     // Written under a name of its own until Logoff completes it: an
@@ -128,7 +132,8 @@ class WriterSession : public PstSession {
     return Status::Ok();
   }
 
-  Status AddFolder(PstStoreHandle* store, const std::string& name) override {
+  Status AddFolder(PstStoreHandle* handle, const std::string& name) override {
+    WriterStore* store = Own(handle);
     pst::FolderId parent = store->file->IpmSubtree();
     std::string path = "\\\\" + store->display_name;
     size_t start = 0;
@@ -150,10 +155,11 @@ class WriterSession : public PstSession {
     Status s = GetFolderFromPath(parent_path, &parent);
     if (!s.ok()) return s;
     pst::FolderId id;
-    return parent->store->file->AddFolder(parent->id, name, &id);
+    return Own(parent)->store->file->AddFolder(Own(parent)->id, name, &id);
   }
 
-  bool HasFolder(PstStoreHandle* store, const std::string& name) override {
+  bool HasFolder(PstStoreHandle* handle, const std::string& name) override {
+    WriterStore* store = Own(handle);
     pst::FolderId id;
     return store->file->FindFolder("\\\\" + store->display_name + "\\" + name, &id).ok();
   }
@@ -172,7 +178,7 @@ class WriterSession : public PstSession {
           return Status::Ok();
         }
       }
-      auto handle = std::make_unique<PstFolderHandle>();
+      auto handle = std::make_unique<WriterFolder>();
       handle->store = store.get();
       handle->id = id;
       *folder = handle.get();
@@ -218,8 +224,8 @@ class WriterSession : public PstSession {
   mail::ImportOptions options_;
   ImportTally* tally_;
   ImportWorkers* workers_;
-  std::vector<std::unique_ptr<PstStoreHandle>> stores_;
-  std::vector<std::unique_ptr<PstFolderHandle>> folders_;
+  std::vector<std::unique_ptr<WriterStore>> stores_;
+  std::vector<std::unique_ptr<WriterFolder>> folders_;
   std::map<std::string, std::string> completed_;  // asked-for path -> final path
 };
 

@@ -2,6 +2,7 @@
 // collect the attachments, and keep the original when something is damaged.
 #include "platform/mail/import.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <map>
@@ -89,9 +90,9 @@ void OnParserWarning(gint64 /*offset*/, GMimeParserWarning code, const gchar* it
     for (gchar* c = valid; *c != '\0'; ++c) {
       if (static_cast<unsigned char>(*c) < 0x20) *c = ' ';
     }
-    const bool cut = g_utf8_strlen(valid, -1) > 60;
-    gchar* shown = g_utf8_substring(valid, 0, 60);
-    text += std::string(" (") + shown + (cut ? "...)" : ")");
+    const glong length = g_utf8_strlen(valid, -1);
+    gchar* shown = g_utf8_substring(valid, 0, std::min<glong>(length, 60));
+    text += std::string(" (") + shown + (length > 60 ? "...)" : ")");
     g_free(shown);
     g_free(valid);
   }

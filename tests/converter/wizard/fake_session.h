@@ -18,13 +18,13 @@
 
 namespace tollan {
 
-class PstStoreHandle {
+class FakeStore : public PstStoreHandle {
  public:
   std::string path;
   std::string display_name;
   std::vector<std::string> folders{"Deleted Items"};
 };
-class PstFolderHandle {
+class FakeFolder : public PstFolderHandle {
  public:
   std::string path;
 };
@@ -39,8 +39,8 @@ struct SavedItem {
 };
 
 struct FakeWorld {
-  std::vector<std::unique_ptr<PstStoreHandle>> stores;
-  std::map<std::string, std::unique_ptr<PstFolderHandle>> folders;
+  std::vector<std::unique_ptr<FakeStore>> stores;
+  std::map<std::string, std::unique_ptr<FakeFolder>> folders;
   std::vector<SavedItem> items;
   std::vector<std::string> calls;
   bool fail_logon = false;
@@ -106,7 +106,7 @@ class FakeSession : public PstSession {
                      PstStoreHandle** store) override {
     w_->calls.push_back("AddPSTStore " + path + " | " + display);
     if (w_->fail_add_store) return Status::IoError("cannot create " + path + ": Permission denied");
-    auto s = std::make_unique<PstStoreHandle>();
+    auto s = std::make_unique<FakeStore>();
     s->path = path;
     s->display_name = display;
     *store = s.get();
@@ -116,11 +116,11 @@ class FakeSession : public PstSession {
   Status AddFolder(PstStoreHandle* store, const std::string& name) override {
     w_->calls.push_back("AddFolder " + name);
     if (HasFolder(store, name)) return Status::InvalidArgument("folder exists: " + name);
-    store->folders.push_back(name);
+    static_cast<FakeStore*>(store)->folders.push_back(name);
     return Status::Ok();
   }
   bool HasFolder(PstStoreHandle* store, const std::string& name) override {
-    for (const auto& f : store->folders) {
+    for (const auto& f : static_cast<FakeStore*>(store)->folders) {
       if (strcasecmp(f.c_str(), name.c_str()) == 0) return true;
     }
     return false;
@@ -131,7 +131,7 @@ class FakeSession : public PstSession {
         if (path == "\\\\" + s->display_name + "\\" + f) {
           auto& h = w_->folders[path];
           if (!h) {
-            h = std::make_unique<PstFolderHandle>();
+            h = std::make_unique<FakeFolder>();
             h->path = path;
           }
           *folder = h.get();
@@ -142,7 +142,7 @@ class FakeSession : public PstSession {
     return Status::NotFound(path);
   }
   Status AddItem(PstFolderHandle* folder, std::unique_ptr<PstMailItem>* item) override {
-    *item = std::make_unique<FakeItem>(w_, folder->path);
+    *item = std::make_unique<FakeItem>(w_, static_cast<FakeFolder*>(folder)->path);
     return Status::Ok();
   }
   bool ImportsOffThread() const override { return w_->imports_off_thread; }
