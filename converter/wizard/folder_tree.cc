@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "platform/com/automation.h"
 #include "reader/dbx/session.h"
 
 namespace tollan {
@@ -15,7 +16,10 @@ std::string Lower(std::string s) {
   return s;
 }
 
-std::string CleanName(std::string name) {
+// The folder list's names are ANSI (Windows-1252) bytes; the .pst folders
+// and file names take UTF-8.
+std::string CleanName(const std::string& ansi) {
+  std::string name = com::Utf8FromUtf16(com::Utf16FromAnsi(ansi));
   for (char& c : name) {
     if (c == '\\') c = '_';
   }

@@ -7,9 +7,9 @@
 //   tree.DisplayPath("/store/Sub.dbx");          // "Inbox\Sub"
 //
 // Paths start below "Local Folders" (the root and the top folders without a
-// file are left out) and join the display names with "\"; a "\" inside a
-// name becomes "_". A file that the folder list does not name, or a store
-// without a readable folder list, gives "".
+// file are left out) and join the display names, as UTF-8, with "\"; a "\"
+// inside a name becomes "_". A file that the folder list does not name, or a
+// store without a readable folder list, gives "".
 #ifndef TOLLAN_CONVERTER_WIZARD_FOLDER_TREE_H_
 #define TOLLAN_CONVERTER_WIZARD_FOLDER_TREE_H_
 

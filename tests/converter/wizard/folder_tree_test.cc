@@ -1,10 +1,14 @@
 // --keep-folder-tree end to end: a generated store with a nested folder, a
 // folder whose file is named apart from it, a folder without a file above a
-// converted one, another without anything converted below it, and a folder
-// list that understates a count; the .pst read back by two outside readers.
+// converted one, another without anything converted below it, a Windows-1252
+// name and a folder list that understates a count; converted as picked files
+// and as the default store of a Wine prefix, the .pst read back by two
+// outside readers.
 #include "converter/wizard/folder_tree.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +17,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/com/activation.h"
 #include "tests/support/dbxgen/store.h"
 
 namespace tollan {
@@ -58,7 +63,9 @@ TEST(FolderTreeTest, MessagesLandInTheFolderOfTheirDisplayPath) {
   kid.record.parent = 12;
   dbxgen::Folder lonely = dbxgen::UserFolder(14, "Lonely");
   lonely.record.file_name = "";
-  for (auto& f : {sub, old, parent, kid, lonely}) spec.folders.push_back(f);
+  dbxgen::Folder cafe = WithMessages(dbxgen::UserFolder(15, "Caf\xe9"), {"cafe1"});
+  cafe.record.file_name = "Cafe.dbx";
+  for (auto& f : {sub, old, parent, kid, lonely, cafe}) spec.folders.push_back(f);
   ASSERT_TRUE(dbxgen::WriteStore(root / "store", spec).ok());
 
   FolderTree tree;
@@ -67,12 +74,32 @@ TEST(FolderTreeTest, MessagesLandInTheFolderOfTheirDisplayPath) {
   EXPECT_EQ(tree.DisplayPath((root / "store" / "Kid.dbx").string()), "Parent\\Kid");
   EXPECT_EQ(tree.DisplayPath((root / "store" / "Nowhere.dbx").string()), "");
 
+  // The same store as the default store of an identity in a Wine prefix,
+  // through the registered reader component.
+  const fs::path prefix = root / "prefix";
+  fs::create_directories(prefix / "drive_c");
+  fs::create_directory_symlink(root / "store", prefix / "drive_c" / "Mail");
+  std::ofstream(prefix / "system.reg") << "WINE REGISTRY Version 2\n";
+  std::ofstream(prefix / "user.reg")
+      << "WINE REGISTRY Version 2\n\n[Identities] 1700000000\n\"Default User ID\"=\"{A}\"\n\n"
+      << "[Identities\\\\{A}] 1700000000\n\"UserName\"=\"Main Identity\"\n\n"
+      << "[Identities\\\\{A}\\\\Software\\\\Microsoft\\\\Outlook Express\\\\5.0] 1700000000\n"
+      << "\"Store Root\"=\"C:\\\\Mail\"\n";
+  setenv("KESTREL_REGISTRATIONS", (root / "registrations.ini").c_str(), 1);
+  void* kestrel = dlopen((std::string(TOLLAN_BINARY_DIR) + "/reader/model/libkestrel.so").c_str(), RTLD_NOW);
+  ASSERT_NE(kestrel, nullptr) << dlerror();
+  auto reg = reinterpret_cast<HRESULT (*)()>(dlsym(kestrel, "DllRegisterServer"));
+  ASSERT_TRUE(reg != nullptr && reg() == S_OK);
+
   const std::string cli = std::string(TOLLAN_BINARY_DIR) + "/tools/tollan-cli/tollan-cli";
   const std::string node_lister = std::string(TOLLAN_SOURCE_DIR) + "/tests/oracles/pst_list.js";
-  for (bool single : {true, false}) {
-    const fs::path out = root / (single ? "single" : "each");
+  for (int run = 0; run < 4; ++run) {
+    const bool single = run % 2 == 0, default_store = run >= 2;
+    const fs::path out = root / ((single ? "single" : "each") + std::string(default_store ? "-default" : ""));
+    const std::string input = default_store ? "--default-store --wine-prefix '" + prefix.string() + "'"
+                                            : "'" + (root / "store").string() + "'";
     Shell(cli + " -q --keep-folder-tree " + (single ? "--single-pst" : "--pst-per-file") + " -o '" +
-        out.string() + "' '" + (root / "store").string() + "' 2>&1");
+        out.string() + "' " + input + " 2>&1");
     // (folder path below the top folder, subject) of every message, as each
     // reader lists it.
     std::multiset<std::string> by_extractor, by_readpst;
@@ -104,15 +131,17 @@ TEST(FolderTreeTest, MessagesLandInTheFolderOfTheirDisplayPath) {
     }
     const std::multiset<std::string> want =
         single ? std::multiset<std::string>{"Inbox in1", "Inbox in2", "Inbox/Sub sub1", "Old Stuff old1",
-                                            "Old Stuff old2", "Old Stuff old3", "Parent/Kid kid1"}
+                                            "Old Stuff old2", "Old Stuff old3", "Parent/Kid kid1",
+                                            "Caf\u00e9 cafe1"}
                : std::multiset<std::string>{"Inbox in1", "Inbox in2", "Sub sub1", "Old Stuff old1",
-                                            "Old Stuff old2", "Old Stuff old3", "Kid kid1"};
-    EXPECT_EQ(by_extractor, want) << (single ? "single" : "per file");
-    EXPECT_EQ(by_readpst, want) << (single ? "single" : "per file");
+                                            "Old Stuff old2", "Old Stuff old3", "Kid kid1", "Caf\u00e9 cafe1"};
+    EXPECT_EQ(by_extractor, want) << out;
+    EXPECT_EQ(by_readpst, want) << out;
     // No folder for "Lonely": nothing converted below it.
     EXPECT_EQ(Shell("grep -rl Lonely '" + out.string() + "' 2>/dev/null; ls -R '" + out.string() + "' | grep Lonely"),
               "");
   }
+  unsetenv("KESTREL_REGISTRATIONS");
   fs::remove_all(root);
 }
 
