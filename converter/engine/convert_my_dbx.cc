@@ -85,6 +85,16 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
       state.MyFolder.Reset();
     }
   };
+  // A folder file whose messages the object model cannot list may still
+  // hold them in its blocks: counted, and converted with recovery on (a
+  // .pst of its own is made only then).
+  auto recover_only = [&] {
+    end_call();
+    if (state.Recover && own_pst && !StartOwnPst(page, state, env, dbxFolderName, /*show_error=*/false)) return;
+    ConvertRecoveredMessages(page, state, dbxPath,
+                             TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName)), outcome);
+    if (state.Recover && own_pst) EndOwnPst(state);
+  };
   if (folder == nullptr) {
     outcome.state = FileOutcome::State::kFailed;
     outcome.error = "no folder " + dbxFolderName + " in the store";
@@ -111,7 +121,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     page.SetEnabled(PageControl::kFrame1, false);
     outcome.state = FileOutcome::State::kFailed;
     outcome.error = "the folder file could not be opened (code " + std::to_string(result) + ")";
-    end_call();
+    recover_only();
     return;
   }
 
@@ -135,7 +145,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   if (index_short && count == 0) {
     outcome.state = FileOutcome::State::kFailed;
     outcome.error = IndexShortText(count, outcome.messages_declared);
-    end_call();
+    recover_only();
     return;
   }
   if (own_pst && !StartOwnPst(page, state, env, dbxFolderName, /*show_error=*/false)) {
@@ -202,7 +212,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   }
   pipeline.Finish();
   ConvertRecoveredMessages(page, state, dbxPath,
-                           TargetFolderPath(state.StoreDisplayName, dbxFolderName), outcome);
+                           TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName)), outcome);
   if (index_short && count + outcome.messages_recovered < outcome.messages_declared) {
     outcome.state = FileOutcome::State::kFailed;
     outcome.error = IndexShortText(count, outcome.messages_declared);

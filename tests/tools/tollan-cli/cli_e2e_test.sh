@@ -246,6 +246,18 @@ cp "$work/export-real/Inbox/1.eml" "$work/exp-real-rec/Recovered/1.eml"
 check "recover: the real Inbox with a damaged root node gives its message back" \
   bash -c "'$cli' --pst-per-file --recover --verify -o '$work/out-real-rec' '$work/real-damaged/Inbox.dbx';
            test \$? -eq 1 && $verify '$work/exp-real-rec' '$work'/out-real-rec/*.pst --all-read"
+# The same through the default store: an Inbox whose index lists nothing
+# gives its messages back in "Recovered" as the file picked by hand does.
+"$gen" "$work/rz" --messages-per-folder 12 --damage root-zero --quiet
+"$kestrel" recover "$work/rz/Inbox.dbx" "$work/rec-rz" >/dev/null
+mkdir -p "$work/exp-rz" "$work/prefix-rz/drive_c" "$work/out-rz"
+cp -r "$work/rec-rz/recovered" "$work/exp-rz/Recovered"
+cp "$prefix"/*.reg "$work/prefix-rz/"
+ln -s "$work/rz" "$work/prefix-rz/drive_c/OE Store"
+check "recover: through the default store as by hand" \
+  bash -c "'$cli' --single-pst --recover --verify -o '$work/out-rz' --default-store --wine-prefix '$work/prefix-rz' |
+           grep -q 'Inbox.dbx  (0 of 0 messages, 12 declared by its header, 12 recovered into \"Recovered\")' &&
+           $verify '$work/exp-rz' '$work'/out-rz/*.pst"
 
 # Bad arguments.
 check "a missing output folder is made, with its parents" \
