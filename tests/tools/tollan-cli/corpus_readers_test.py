@@ -18,6 +18,7 @@ import csv
 import glob
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -77,6 +78,13 @@ def run(cmd):
 
 def main(build):
     work = tempfile.mkdtemp(prefix='corpus_readers.')
+    try:
+        return check(build, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def check(build, work):
     corpus = os.path.join(SOURCE, 'tests', 'platform', 'mail', 'corpus')
     dirs = sorted(d for d, _, _ in os.walk(corpus))
     failures = []
@@ -133,7 +141,6 @@ def main(build):
               ''.join('; %d differ only as known: %s' % (n, cause) for cause, n in sorted(known.items())))
     for line in failures:
         print(line)
-    subprocess.run(['rm', '-rf', work])
     return 1 if failures else 0
 
 
