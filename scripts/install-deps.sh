@@ -16,7 +16,7 @@ mode=${1:---all}
 demo=(cmake ninja-build g++ pkg-config libgmime-3.0-dev libhivex-dev libcli11-dev libmimalloc-dev)
 package=("${demo[@]}" qt6-base-dev help2man dpkg-dev file lintian)
 all=("${package[@]}" clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-     libhivex-bin xvfb xauth pff-tools python3-pypff pst-utils bc time
+     libhivex-bin xvfb xauth pff-tools python3-pypff pst-utils bc time procps
      mingw-w64 wine64-tools wine wine64)
 case "$mode" in
   --demo) packages=("${demo[@]}") ;;

@@ -58,6 +58,10 @@ void TerminalPage::CatchInterrupts() {
   action.sa_flags = SA_RESTART | SA_RESETHAND;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A terminal's Ctrl-C also ends the reader of a pipe the output goes
+  // through (`| tee log`): writing to it then fails instead of ending the
+  // run before its .pst is closed.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 bool TerminalPage::Cancelled() {

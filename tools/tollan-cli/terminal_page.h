@@ -46,7 +46,8 @@ class TerminalPage : public ConversionPage {
   bool Cancelled() override;
 
   // Makes SIGINT and SIGTERM ask the run to stop (Cancelled() becomes true)
-  // instead of ending the process; a second signal ends it at once.
+  // instead of ending the process; a second signal ends it at once. Output
+  // to a closed pipe is lost rather than ending the run (SIGPIPE ignored).
   static void CatchInterrupts();
 
   // Clears the progress lines before other output.

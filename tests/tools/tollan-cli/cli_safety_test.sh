@@ -57,18 +57,25 @@ expect "kestrel export of a damaged folder exits non-zero" test $? -ne 0
 # holding exactly the messages reported saved; SIGKILL leaves no final name.
 "$gen" "$work/big" --folders Inbox --messages-per-folder 6000 --quiet
 "$kestrel" export "$work/big" "$work/x-big" >/dev/null
-# Starts a conversion into $1, waits until a few hundred messages are in its
-# temporary .pst, and sends signal $2.
-interrupt() {
-  mkdir -p "$1"
-  "$cli" --single-pst -o "$1" "$work/big/Inbox.dbx" >"$1.log" 2>&1 &
-  local pid=$! size=0
+# Waits until a few hundred messages are in the temporary .pst in $1.
+await_partial() {
+  local size=0
   for _ in $(seq 600); do
     size=$(stat -c %s "$1"/*.partial 2>/dev/null | head -n 1)
     [ "${size:-0}" -gt 1500000 ] && break
-    kill -0 $pid 2>/dev/null || break
     sleep 0.05
   done
+}
+# No process of $@ is left (a zombie the init has yet to reap is gone).
+none_left() { ! ps -o stat= -p "$(echo "$@" | tr ' ' ,)" | grep -qv Z; }
+# Starts a conversion with two import processes into $1, waits until a few
+# hundred messages are in its temporary .pst, and sends signal $2.
+interrupt() {
+  mkdir -p "$1"
+  "$cli" --single-pst --jobs 2 -o "$1" "$work/big/Inbox.dbx" >"$1.log" 2>&1 &
+  local pid=$!
+  await_partial "$1"
+  pgrep -P $pid >"$1.workers"
   kill -"$2" $pid
   wait $pid
 }
@@ -91,11 +98,35 @@ expect "SIGINT: no temporary files left" \
   test -z "$(ls "$work/int" | grep -v '\.pst$')"
 interrupt "$work/kill" KILL
 expect "SIGKILL: nothing under a final name" test -z "$(ls "$work/kill" | grep '\.pst$')"
+sleep 0.2
+expect "SIGKILL: no import process outlives the converter" \
+  bash -c "test -s '$work/kill.workers' && $(declare -f none_left); none_left \$(cat '$work/kill.workers')"
 leftover=$(ls "$work/kill" | sha256sum)
 "$gen" "$work/small" --folders Inbox --messages-per-folder 5 --quiet
 "$cli" --single-pst -o "$work/kill" "$work/small/Inbox.dbx" --verify >"$work/log" 2>&1
 expect "after SIGKILL: the next run converts and leaves the leftovers alone" \
   bash -c "test $? -eq 0 && test \"\$(ls '$work/kill' | grep -v '\.pst$' | sha256sum)\" = '$leftover'"
+
+# A terminal's Ctrl-C goes to the whole foreground group: the converter, and
+# the reader of a pipe its output goes through, which ends. The run still
+# ends as interrupted, its .pst complete, no import process or temporary
+# file left.
+mkdir -p "$work/group"
+setsid env --default-signal=INT bash -c "{ '$cli' --single-pst --jobs 2 -o '$work/group' '$work/big/Inbox.dbx' 2>&1;
+                                           echo \$? >'$work/group.rc'; } | cat >/dev/null" </dev/null &
+leader=$!
+await_partial "$work/group"
+workers=$(pgrep -s $leader -x tollan-import-w | tr '\n' ' ')
+kill -INT -- -$leader
+wait $leader
+sleep 0.2
+pst=$(ls "$work/group"/*.pst 2>/dev/null)
+n=$("$build/tools/pst-check/pst-check" "$pst" | sed -n 's/^ok: .* \([0-9]*\) messages$/\1/p')
+mkdir -p "$work/x-group/Inbox"
+for k in $(seq "${n:-0}"); do ln -s "$work/x-big/Inbox/$k.eml" "$work/x-group/Inbox/$k.eml"; done
+expect "SIGINT to the group, output through a pipe: exit 130, one valid .pst of the first $n messages, nothing left" \
+  bash -c "test \"\$(cat '$work/group.rc')\" = 130 && test -n '$workers' && test \"\$(ls '$work/group')\" = \"\$(basename '$pst')\" &&
+           test '${n:-0}' -gt 0 && $verify '$work/x-group' '$pst' --all-read && $(declare -f none_left); none_left $workers"
 
 # 3. Ten pairs of concurrent runs into one folder: twenty distinct valid
 # files, each holding its own input.
