@@ -62,6 +62,8 @@ struct RunReport {
   bool interrupted = false;            // the user stopped the run
 
   int64_t MessagesConverted() const;
+  // Every message the .pst files hold: converted or recovered.
+  int64_t MessagesSaved() const;
   int64_t MessagesSkipped() const;
   int64_t MessagesFailed() const;
   int64_t FilesFailed() const;
@@ -101,6 +103,11 @@ struct PageState {
 inline int64_t RunReport::MessagesConverted() const {
   int64_t n = 0;
   for (const auto& f : files) n += f.messages_converted;
+  return n;
+}
+inline int64_t RunReport::MessagesSaved() const {
+  int64_t n = 0;
+  for (const auto& f : files) n += f.messages_converted + f.messages_recovered;
   return n;
 }
 inline int64_t RunReport::MessagesSkipped() const {

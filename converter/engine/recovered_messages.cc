@@ -25,6 +25,10 @@ void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
   outcome.messages_beyond_index = static_cast<int64_t>(scan.BeyondIndexCount());
   if (!state.Recover || outcome.messages_beyond_index == 0) return;
   if (!state.PSTSession) return;
+  if (page.Cancelled()) {
+    outcome.interrupted = true;
+    return;
+  }
   const std::string recovered_path = folder_path + "\\" + kRecoveredFolderName;
   Status s = state.PSTSession->AddSubfolder(folder_path, kRecoveredFolderName);
   if (!s.ok()) {
@@ -38,6 +42,10 @@ void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
   for (const dbx::DbxRecoveredMessage& m : scan.messages) {
     if (m.origin == dbx::RecoveryOrigin::kIndex) continue;
     page.DoEvents();
+    if (page.Cancelled()) {
+      outcome.interrupted = true;
+      break;
+    }
     ++number;
     const bool has_record = m.origin == dbx::RecoveryOrigin::kRecord;
     MessageNote note;

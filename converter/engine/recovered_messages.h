@@ -25,6 +25,8 @@ inline constexpr const char* kRecoveredFolderName = "Recovered";
 // its date from its own header. Each recovered message is counted in
 // outcome.messages_recovered (or messages_failed) and named in the run's
 // report. The subfolder is made only when there is something to put in it.
+// A stopped run (page.Cancelled()) converts no further message and marks the
+// outcome interrupted.
 // A file the scan cannot read changes nothing.
 void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
                               const std::string& dbx_path, const std::string& folder_path,

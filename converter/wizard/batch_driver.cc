@@ -80,7 +80,7 @@ void BatchDriver::Run(PageState* state) {
   if (page.Cancelled()) {
     // Every .pst is complete and holds the messages counted as converted.
     state->report.interrupted = true;
-    page.MsgBox(InterruptedText(state->report.MessagesConverted(), state->report.pst_files.size()),
+    page.MsgBox(InterruptedText(state->report.MessagesSaved(), state->report.pst_files.size()),
                 MsgButtons::kOk, MsgIcon::kExclamation, kAppTitle);
     WriteReport(state);
     ReportFailures(*state);

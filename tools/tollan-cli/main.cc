@@ -104,7 +104,7 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   if (r.interrupted) {
     std::printf("Interrupted: the run was stopped; %lld message(s) were saved in the complete .pst "
                 "file(s) below, the rest was not converted.\n",
-                static_cast<long long>(r.MessagesConverted()));
+                static_cast<long long>(r.MessagesSaved()));
   }
   std::printf("Files: %lld converted, %lld skipped, %lld failed\n", static_cast<long long>(converted),
               static_cast<long long>(skipped), static_cast<long long>(failed));

@@ -68,15 +68,18 @@ await_partial() {
 }
 # No process of $@ is left (a zombie the init has yet to reap is gone).
 none_left() { ! ps -o stat= -p "$(echo "$@" | tr ' ' ,)" | grep -qv Z; }
-# Starts a conversion with two import processes into $1, waits until a few
-# hundred messages are in its temporary .pst, and sends signal $2.
+# Starts a conversion with two import processes into $1 (of the big Inbox,
+# or of the options and files given after $2), waits until a few hundred
+# messages are in its temporary .pst, and sends signal $2.
 interrupt() {
-  mkdir -p "$1"
-  "$cli" --single-pst --jobs 2 -o "$1" "$work/big/Inbox.dbx" >"$1.log" 2>&1 &
+  local out=$1 sig=$2
+  shift 2
+  mkdir -p "$out"
+  "$cli" --single-pst --jobs 2 -o "$out" "${@:-$work/big/Inbox.dbx}" >"$out.log" 2>&1 &
   local pid=$!
-  await_partial "$1"
-  pgrep -P $pid >"$1.workers"
-  kill -"$2" $pid
+  await_partial "$out"
+  pgrep -P $pid >"$out.workers"
+  kill -"$sig" $pid
   wait $pid
 }
 interrupt "$work/int" INT
@@ -96,6 +99,14 @@ expect "SIGINT: the .pst lists exactly the messages reported saved" \
 expect "SIGINT: the .pst passes pst-check" "$build/tools/pst-check/pst-check" "$pst"
 expect "SIGINT: no temporary files left" \
   test -z "$(ls "$work/int" | grep -v '\.pst$')"
+# Also while recovery converts, and what it saved is counted.
+"$gen" "$work/big-rz" --folders Inbox --messages-per-folder 6000 --damage root-zero --quiet
+interrupt "$work/int-rz" INT --recover "$work/big-rz/Inbox.dbx"
+rc=$?
+saved=$(sed -n 's/^Interrupted: the run was stopped; \([0-9]*\) message.*/\1/p' "$work/int-rz.log")
+held=$("$build/tools/pst-check/pst-check" "$work"/int-rz/*.pst | sed -n 's/^ok: .* \([0-9]*\) messages$/\1/p')
+expect "SIGINT during recovery: exit 130, stopped early, the $saved reported saved are the $held the .pst holds" \
+  test $rc -eq 130 -a "${saved:-0}" -gt 0 -a "${saved:-0}" -lt 6000 -a "$saved" = "$held"
 interrupt "$work/kill" KILL
 expect "SIGKILL: nothing under a final name" test -z "$(ls "$work/kill" | grep '\.pst$')"
 sleep 0.2
