@@ -98,13 +98,13 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
     if (m == nullptr || out == nullptr) return BadIndex(index);
     if (m->body_position == 0 || m->body_unreadable) {
       return com::RaiseError(com::kErrInvalidArgument, "DbxMessageReader",
-                             "message " + std::to_string(index) + " has no readable body");
+                             "the message has no readable body");
     }
     dbx::DbxBody body;
     dbx::DbxStatus s = session_.ReadBody(m->body_position, &body);
     if (!s.ok() || !body.found) {
       return com::RaiseError(com::kErrInvalidArgument, "DbxMessageReader",
-                             "body of message " + std::to_string(index) + ": " +
+                             "the message's body: " +
                                  (s.ok() ? std::string("not found") : s.ToString()));
     }
     *bytes = body.JoinedText();

@@ -285,7 +285,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
       const std::string why = DescribeError(hr);
       pipeline.Finish();  // the outcomes stay in message order
       ++outcome.messages_failed;
-      outcome.error = why;
+      outcome.error = "message " + std::to_string(i + 1) + ": " + why;
       AddNote(state, note, MessageNote::What::kFailed, why);
       continue;
     }

@@ -181,7 +181,7 @@ set -e
 "$kestrel" messages "$work/rep-b/Inbox.dbx" >"$work/rep-b.json"
 check "report: exactly the damaged messages, named as the reader lists them" \
   /usr/bin/python3 - "$work" <<'PY'
-import csv, json, sys
+import csv, json, re, sys
 w = sys.argv[1]
 rows = list(csv.reader(open(f"{w}/report.csv", newline="", encoding="utf-8")))
 assert rows[0] == ["folder file", "message number", "subject", "sender", "date",
@@ -194,7 +194,7 @@ for r in rows[1:]:
     msgs = [json.loads(l) for l in open(f"{w}/{store}.json") if l.startswith("{") and "Subject" in l]
     m = msgs[int(r[1]) - 1]
     assert r[2] == m["Subject"] and m["SenderAddr"] in r[3] and r[4][:10] == m["DateReceived"][:10], (r, m)
-    assert r[6], r
+    assert r[6] and all(n == r[1] for n in re.findall(r"message (\d+)", r[6])), r
 PY
 check "report: the quiet summary names it" grep -q "report.csv" "$work/rep.log"
 check "report: written beside the outputs without --report, under a free name" \
