@@ -34,7 +34,7 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
   }
   HRESULT COMCALL GetOpenError(BSTR* text) override {
     if (text == nullptr) return E_POINTER;
-    *text = com::AllocBstr(com::Utf16FromUtf8(readable_ ? std::string() : error_));
+    *text = com::AllocBstrUtf8(readable_ ? std::string() : error_);
     return S_OK;
   }
   HRESULT Open(const std::string& file) {

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/com/automation.h"
+#include "platform/text/utf.h"
 
 namespace tollan {
 
@@ -108,7 +108,7 @@ std::string PstPath(const std::string& folder, const std::string& name, const st
 }
 
 std::string DisplayText(const std::string& bytes) {
-  return com::Utf8FromUtf16(com::Utf16FromUtf8(bytes));
+  return text::MakeValidUtf8(bytes);
 }
 
 std::string TrimSpaces(const std::string& s) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/com/automation.h"
+#include "platform/text/utf.h"
 #include "reader/dbx/session.h"
 
 namespace tollan {
@@ -19,7 +20,7 @@ std::string Lower(std::string s) {
 // The folder list's names are ANSI (Windows-1252) bytes; the .pst folders
 // and file names take UTF-8.
 std::string CleanName(const std::string& ansi) {
-  std::string name = com::Utf8FromUtf16(com::Utf16FromAnsi(ansi));
+  std::string name = text::Utf16ToUtf8(com::Utf16FromAnsi(ansi));
   for (char& c : name) {
     if (c == '\\') c = '_';
   }

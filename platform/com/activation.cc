@@ -6,6 +6,7 @@
 
 #include "platform/com/automation.h"
 #include "platform/com/errors.h"
+#include "platform/text/utf.h"
 
 #if !defined(_WIN32)
 #include <dlfcn.h>
@@ -127,7 +128,7 @@ namespace tollan::com {
 HRESULT CreateObject(std::string_view prog_id, REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  const std::u16string wide = Utf16FromUtf8(prog_id);
+  const std::u16string wide = text::Utf8ToUtf16(prog_id);
   CLSID clsid;
   const HRESULT hr = CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(wide.c_str()), &clsid);
   if (FAILED(hr)) return hr;
@@ -142,7 +143,7 @@ using tollan::com::Fail;
 HRESULT CLSIDFromProgID(LPCOLESTR prog_id, CLSID* clsid) {
   if (prog_id == nullptr || clsid == nullptr) return E_INVALIDARG;
   std::u16string_view view(prog_id);
-  const std::string name = tollan::com::Utf8FromUtf16(view);
+  const std::string name = text::Utf16ToUtf8(view);
   // A class identity in text form is accepted as well.
   if (tollan::com::GuidFromString(name, clsid)) return S_OK;
   const std::vector<std::string> files = tollan::com::RegistrationSearchPath();

@@ -52,8 +52,6 @@ namespace tollan::com {
 // UTF-16 view of a BSTR (empty for null).
 std::u16string_view BstrView(BSTR text);
 
-std::u16string Utf16FromUtf8(std::string_view text);
-std::string Utf8FromUtf16(std::u16string_view text);
 // Windows-1252, the ANSI code page of the DBX text. Every byte maps to one
 // character; the five undefined bytes map to the code points of the same
 // value. Utf16ToAnsi writes '?' for characters without a byte.
@@ -61,6 +59,8 @@ std::u16string Utf16FromAnsi(std::string_view bytes);
 std::string AnsiFromUtf16(std::u16string_view text);
 
 BSTR AllocBstr(std::u16string_view text);
+// UTF-8 in and out of a BSTR, converted as text::Utf8ToUtf16 and
+// text::Utf16ToUtf8 do (platform/text/utf.h).
 BSTR AllocBstrUtf8(std::string_view text);
 std::string Utf8FromBstr(BSTR text);
 

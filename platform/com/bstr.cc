@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/com/automation.h"
+#include "platform/text/utf.h"
 
 namespace {
 
@@ -86,88 +87,6 @@ std::u16string_view BstrView(BSTR text) {
   return std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
 }
 
-std::u16string Utf16FromUtf8(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    char32_t cp = 0xFFFD;
-    size_t extra = 0;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c & 0xE0) == 0xC0) {
-      cp = c & 0x1F;
-      extra = 1;
-    } else if ((c & 0xF0) == 0xE0) {
-      cp = c & 0x0F;
-      extra = 2;
-    } else if ((c & 0xF8) == 0xF0) {
-      cp = c & 0x07;
-      extra = 3;
-    }
-    size_t used = 1;
-    if (extra > 0) {
-      bool ok = i + extra < text.size();
-      for (size_t k = 1; ok && k <= extra; ++k) {
-        const unsigned char n = static_cast<unsigned char>(text[i + k]);
-        if ((n & 0xC0) != 0x80) {
-          ok = false;
-        } else {
-          cp = (cp << 6) | (n & 0x3F);
-        }
-      }
-      if (ok) {
-        used = extra + 1;
-      } else {
-        cp = 0xFFFD;
-      }
-    }
-    if (cp >= 0x10000 && cp <= 0x10FFFF) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char16_t>(cp));
-    } else {
-      out.push_back(0xFFFD);
-    }
-    i += used;
-  }
-  return out;
-}
-
-std::string Utf8FromUtf16(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] < 0xE000) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp < 0xE000) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-  return out;
-}
-
 std::u16string Utf16FromAnsi(std::string_view bytes) {
   std::u16string out(bytes.size(), u'\0');
   const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -227,9 +146,9 @@ BSTR AllocBstr(std::u16string_view text) {
                            static_cast<UINT>(text.size()));
 }
 
-BSTR AllocBstrUtf8(std::string_view text) { return AllocBstr(Utf16FromUtf8(text)); }
+BSTR AllocBstrUtf8(std::string_view text) { return AllocBstr(text::Utf8ToUtf16(text)); }
 
-std::string Utf8FromBstr(BSTR text) { return Utf8FromUtf16(BstrView(text)); }
+std::string Utf8FromBstr(BSTR text) { return text::Utf16ToUtf8(BstrView(text)); }
 
 Bstr& Bstr::operator=(const Bstr& other) {
   if (this != &other) {

@@ -10,6 +10,8 @@
 #include <map>
 #include <vector>
 
+#include "platform/text/utf.h"
+
 namespace mail {
 
 namespace {
@@ -148,8 +150,8 @@ bool FastDecode(std::string_view bytes, std::string_view converter, std::u16stri
   }
   if (converter == "UTF-8") {
     bool valid = false;
-    std::u16string text = Utf8ToUtf16(bytes, &valid);
-    if (valid) *out = std::move(text);
+    std::u16string decoded = text::Utf8ToUtf16(bytes, &valid);
+    if (valid) *out = std::move(decoded);
     return valid;
   }
   return false;
@@ -315,47 +317,12 @@ bool IsAscii(std::string_view bytes) {
   return true;
 }
 
-bool IsValidUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    uint8_t c = static_cast<uint8_t>(s[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t n;
-    uint32_t min;
-    if ((c & 0xE0) == 0xC0) {
-      n = 1;
-      min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      n = 2;
-      min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      n = 3;
-      min = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + n >= s.size()) return false;
-    uint32_t cp = c & (0x3F >> n);
-    for (size_t k = 1; k <= n; ++k) {
-      uint8_t d = static_cast<uint8_t>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += n + 1;
-  }
-  return true;
-}
-
 std::string ChooseCharset(std::string_view bytes, std::string_view label, const TextDefaults& defaults,
                           std::string* note) {
   std::string norm = NormalizeCharset(label);
   const bool ascii = IsAscii(bytes);
   auto fallback = [&]() -> std::string {
-    if (defaults.guess_utf8 && !ascii && IsValidUtf8(bytes)) return "utf-8";
+    if (defaults.guess_utf8 && !ascii && text::IsValidUtf8(bytes)) return "utf-8";
     std::string cs = CharsetForCodePage(defaults.default_code_page);
     return cs.empty() ? "windows-1252" : cs;
   };
@@ -387,96 +354,6 @@ DecodedText DecodeText(std::string_view bytes, std::string_view label, const Tex
     cs = "windows-1252";
   }
   if (used_charset) *used_charset = cs;
-  return out;
-}
-
-std::u16string Utf8ToUtf16(std::string_view utf8, bool* valid) {
-  bool all_valid = true;
-  std::u16string out;
-  out.reserve(utf8.size());
-  size_t i = 0;
-  while (i < utf8.size()) {
-    uint8_t c = static_cast<uint8_t>(utf8[i]);
-    uint32_t cp;
-    size_t n;
-    if (c < 0x80) {
-      cp = c;
-      n = 0;
-    } else if ((c & 0xE0) == 0xC0) {
-      cp = c & 0x1F;
-      n = 1;
-    } else if ((c & 0xF0) == 0xE0) {
-      cp = c & 0x0F;
-      n = 2;
-    } else if ((c & 0xF8) == 0xF0) {
-      cp = c & 0x07;
-      n = 3;
-    } else {
-      out.push_back(u'\uFFFD');
-      all_valid = false;
-      ++i;
-      continue;
-    }
-    bool ok = i + n < utf8.size();
-    if (ok) {
-      for (size_t k = 1; k <= n; ++k) {
-        uint8_t d = static_cast<uint8_t>(utf8[i + k]);
-        if ((d & 0xC0) != 0x80) {
-          ok = false;
-          break;
-        }
-        cp = (cp << 6) | (d & 0x3F);
-      }
-    }
-    if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(u'\uFFFD');
-      all_valid = false;
-      ++i;
-      continue;
-    }
-    // An overlong form reads as its character but is not valid UTF-8.
-    static constexpr uint32_t kMinOf[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMinOf[n]) all_valid = false;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += n + 1;
-  }
-  if (valid) *valid = all_valid;
-  return out;
-}
-
-std::string Utf16ToUtf8(std::u16string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    uint32_t cp = s[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
   return out;
 }
 

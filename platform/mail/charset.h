@@ -50,14 +50,9 @@ std::string ChooseCharset(std::string_view bytes, std::string_view label, const 
 DecodedText DecodeText(std::string_view bytes, std::string_view label, const TextDefaults& defaults,
                        std::string* used_charset = nullptr, std::string* note = nullptr);
 
-bool IsValidUtf8(std::string_view bytes);
+// True when no byte of `bytes` is above 0x7F. (UTF-8 validity and conversion
+// between UTF-8 and UTF-16 are in platform/text/utf.h.)
 bool IsAscii(std::string_view bytes);
-
-// UTF-8 <-> UTF-16 for text that GMime already decoded. Invalid UTF-8 becomes
-// U+FFFD; `valid` (optional) says whether the input was strictly valid UTF-8
-// (no replacement, no overlong form).
-std::u16string Utf8ToUtf16(std::string_view utf8, bool* valid = nullptr);
-std::string Utf16ToUtf8(std::u16string_view utf16);
 
 }  // namespace mail
 

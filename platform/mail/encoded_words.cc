@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/mail/gmime_util.h"
+#include "platform/text/utf.h"
 
 namespace mail {
 
@@ -126,7 +127,7 @@ std::optional<Word> ParseWordAt(std::string_view s, size_t pos) {
   return w;
 }
 
-void AppendUtf16(std::u16string_view text, std::string* out) { *out += Utf16ToUtf8(text); }
+void AppendUtf16(std::u16string_view units, std::string* out) { *out += text::Utf16ToUtf8(units); }
 
 // Decodes a run of adjacent words, all labelled `charset`.
 void DecodeRun(const std::vector<Word>& words, size_t begin, size_t end, const TextDefaults& defaults,
@@ -234,7 +235,7 @@ std::string DecodeHeaderText(std::string_view raw, const TextDefaults& defaults,
 std::string DecodeAddressWords(std::string_view raw, const TextDefaults& defaults) {
   EnsureGMimeInitialized();  // charset names are looked up through GMime
   std::string s = WithoutLineBreaks(raw);
-  if (!IsAscii(s)) s = Utf16ToUtf8(DecodeText(s, "", defaults).text);
+  if (!IsAscii(s)) s = text::Utf16ToUtf8(DecodeText(s, "", defaults).text);
   auto escaped = [](std::string_view text) {
     std::string e;
     for (char c : text) {
@@ -377,7 +378,7 @@ std::string HeaderParameter(std::string_view field_value, std::string_view name,
       }
     }
   }
-  return TrimmedBlanks(Utf16ToUtf8(DecodeText(bytes, charset, defaults).text));
+  return TrimmedBlanks(text::Utf16ToUtf8(DecodeText(bytes, charset, defaults).text));
 }
 
 }  // namespace mail

@@ -2,6 +2,7 @@
 #include "platform/mail/entry_id.h"
 
 #include "platform/mail/charset.h"
+#include "platform/text/utf.h"
 
 namespace mail {
 
@@ -76,7 +77,7 @@ bool ParseOneOffEntryId(const std::vector<uint8_t>& id, OneOffFields* out) {
 std::vector<uint8_t> MakeSearchKey(std::string_view address_type, std::u16string_view address) {
   std::string key(address_type);
   key += ':';
-  key += Utf16ToUtf8(address);
+  key += text::Utf16ToUtf8(address);
   std::vector<uint8_t> out;
   out.reserve(key.size() + 1);
   for (char c : key) out.push_back(static_cast<uint8_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));

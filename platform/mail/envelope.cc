@@ -6,6 +6,7 @@
 #include "platform/mail/header_fields.h"
 #include "platform/mail/prop_ids.h"
 #include "platform/mail/recipients.h"
+#include "platform/text/utf.h"
 
 namespace mail {
 
@@ -25,7 +26,7 @@ std::vector<Address> AddressesOf(InternetAddressList* list) {
     }
     Address a;
     const char* name = internet_address_get_name(ia);
-    if (name) a.name = Utf8ToUtf16(TrimBlanks(name));
+    if (name) a.name = text::Utf8ToUtf16(TrimBlanks(name));
     if (INTERNET_ADDRESS_IS_MAILBOX(ia)) {
       const char* addr = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia));
       std::string spec = addr ? TrimBlanks(addr) : "";
@@ -36,9 +37,9 @@ std::vector<Address> AddressesOf(InternetAddressList* list) {
         for (char c : spec) {
           if (c != '"') name.push_back(c);
         }
-        a.name = Utf8ToUtf16(TrimBlanks(name));
+        a.name = text::Utf8ToUtf16(TrimBlanks(name));
       } else {
-        a.address = Utf8ToUtf16(spec);
+        a.address = text::Utf8ToUtf16(spec);
       }
     }
     if (a.address.empty() && a.name.empty()) continue;
@@ -77,7 +78,7 @@ void MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, const TextDefa
   std::vector<std::string> subjects = RawHeaderValues(obj, "Subject");
   bool subject_lossy = false;
   std::u16string subject =
-      subjects.empty() ? u"" : Utf8ToUtf16(DecodeHeaderText(subjects.front(), defaults, &subject_lossy));
+      subjects.empty() ? u"" : text::Utf8ToUtf16(DecodeHeaderText(subjects.front(), defaults, &subject_lossy));
   if (subject_lossy) report->warnings.push_back("the subject has bytes that fit no character set");
   SubjectParts parts = SplitSubject(subject);
   out->Set(pst::MakeString(prop::kSubject, subject));
@@ -119,11 +120,11 @@ void MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, const TextDefa
   }
 
   std::string message_id = TrimBlanks(HeaderValue(obj, "Message-Id"));
-  if (!message_id.empty()) out->Set(pst::MakeString(prop::kInternetMessageId, Utf8ToUtf16(message_id)));
+  if (!message_id.empty()) out->Set(pst::MakeString(prop::kInternetMessageId, text::Utf8ToUtf16(message_id)));
   std::string in_reply_to = UnfoldValue(HeaderValue(obj, "In-Reply-To"));
-  if (!in_reply_to.empty()) out->Set(pst::MakeString(prop::kInReplyToId, Utf8ToUtf16(in_reply_to)));
+  if (!in_reply_to.empty()) out->Set(pst::MakeString(prop::kInReplyToId, text::Utf8ToUtf16(in_reply_to)));
   std::string references = UnfoldValue(HeaderValue(obj, "References"));
-  if (!references.empty()) out->Set(pst::MakeString(prop::kInternetReferences, Utf8ToUtf16(references)));
+  if (!references.empty()) out->Set(pst::MakeString(prop::kInternetReferences, text::Utf8ToUtf16(references)));
 
   PriorityHeaders ph;
   ph.importance = HeaderValue(obj, "Importance");

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/mail/charset.h"
+#include "platform/text/utf.h"
 
 namespace mail {
 
@@ -115,7 +116,7 @@ std::u16string DefaultFileName(std::string_view mime_type, int number) {
   else if (t.compare(0, 5, "text/") == 0) ext = ".txt";
   char buf[64];
   std::snprintf(buf, sizeof buf, "Untitled attachment %05d%s", number, ext);
-  return Utf8ToUtf16(buf);
+  return text::Utf8ToUtf16(buf);
 }
 
 }  // namespace mail

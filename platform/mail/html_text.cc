@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/text/utf.h"
+
 namespace mail {
 
 namespace {
@@ -32,17 +34,6 @@ bool IsBlockTag(const std::u16string& n) {
   return false;
 }
 
-void AppendCodePoint(std::u16string* out, uint32_t cp) {
-  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-  if (cp >= 0x10000) {
-    cp -= 0x10000;
-    out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  } else {
-    out->push_back(static_cast<char16_t>(cp));
-  }
-}
-
 // Decodes the character reference at h[pos] == '&'; returns the characters
 // consumed (0 when it is not a reference).
 size_t DecodeEntity(std::u16string_view h, size_t pos, std::u16string* out) {
@@ -67,7 +58,8 @@ size_t DecodeEntity(std::u16string_view h, size_t pos, std::u16string* out) {
       cp = cp * (hex ? 16 : 10) + d;
       if (cp > 0x10FFFF) cp = 0x110000;
     }
-    AppendCodePoint(out, cp);
+    // A reference to NUL reads as U+FFFD, as a surrogate or too large a number does.
+    text::AppendUtf16(cp == 0 ? text::kReplacement : cp, out);
     return end - pos + 1;
   }
   struct Named {

@@ -19,6 +19,7 @@
 #include "platform/mail/html_text.h"
 #include "platform/mail/part_bounds.h"
 #include "platform/mail/prop_ids.h"
+#include "platform/text/utf.h"
 
 namespace mail {
 
@@ -225,10 +226,10 @@ std::u16string Importer::PartFileName(GMimePart* part) {
     std::vector<std::string> fields = RawHeaderValues(obj, place[0]);
     if (fields.empty()) continue;
     std::string name = HeaderParameter(fields.front(), place[1], defaults_);
-    if (!name.empty()) return Utf8ToUtf16(name);
+    if (!name.empty()) return text::Utf8ToUtf16(name);
   }
   const char* filename = g_mime_part_get_filename(part);
-  return filename ? Utf8ToUtf16(filename) : u"";
+  return filename ? text::Utf8ToUtf16(filename) : u"";
 }
 
 void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
@@ -375,13 +376,13 @@ void Importer::MapBodies(const WalkState& state, pst::MessageContent* out) {
     std::string note;
     std::string cs = ChooseCharset(view, ContentTypeParam(GMIME_OBJECT(state.html), "charset"), defaults_, &note);
     if (!note.empty()) Warn("HTML body: " + note + ", read as " + cs);
-    DecodedText text;
-    DecodeCharset(view, cs, &text);
-    if (text.lossy) Unmapped("HTML body has bytes that are not valid " + cs);
+    DecodedText decoded;
+    DecodeCharset(view, cs, &decoded);
+    if (decoded.lossy) Unmapped("HTML body has bytes that are not valid " + cs);
     uint32_t html_cp = CodePageForCharset(cs);
     if (html_cp == 0 || html_cp == 1200 || html_cp == 1201) {
       // A charset Windows has no code page for: store the HTML as UTF-8.
-      std::string utf8 = Utf16ToUtf8(text.text);
+      std::string utf8 = text::Utf16ToUtf8(decoded.text);
       bytes.assign(utf8.begin(), utf8.end());
       html_cp = 65001;
     }
@@ -389,7 +390,7 @@ void Importer::MapBodies(const WalkState& state, pst::MessageContent* out) {
     out->Set(pst::MakeBinary(prop::kHtml, std::move(bytes)));
     code_page = html_cp;
     if (!have_plain) {
-      plain_text = HtmlToText(text.text);
+      plain_text = HtmlToText(decoded.text);
       have_plain = true;
     }
   }
@@ -414,7 +415,7 @@ void Importer::AddAttachment(GMimeObject* object, pst::MessageContent* out) {
   std::string type = MimeTypeOf(object);
   std::u16string name = CleanFileName(PartFileName(part));
   if (name.empty()) name = DefaultFileName(type, ++untitled_);
-  std::vector<uint8_t> data = PartBytes(part, ("attachment \"" + Utf16ToUtf8(name) + "\"").c_str());
+  std::vector<uint8_t> data = PartBytes(part, ("attachment \"" + text::Utf16ToUtf8(name) + "\"").c_str());
   const char* cid = g_mime_object_get_content_id(object);
   const char* location = g_mime_part_get_content_location(part);
   std::string content_id = cid ? TrimBlanks(cid) : "";
@@ -439,10 +440,10 @@ void Importer::AddByValue(std::u16string long_name, std::string mime_type, std::
   p.push_back(pst::MakeString(prop::kAttachFilename, ShortFileName(long_name, &short_names_)));
   p.push_back(pst::MakeString(prop::kAttachExtension, FileExtension(long_name)));
   p.push_back(pst::MakeString(prop::kDisplayName, long_name));
-  p.push_back(pst::MakeString(prop::kAttachMimeTag, Utf8ToUtf16(mime_type)));
-  if (!content_id.empty()) p.push_back(pst::MakeString(prop::kAttachContentId, Utf8ToUtf16(content_id)));
+  p.push_back(pst::MakeString(prop::kAttachMimeTag, text::Utf8ToUtf16(mime_type)));
+  if (!content_id.empty()) p.push_back(pst::MakeString(prop::kAttachContentId, text::Utf8ToUtf16(content_id)));
   if (!content_location.empty()) {
-    p.push_back(pst::MakeString(prop::kAttachContentLocation, Utf8ToUtf16(content_location)));
+    p.push_back(pst::MakeString(prop::kAttachContentLocation, text::Utf8ToUtf16(content_location)));
   }
   p.push_back(pst::MakeInt32(prop::kRenderingPosition, -1));
   p.push_back(pst::MakeBool(prop::kAttachmentHidden, hidden));
@@ -580,7 +581,7 @@ bool Importer::ImportOpaque(GMimeObject* top, pst::MessageContent* out) {
   // Opaque-signed or encrypted: no body; the CMS data is the one attachment
   // and the original Content-Type is kept for the reader that opens it.
   std::string raw_type = TrimBlanks(HeaderValue(top, "Content-Type"));
-  out->Set(MakeNamedString(kPsInternetHeaders, u"Content-Type", Utf8ToUtf16(raw_type)));
+  out->Set(MakeNamedString(kPsInternetHeaders, u"Content-Type", text::Utf8ToUtf16(raw_type)));
   std::vector<uint8_t> data = PartBytes(part, "encrypted content");
   AddByValue(u"smime.p7m", type, std::move(data), false, "", "", out);
   has_visible_attachment_ = false;

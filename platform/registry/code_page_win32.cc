@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "platform/registry/text.h"
+#include "platform/text/utf.h"
 
 namespace registry {
 namespace {
@@ -59,7 +60,7 @@ std::string CodePage::ToUtf8(std::string_view ansi) const {
   const int length = MultiByteToWideChar(cp, 0, ansi.data(), n, nullptr, 0);
   std::u16string wide(static_cast<size_t>(length), u'\0');
   MultiByteToWideChar(cp, 0, ansi.data(), n, reinterpret_cast<wchar_t*>(wide.data()), length);
-  return Utf16ToUtf8(wide);
+  return text::Utf16ToUtf8(wide);
 }
 
 }  // namespace registry

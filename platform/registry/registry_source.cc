@@ -2,6 +2,7 @@
 #include "platform/registry/registry_source.h"
 
 #include "platform/registry/text.h"
+#include "platform/text/utf.h"
 
 namespace registry {
 
@@ -15,7 +16,7 @@ bool ReadStringValue(const RegistrySource& source, RootKey root, std::string_vie
   std::u16string text = LeBytesToUtf16(raw.data);
   size_t nul = text.find(u'\0');
   if (nul != std::u16string::npos) text.resize(nul);
-  *value = Utf16ToUtf8(text);
+  *value = text::Utf16ToUtf8(text);
   return true;
 }
 

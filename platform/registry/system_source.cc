@@ -6,17 +6,18 @@
 #include <vector>
 
 #include "platform/registry/text.h"
+#include "platform/text/utf.h"
 
 namespace registry {
 namespace {
 
 std::wstring Wide(std::string_view utf8) {
-  const std::u16string text = Utf8ToUtf16(utf8);
-  return std::wstring(text.begin(), text.end());
+  const std::u16string units = text::Utf8ToUtf16(utf8);
+  return std::wstring(units.begin(), units.end());
 }
 
-std::string Utf8(const wchar_t* text, size_t length) {
-  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+std::string Utf8(const wchar_t* units, size_t length) {
+  return text::Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(units), length));
 }
 
 class SystemKey final : public RegistryKey {

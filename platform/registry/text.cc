@@ -1,4 +1,4 @@
-// UTF-8/UTF-16 conversion, name folding and the iconv-backed ANSI code page.
+// UTF-16 byte form, name folding and the iconv-backed ANSI code page.
 #include "platform/registry/text.h"
 
 #include <errno.h>
@@ -11,68 +11,6 @@
 namespace registry {
 
 namespace {
-
-void AppendUtf8(char32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-// Decodes one code point at text[*pos]; an invalid sequence yields U+FFFD and
-// consumes one byte.
-char32_t NextCodePoint(std::string_view text, size_t* pos) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  unsigned char b0 = byte(*pos);
-  size_t len;
-  char32_t c;
-  if (b0 < 0x80) {
-    ++*pos;
-    return b0;
-  } else if ((b0 & 0xE0) == 0xC0) {
-    len = 2;
-    c = b0 & 0x1F;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3;
-    c = b0 & 0x0F;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4;
-    c = b0 & 0x07;
-  } else {
-    ++*pos;
-    return 0xFFFD;
-  }
-  if (*pos + len > text.size()) {
-    ++*pos;
-    return 0xFFFD;
-  }
-  for (size_t i = 1; i < len; ++i) {
-    unsigned char b = byte(*pos + i);
-    if ((b & 0xC0) != 0x80) {
-      ++*pos;
-      return 0xFFFD;
-    }
-    c = (c << 6) | (b & 0x3F);
-  }
-  static const char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
-  if (c < kMin[len] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-    ++*pos;
-    return 0xFFFD;
-  }
-  *pos += len;
-  return c;
-}
 
 char32_t FoldCodePoint(char32_t c) {
   if (c >= 'A' && c <= 'Z') return c + 0x20;
@@ -132,40 +70,6 @@ std::string ConvertLossy(const char* to, const char* from, std::string_view in, 
 
 }  // namespace
 
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    AppendUtf8(c, &out);
-  }
-  return out;
-}
-
-std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  size_t pos = 0;
-  while (pos < text.size()) {
-    char32_t c = NextCodePoint(text, &pos);
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(c));
-    }
-  }
-  return out;
-}
-
 std::string Utf16ToLeBytes(std::u16string_view text) {
   std::string out;
   out.reserve(text.size() * 2);
@@ -197,12 +101,13 @@ std::string FoldCase(std::string_view utf8) {
       ++pos;
       continue;
     }
-    size_t start = pos;
-    char32_t c = NextCodePoint(utf8, &pos);
-    if (c == 0xFFFD && pos == start + 1) {
-      out.push_back(utf8[start]);  // keep invalid bytes as they are
+    char32_t c;
+    const size_t len = text::DecodeUtf8(utf8, pos, &c);
+    if (len == 0) {
+      out.push_back(utf8[pos++]);  // keep invalid bytes as they are
     } else {
-      AppendUtf8(FoldCodePoint(c), &out);
+      text::AppendUtf8(FoldCodePoint(c), &out);
+      pos += len;
     }
   }
   return out;

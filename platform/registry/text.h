@@ -1,4 +1,4 @@
-// Text conversions the registry layer needs: UTF-8 <-> UTF-16 (the registry's
+// Text helpers of the registry layer: the byte form of UTF-16 (the registry's
 // own encoding), registry name comparison without regard to case, and the
 // ANSI code page through which the "A" forms of the registry calls pass text.
 #ifndef TOLLAN_PLATFORM_REGISTRY_TEXT_H_
@@ -9,13 +9,10 @@
 #include <string_view>
 
 #include "platform/registry/status.h"
+#include "platform/text/utf.h"
 
 namespace registry {
 
-// UTF-16 code units -> UTF-8. A lone surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view text);
-// UTF-8 -> UTF-16. Each byte of an invalid sequence becomes U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
 // Little-endian byte form of UTF-16 text and back (an odd last byte is dropped).
 std::string Utf16ToLeBytes(std::u16string_view text);
 std::u16string LeBytesToUtf16(std::string_view bytes);
@@ -39,7 +36,7 @@ class CodePage {
 
   const std::string& name() const { return name_; }
   std::string FromUtf16(std::u16string_view text) const;
-  std::string FromUtf8(std::string_view text) const { return FromUtf16(Utf8ToUtf16(text)); }
+  std::string FromUtf8(std::string_view text) const { return FromUtf16(text::Utf8ToUtf16(text)); }
   std::string ToUtf8(std::string_view ansi) const;
 
  private:

@@ -3,6 +3,7 @@
 
 #include "platform/registry/host_path.h"
 #include "platform/registry/text.h"
+#include "platform/text/utf.h"
 
 namespace registry {
 
@@ -68,7 +69,7 @@ void AddEnvironmentKey(const RegistrySource& source, RootKey root, std::string_v
     std::u16string text = LeBytesToUtf16(value.data);
     size_t nul = text.find(u'\0');
     if (nul != std::u16string::npos) text.resize(nul);
-    std::string utf8 = Utf16ToUtf8(text);
+    std::string utf8 = text::Utf16ToUtf8(text);
     env->Set(value.name, value.type == kRegExpandSz ? env->Expand(utf8) : utf8);
   }
 }

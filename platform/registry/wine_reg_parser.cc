@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/registry/text.h"
+#include "platform/text/utf.h"
 
 namespace registry {
 
@@ -18,25 +19,17 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Appends the UTF-16 form of the UTF-8 character at text[*pos].
+// Appends the UTF-16 form of the UTF-8 character at text[*pos]; a byte that
+// does not start a well-formed sequence is taken as Latin-1.
 void TakeRawChar(std::string_view text, size_t* pos, std::u16string* out) {
-  unsigned char b = static_cast<unsigned char>(text[*pos]);
-  if (b < 0x80) {
-    out->push_back(b);
-    ++*pos;
-    return;
+  char32_t c;
+  const size_t len = text::DecodeUtf8(text, *pos, &c);
+  if (len == 0) {
+    out->push_back(static_cast<unsigned char>(text[(*pos)++]));
+  } else {
+    text::AppendUtf16(c, out);
+    *pos += len;
   }
-  size_t len = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
-  if (len > 1 && *pos + len <= text.size()) {
-    std::u16string decoded = Utf8ToUtf16(text.substr(*pos, len));
-    if (decoded.find(u'\uFFFD') == std::u16string::npos) {
-      *out += decoded;
-      *pos += len;
-      return;
-    }
-  }
-  out->push_back(b);  // not UTF-8: take the byte as Latin-1
-  ++*pos;
 }
 
 // Reads escaped text from text[*pos] up to the unescaped `delim`, leaving
@@ -293,7 +286,7 @@ class Parser {
       if (part.empty()) return Skip("empty key name");
     }
     MemoryKey* key = root_;
-    for (std::u16string_view part : parts) key = key->AddChild(Utf16ToUtf8(part));
+    for (std::u16string_view part : parts) key = key->AddChild(text::Utf16ToUtf8(part));
     current_ = key;
     ++report_->keys;
   }
@@ -305,7 +298,7 @@ class Parser {
     if (line[0] == '"') {
       std::u16string name;
       if (!ReadEscaped(line, &pos, '"', &name)) return Skip("value name without closing quote");
-      value.name = Utf16ToUtf8(name);
+      value.name = text::Utf16ToUtf8(name);
     }
     std::string_view data = TrimLeft(line.substr(pos));
     if (data.empty() || data[0] != '=') return Skip("value without '='");

@@ -14,6 +14,7 @@
 #include "platform/registry/host_path.h"
 #include "platform/registry/text.h"
 #include "platform/registry/user_environment.h"
+#include "platform/text/utf.h"
 
 namespace registry {
 
@@ -102,7 +103,7 @@ const MemoryKey* WineRegistrySource::Resolve(const MemoryKey* start, std::string
     // "\REGISTRY\Machine\..." or "\REGISTRY\User\<sid>\..."
     std::u16string units = LeBytesToUtf16(target->data);
     units = units.substr(0, units.find(u'\0'));
-    std::string link = Utf16ToUtf8(units);
+    std::string link = text::Utf16ToUtf8(units);
     std::vector<std::string> parts;
     size_t p = 0;
     while (p <= link.size()) {

@@ -2,6 +2,7 @@
 
 #include "reader/model/oe.h"
 
+#include "platform/text/utf.h"
 #include "reader/dbx/folder_list.h"
 #include "reader/dbx/store_path.h"
 #include "reader/model/oe_folders.h"
@@ -64,16 +65,16 @@ OE::~OE() {
 
 void OE::TakeIdentities(const DiscoveryResult& discovery) {
   identities_ = new OEIdentities();
-  default_user_ = FromUtf8(discovery.default_user);
+  default_user_ = text::Utf8ToUtf16(discovery.default_user);
   std::string store_path;
   has_default_store_ = discovery.DefaultStore(&store_path, &default_store_host_);
-  default_store_path_ = FromUtf8(store_path);
+  default_store_path_ = text::Utf8ToUtf16(store_path);
   for (const IdentityRecord& record : discovery.identities) {
     OEIdentity::Values values;
-    values.key = FromUtf8(record.key);
-    values.user_name = FromUtf8(record.user_name);
-    values.store_path = FromUtf8(record.store_path);
-    values.version_number = FromUtf8(record.version_number);
+    values.key = text::Utf8ToUtf16(record.key);
+    values.user_name = text::Utf8ToUtf16(record.user_name);
+    values.store_path = text::Utf8ToUtf16(record.store_path);
+    values.version_number = text::Utf8ToUtf16(record.version_number);
     values.oe_running = record.oe_running;
     values.background_compact = record.background_compact;
     values.migration_done = record.migration_done;
@@ -95,11 +96,11 @@ HRESULT OE::put_OEStore(BSTR* vDir) {
   if (vDir == nullptr) return E_POINTER;
   std::u16string dir(tollan::com::BstrView(*vDir));
   if (dir.empty() || dir.back() != u'\\') dir += u'\\';
-  ThreadSession().set_store_directory(ToUtf8(dir));
+  ThreadSession().set_store_directory(text::Utf16ToUtf8(dir));
   return S_OK;
 }
 
-HRESULT OE::get_OEStore(BSTR* r) { return ReturnString(FromUtf8(ThreadSession().store_directory()), r); }
+HRESULT OE::get_OEStore(BSTR* r) { return ReturnString(text::Utf8ToUtf16(ThreadSession().store_directory()), r); }
 HRESULT OE::get_DefaultUser(BSTR* r) { return ReturnString(default_user_, r); }
 
 HRESULT OE::get_DefaultStore(BSTR* r) {
@@ -107,11 +108,11 @@ HRESULT OE::get_DefaultStore(BSTR* r) {
   *r = nullptr;
   if (!has_default_store_) {
     return Raise(tollan::com::kErrInvalidArgument, "DefaultStore",
-                 "no identity is filed under the default user \"" + ToUtf8(default_user_) + "\"");
+                 "no identity is filed under the default user \"" + text::Utf16ToUtf8(default_user_) + "\"");
   }
   // The folder as this machine reaches it, so that it can be shown and
   // handed back to OEStore; the Windows form when it cannot be translated.
-  if (!default_store_host_.empty()) return ReturnString(FromUtf8(default_store_host_), r);
+  if (!default_store_host_.empty()) return ReturnString(text::Utf8ToUtf16(default_store_host_), r);
   return ReturnString(default_store_path_, r);
 }
 
@@ -129,7 +130,7 @@ HRESULT OE::OpenFolder(BSTR* sFoldername, VARIANT_BOOL* /*bLock*/, LONG* result)
 
   dbx::DbxSession& session = ThreadSession();
   std::string found;
-  std::string relative = ToUtf8(name);
+  std::string relative = text::Utf16ToUtf8(name);
   for (char& c : relative) {
     if (c == '\\') c = '/';
   }
@@ -170,7 +171,7 @@ HRESULT OE::OpenStore(VARIANT_BOOL* bInactive, VARIANT_BOOL* bLock, LONG* result
       error_so_far = true;
     } else {
       const std::string store =
-          default_store_host_.empty() ? ToUtf8(default_store_path_) : default_store_host_;
+          default_store_host_.empty() ? text::Utf16ToUtf8(default_store_path_) : default_store_host_;
       session.set_store_directory(store + "\\");
     }
   }

@@ -3,6 +3,7 @@
 #include "reader/model/oe_folders.h"
 
 #include "platform/com/enumerator.h"
+#include "platform/text/utf.h"
 #include "reader/dbx/folder_file.h"
 #include "reader/model/collection_key.h"
 #include "reader/model/oe_messages.h"
@@ -75,7 +76,7 @@ HRESULT OEFolder::OpenFolder(VARIANT_BOOL* bLock, LONG* result) {
   const bool lock = bLock != nullptr && *bLock != VARIANT_FALSE;
   dbx::DbxSession& session = ThreadSession();
   dbx::DbxFolderContents contents;
-  const dbx::DbxFolderOpen open = session.OpenFolder(ToUtf8(folder_file_), lock, &contents);
+  const dbx::DbxFolderOpen open = session.OpenFolder(text::Utf16ToUtf8(folder_file_), lock, &contents);
   if (open.file_opened) {
     file_opened_ = true;
     file_size_ = static_cast<LONG>(open.file_size);
@@ -168,7 +169,7 @@ HRESULT OEFolders::get_Item(VARIANT* vntIndexKey, _OEFolder** result) {
     }
     return S_OK;
   }
-  const std::u16string wanted = FoldCase(FromUtf8(key.text));
+  const std::u16string wanted = FoldCase(text::Utf8ToUtf16(key.text));
   for (OEFolder* folder : items_) {
     if (FoldCase(folder->folder_name()) == wanted) return ReturnObject<_OEFolder>(folder, result);
   }

@@ -3,6 +3,7 @@
 #include "reader/model/oe_identities.h"
 
 #include "platform/com/enumerator.h"
+#include "platform/text/utf.h"
 #include "reader/model/collection_key.h"
 #include "reader/model/text.h"
 
@@ -79,7 +80,7 @@ HRESULT OEIdentities::AddValues(OEIdentity::Values values, OEIdentity** added) {
   if (added != nullptr) *added = nullptr;
   if (Find(values.key) != nullptr) {
     return Raise(tollan::com::kErrDuplicateKey, "Add",
-                 "an identity with the key \"" + ToUtf8(values.key) + "\" is already present");
+                 "an identity with the key \"" + text::Utf16ToUtf8(values.key) + "\" is already present");
   }
   std::u16string key = values.key;
   auto* identity = new OEIdentity(std::move(values));
@@ -132,7 +133,7 @@ HRESULT OEIdentities::get_Item(VARIANT* vntIndexKey, _OEIdentity** result) {
     }
     return ReturnObject<_OEIdentity>(items_[position - 1].second, result);
   }
-  OEIdentity* found = Find(FromUtf8(key.text));
+  OEIdentity* found = Find(text::Utf8ToUtf16(key.text));
   if (found == nullptr) {
     return Raise(tollan::com::kErrInvalidArgument, "Item",
                  "no identity has the key \"" + key.text + "\"");

@@ -7,8 +7,6 @@
 namespace kestrel {
 
 std::u16string FromAnsi(std::string_view bytes) { return tollan::com::Utf16FromAnsi(bytes); }
-std::u16string FromUtf8(std::string_view text) { return tollan::com::Utf16FromUtf8(text); }
-std::string ToUtf8(std::u16string_view text) { return tollan::com::Utf8FromUtf16(text); }
 
 std::u16string FoldCase(std::u16string_view text) {
   std::u16string out(text);

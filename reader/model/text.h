@@ -11,9 +11,6 @@ namespace kestrel {
 
 // ANSI (Windows-1252) bytes of a DBX file as UTF-16.
 std::u16string FromAnsi(std::string_view bytes);
-// UTF-8 text (discovery results, host paths) as UTF-16 and back.
-std::u16string FromUtf8(std::string_view text);
-std::string ToUtf8(std::u16string_view text);
 
 // Lower case for comparisons without regard to case: ASCII and the Latin-1
 // and Latin Extended-A letters.

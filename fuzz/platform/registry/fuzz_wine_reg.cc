@@ -12,6 +12,7 @@
 
 #include "platform/registry/text.h"
 #include "platform/registry/wine_source.h"
+#include "platform/text/utf.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ void Walk(const registry::RegistrySource& source, registry::RootKey root) {
       registry::RawValue again;
       key->FindValue(value.name, &again);
       if (value.type == registry::kRegSz || value.type == registry::kRegExpandSz) {
-        source.environment().Expand(registry::Utf16ToUtf8(registry::LeBytesToUtf16(value.data)));
+        source.environment().Expand(text::Utf16ToUtf8(registry::LeBytesToUtf16(value.data)));
       }
     }
     std::string name;

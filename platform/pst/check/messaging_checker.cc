@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/pst/check/format.h"
+#include "platform/text/utf.h"
 
 namespace pst::check {
 namespace {
@@ -83,30 +84,18 @@ uint32_t PropU32(const PropMap& props, uint32_t tag, bool* found) {
   return *found ? Le32(it->second.data.data()) : 0;
 }
 
+// A name for a finding: the first 80 or so bytes of its UTF-8 form, without
+// control characters.
 std::string Utf8(const Bytes& utf16) {
+  std::u16string units;
+  units.reserve(utf16.size() / 2);
+  for (size_t i = 0; i + 1 < utf16.size(); i += 2) units.push_back(Le16(&utf16[i]));
   std::string out;
-  for (size_t i = 0; i + 1 < utf16.size() && out.size() < 80; i += 2) {
-    uint32_t c = Le16(&utf16[i]);
-    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < utf16.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (Le16(&utf16[i + 2]) - 0xDC00);
-      i += 2;
-    }
-    if (c < 0x20) continue;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+  for (char c : text::Utf16ToUtf8(units)) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b < 0x20) continue;
+    if (out.size() >= 80 && (b & 0xC0) != 0x80) break;  // stop on a character boundary
+    out.push_back(c);
   }
   return out;
 }

@@ -14,12 +14,9 @@
 #include "platform/pst/messaging/name_map.h"
 #include "platform/pst/messaging/store_skeleton.h"
 #include "platform/pst/messaging/templates.h"
-#include "platform/pst/messaging/utf.h"
+#include "platform/text/utf.h"
 
 namespace pst {
-
-using messaging::Utf16ToUtf8;
-using messaging::Utf8ToUtf16;
 
 namespace {
 
@@ -188,7 +185,7 @@ Status PstFile::State::WriteStore() {
   std::vector<Property> props = {
       MakeInt32(0x0E38, 0),  // PidTagReplFlags
       MakeBinary(0x0FF9, std::vector<uint8_t>(record_key.begin(), record_key.end())),
-      MakeString(0x3001, Utf8ToUtf16(display_name)),
+      MakeString(0x3001, text::Utf8ToUtf16(display_name)),
       // PidTagValidFolderMask: IPM subtree, wastebasket and finder valid.
       MakeInt32(0x35DF, 0x89),
       MakeBinary(0x35E0, entry_id(ipm_subtree)),    // PidTagIpmSubTreeEntryId
@@ -278,14 +275,14 @@ Status PstFile::AddFolder(FolderId parent, const std::string& name, FolderId* ou
     return Status::InvalidArgument("folder " + Hex(parent) +
                                    " is not a mail folder of this store");
   }
-  std::u16string name16 = Utf8ToUtf16(name);
+  std::u16string name16 = text::Utf8ToUtf16(name);
   if (name16.empty()) return Status::InvalidArgument("a folder name cannot be empty");
   if (name16.find(u'\\') != std::u16string::npos) {
     return Status::InvalidArgument("folder name \"" + name + "\" contains a backslash");
   }
   for (Nid child : it->second.children) {
     if (SameName(state_->folders.at(child).name, name16)) {
-      return Status::InvalidArgument("folder \"" + Utf16ToUtf8(it->second.name) +
+      return Status::InvalidArgument("folder \"" + text::Utf16ToUtf8(it->second.name) +
                                      "\" already has a folder named \"" + name + "\"");
     }
   }
@@ -301,8 +298,8 @@ Status PstFile::AddFolder(FolderId parent, const std::string& name, FolderId* ou
 }
 
 Status PstFile::FindFolder(const std::string& path, FolderId* out) const {
-  const std::u16string p = Utf8ToUtf16(path);
-  const std::u16string store = Utf8ToUtf16(state_->display_name);
+  const std::u16string p = text::Utf8ToUtf16(path);
+  const std::u16string store = text::Utf8ToUtf16(state_->display_name);
   if (p.size() < 2 || p[0] != u'\\' || p[1] != u'\\') {
     return Status::InvalidArgument("folder path \"" + path + "\" does not start with \\\\");
   }
@@ -316,7 +313,7 @@ Status PstFile::FindFolder(const std::string& path, FolderId* out) const {
   }
   if (!parts.empty() && parts.back().empty() && parts.size() > 1) parts.pop_back();
   if (!SameName(parts[0], store)) {
-    return Status::NotFound("no store named \"" + Utf16ToUtf8(parts[0]) + "\" (this store is \"" +
+    return Status::NotFound("no store named \"" + text::Utf16ToUtf8(parts[0]) + "\" (this store is \"" +
                             state_->display_name + "\")");
   }
   Nid current = state_->ipm_subtree;
@@ -327,7 +324,7 @@ Status PstFile::FindFolder(const std::string& path, FolderId* out) const {
       if (SameName(state_->folders.at(child).name, parts[i])) next = child;
     }
     if (next == 0) {
-      return Status::NotFound("folder \"" + Utf16ToUtf8(parts[i]) + "\" of path \"" + path +
+      return Status::NotFound("folder \"" + text::Utf16ToUtf8(parts[i]) + "\" of path \"" + path +
                               "\" does not exist");
     }
     current = next;
@@ -339,7 +336,7 @@ Status PstFile::FindFolder(const std::string& path, FolderId* out) const {
 Status PstFile::FolderName(FolderId folder, std::string* name) const {
   auto it = state_->folders.find(folder);
   if (it == state_->folders.end()) return Status::NotFound("no folder " + Hex(folder));
-  *name = Utf16ToUtf8(it->second.name);
+  *name = text::Utf16ToUtf8(it->second.name);
   return Status::Ok();
 }
 

@@ -7,6 +7,7 @@
 #include <iconv.h>
 
 #include "platform/mail/gmime_util.h"
+#include "platform/text/utf.h"
 
 namespace mail {
 namespace {
@@ -18,7 +19,7 @@ class MailCharsetTest : public ::testing::Test {
     DecodedText t;
     EXPECT_TRUE(DecodeCharset(bytes, cs, &t)) << cs;
     if (lossy) *lossy = t.lossy;
-    return Utf16ToUtf8(t.text);
+    return text::Utf16ToUtf8(t.text);
   }
 };
 
@@ -151,19 +152,7 @@ TEST_F(MailCharsetTest, UnlabelledTextUsesDefaults) {
   note.clear();
   EXPECT_EQ(ChooseCharset("\xcf", "x-klingon", d, &note), "windows-1251");
   EXPECT_NE(note.find("x-klingon"), std::string::npos);
-  EXPECT_EQ(Utf16ToUtf8(DecodeText("\xcf\xf0\xe8", "", d).text), "При");
-}
-
-TEST_F(MailCharsetTest, Utf8ValidationAndRoundTrip) {
-  EXPECT_TRUE(IsValidUtf8("abc \xe2\x82\xac \xf0\x9f\x98\x80"));
-  EXPECT_FALSE(IsValidUtf8("\xc3"));          // cut short
-  EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));      // overlong
-  EXPECT_FALSE(IsValidUtf8("\xed\xa0\x80"));  // surrogate
-  std::string s = "x\xf0\x9f\x98\x80y\xc3\xa9";
-  std::u16string u = Utf8ToUtf16(s);
-  EXPECT_EQ(u.size(), 5u);  // x, surrogate pair, y, é
-  EXPECT_EQ(Utf16ToUtf8(u), s);
-  EXPECT_EQ(Utf8ToUtf16("\xff"), u"\uFFFD");
+  EXPECT_EQ(text::Utf16ToUtf8(DecodeText("\xcf\xf0\xe8", "", d).text), "При");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "platform/mail/charset.h"
 #include "platform/mail/import.h"
 #include "platform/mail/prop_ids.h"
+#include "platform/text/utf.h"
 #include "tests/platform/mail/mail_test_util.h"
 
 namespace mail {
@@ -123,7 +124,7 @@ TEST(MailDamagedTest, BinaryGarbageAndNulBytes) {
   ExpectOriginalKept(g, "damaged/garbage.eml");
   // The report quotes the broken lines as text a report file can hold.
   for (const std::string& why : g.report.unmapped) {
-    EXPECT_TRUE(IsValidUtf8(why)) << why;
+    EXPECT_TRUE(text::IsValidUtf8(why)) << why;
     EXPECT_EQ(why.find_first_of("\r\n"), std::string::npos) << why;
   }
   auto n = ImportCorpus("damaged/nul_in_body.eml");

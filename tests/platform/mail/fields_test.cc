@@ -7,6 +7,7 @@
 #include "platform/mail/file_names.h"
 #include "platform/mail/header_fields.h"
 #include "platform/mail/html_text.h"
+#include "platform/text/utf.h"
 
 namespace mail {
 namespace {
@@ -28,8 +29,8 @@ TEST(MailSubjectTest, PrefixIsOneToThreeLettersColonBlank) {
   };
   for (const auto& c : cases) {
     SubjectParts p = SplitSubject(c.subject);
-    EXPECT_EQ(p.prefix, c.prefix) << Utf16ToUtf8(c.subject);
-    EXPECT_EQ(p.normalized, c.normalized) << Utf16ToUtf8(c.subject);
+    EXPECT_EQ(p.prefix, c.prefix) << text::Utf16ToUtf8(c.subject);
+    EXPECT_EQ(p.normalized, c.normalized) << text::Utf16ToUtf8(c.subject);
   }
 }
 

@@ -11,6 +11,7 @@
 #include "platform/mail/file_names.h"
 
 #include "platform/mail/prop_ids.h"
+#include "platform/text/utf.h"
 #include "tests/platform/mail/mail_test_util.h"
 
 namespace mail {
@@ -115,7 +116,7 @@ TEST(MailHeaderWordsTest, CorpusOfWords) {
     EXPECT_EQ(Str(r.msg.props, prop::kSubject), expected("Subject"));
     EXPECT_EQ(Str(r.msg.props, prop::kSentRepresentingName), expected("Name"));
     if (auto file = expected("File")) {
-      EXPECT_NE(Attachment(r.msg, Utf16ToUtf8(CleanFileName(Utf8ToUtf16(*file)))), nullptr) << *file;
+      EXPECT_NE(Attachment(r.msg, text::Utf16ToUtf8(CleanFileName(text::Utf8ToUtf16(*file)))), nullptr) << *file;
     }
     ++files;
   }

@@ -9,6 +9,7 @@
 
 #include "platform/mail/entry_id.h"
 #include "platform/mail/prop_ids.h"
+#include "platform/text/utf.h"
 #include "tests/platform/mail/mail_test_util.h"
 
 namespace mail {
@@ -112,8 +113,8 @@ TEST(MailImportEnvelopeTest, OneRecipientRowPerAddress) {
     ASSERT_TRUE(id);
     OneOffFields f;
     ASSERT_TRUE(ParseOneOffEntryId(std::vector<uint8_t>(id->begin(), id->end()), &f));
-    EXPECT_EQ(Utf16ToUtf8(f.display_name), want[i].name);
-    EXPECT_EQ(Utf16ToUtf8(f.address), want[i].addr);
+    EXPECT_EQ(text::Utf16ToUtf8(f.display_name), want[i].name);
+    EXPECT_EQ(text::Utf16ToUtf8(f.address), want[i].addr);
     EXPECT_EQ(Bin(rp, prop::kRecordKey), id);
     std::string key = "SMTP:" + std::string(want[i].addr);
     for (char& c : key) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
@@ -359,7 +360,7 @@ TEST(MailImportSecureTest, EncryptedIsOneOpaqueAttachment) {
   ASSERT_TRUE(ct);
   EXPECT_EQ(ct->name.property_set, kPsInternetHeaders);
   EXPECT_EQ(ct->name.kind, pst::PropertyName::Kind::kString);
-  EXPECT_EQ(Utf16ToUtf8(std::get<std::u16string>(ct->value)),
+  EXPECT_EQ(text::Utf16ToUtf8(std::get<std::u16string>(ct->value)),
             "application/x-pkcs7-mime; smime-type=enveloped-data; name=\"smime.p7m\"");
 }
 

@@ -13,6 +13,7 @@
 #include "platform/mail/charset.h"
 #include "platform/mail/import.h"
 #include "platform/pst/message.h"
+#include "platform/text/utf.h"
 
 namespace mail_test {
 
@@ -58,7 +59,7 @@ inline const pst::Property* FindIn(const std::vector<pst::Property>& props, uint
 inline std::optional<std::string> Str(const std::vector<pst::Property>& props, uint16_t id) {
   const pst::Property* p = FindIn(props, id, pst::PropType::kString);
   if (!p) return std::nullopt;
-  return mail::Utf16ToUtf8(std::get<std::u16string>(p->value));
+  return text::Utf16ToUtf8(std::get<std::u16string>(p->value));
 }
 
 inline std::optional<int64_t> Int(const std::vector<pst::Property>& props, uint16_t id) {

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/registry/text.h"
+#include "platform/text/utf.h"
 #include "tests/platform/registry/registry_test_util.h"
 
 namespace registry {
@@ -53,7 +54,7 @@ TEST_F(HiveSourceTest, ReadsKeysAndValuesWithoutRegardToCase) {
   RawValue value;
   ASSERT_TRUE(key->FindValue("default user id", &value));
   EXPECT_EQ(value.type, kRegSz);
-  EXPECT_EQ(Utf16ToUtf8(LeBytesToUtf16(value.data)), std::string("{A}\0", 4));
+  EXPECT_EQ(text::Utf16ToUtf8(LeBytesToUtf16(value.data)), std::string("{A}\0", 4));
   ASSERT_TRUE(key->FindValue("Count", &value));
   EXPECT_EQ(value.type, kRegDword);
   EXPECT_EQ(value.data, std::string("\x07\0\0\0", 4));

@@ -48,7 +48,7 @@ void TempDir::Symlink(const std::string& target, const std::string& relative) co
 namespace {
 
 std::string Utf16Z(const std::string& utf8) {
-  return registry::Utf16ToLeBytes(registry::Utf8ToUtf16(utf8)) + std::string(2, '\0');
+  return registry::Utf16ToLeBytes(text::Utf8ToUtf16(utf8)) + std::string(2, '\0');
 }
 
 std::string EscapeWine(const std::u16string& text, char delim) {
@@ -117,10 +117,10 @@ TestRegistry& TestRegistry::Machine(const std::string& path, std::vector<TestVal
 std::string WineRegText(const std::vector<TestKey>& keys) {
   std::string out = "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win32\n";
   for (const TestKey& key : keys) {
-    out += "\n[" + EscapeWine(registry::Utf8ToUtf16(key.path), ']') + "] 1700000000\n";
+    out += "\n[" + EscapeWine(text::Utf8ToUtf16(key.path), ']') + "] 1700000000\n";
     out += "#time=1da00000000000\n";
     for (const TestValue& v : key.values) {
-      std::string name = v.name.empty() ? "@" : "\"" + EscapeWine(registry::Utf8ToUtf16(v.name), '"') + "\"";
+      std::string name = v.name.empty() ? "@" : "\"" + EscapeWine(text::Utf8ToUtf16(v.name), '"') + "\"";
       std::u16string text;
       if (v.type == 4 && v.data.size() == 4) {
         char buf[16];

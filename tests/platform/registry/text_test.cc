@@ -9,13 +9,9 @@
 namespace registry {
 namespace {
 
-TEST(TextTest, Utf16RoundTripsAndReplacesLoneSurrogates) {
-  std::string utf8 = "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80";
-  EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(utf8)), utf8);
-  EXPECT_EQ(Utf8ToUtf16(utf8).size(), 5u);
-  EXPECT_EQ(Utf16ToUtf8(u"\xd800x"), "\xef\xbf\xbdx");
-  EXPECT_EQ(Utf8ToUtf16("\xff" "a"), u"\xfffd" u"a");
+TEST(TextTest, LittleEndianBytesDropAnOddLastByte) {
   EXPECT_EQ(LeBytesToUtf16(std::string("A\0B\0C", 5)), u"AB");
+  EXPECT_EQ(Utf16ToLeBytes(u"A\u20ac"), std::string("A\0\xac\x20", 4));
 }
 
 TEST(TextTest, FoldsLettersOfCommonScripts) {
@@ -24,6 +20,7 @@ TEST(TextTest, FoldsLettersOfCommonScripts) {
   EXPECT_TRUE(EqualsIgnoreCase("\xd0\x98\xd0\xbc\xd1\x8f", "\xd0\xb8\xd0\x9c\xd0\xaf"));  // Имя
   EXPECT_FALSE(EqualsIgnoreCase("a", "b"));
   EXPECT_EQ(FoldCase("\xc3\x97"), "\xc3\x97");  // the multiplication sign has no case
+  EXPECT_EQ(FoldCase("A\xc0\xc3\x89\xff"), "a\xc0\xc3\xa9\xff");    // invalid bytes stay as they are
 }
 
 TEST(CodePageTest, Windows1252MapsWhatItHoldsAndReplacesTheRest) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/registry/text.h"
+#include "platform/text/utf.h"
 #include "tests/platform/registry/registry_test_util.h"
 
 namespace registry {
@@ -113,7 +114,7 @@ TEST(WineSourceTest, NestedLinksCannotMultiplyTheWork) {
   // target is the link again. Opening it must give up, not recurse 8^16 times.
   std::string target = "\\REGISTRY\\Machine";
   for (int i = 0; i < 8; ++i) target += "\\A";
-  std::u16string units = Utf8ToUtf16(target);
+  std::u16string units = text::Utf8ToUtf16(target);
   std::string hex;
   char buf[4];
   for (char c : Utf16ToLeBytes(units)) {

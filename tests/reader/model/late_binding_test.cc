@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/text/utf.h"
 #include "reader/model/component.h"
 #include "reader/model/oe.h"
 #include "reader/model/type_library.h"
@@ -72,7 +73,7 @@ class LateBindingTest : public ::testing::Test {
 
 TEST_F(LateBindingTest, NamesResolveWithoutRegardToCase) {
   for (const char* name : {"OpenStore", "openstore", "OPENSTORE"}) {
-    std::u16string wide = tollan::com::Utf16FromUtf8(name);
+    std::u16string wide = text::Utf8ToUtf16(name);
     LPOLESTR names[] = {wide.data()};
     DISPID id = 0;
     ASSERT_EQ(oe_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_NEUTRAL, &id), S_OK);

@@ -2,6 +2,7 @@
 
 #include "tests/reader/model/model_test_support.h"
 
+#include "platform/text/utf.h"
 #include "reader/model/component.h"
 
 namespace kestrel::testing {
@@ -22,8 +23,8 @@ void SetStore(_OE* oe, const std::string& dir) {
 Call Invoke(IDispatch* object, const std::string& name, WORD flags, std::vector<VARIANT> args,
             std::vector<std::string> named) {
   Call call;
-  std::vector<std::u16string> names{tollan::com::Utf16FromUtf8(name)};
-  for (const auto& n : named) names.push_back(tollan::com::Utf16FromUtf8(n));
+  std::vector<std::u16string> names{text::Utf8ToUtf16(name)};
+  for (const auto& n : named) names.push_back(text::Utf8ToUtf16(n));
   std::vector<LPOLESTR> name_ptrs;
   for (auto& n : names) name_ptrs.push_back(n.data());
   std::vector<DISPID> ids(names.size());
