@@ -113,13 +113,7 @@ void MessagePipeline::Submit(MessageJob job, Done done) {
   }
   // The file and the session's calls stay on this thread; the date and the
   // import go to the helper.
-  Slot& s = *slot;
-  s.status = s.file.Create(s.job.temp_path, s.job.text);
-  if (s.status.ok()) {
-    PstFolderHandle* folder = nullptr;
-    s.status = session_->GetFolderFromPath(s.job.folder_path, &folder);
-    if (s.status.ok()) s.status = session_->AddItem(folder, &s.item);
-  }
+  Open(*slot);
   bool wake = false;
   {
     std::lock_guard<std::mutex> lock(mu_);
@@ -140,6 +134,15 @@ void MessagePipeline::Submit(MessageJob job, Done done) {
   CompleteReady(kDepth);
 }
 
+void MessagePipeline::Open(Slot& s) {
+  s.status = s.file.Create(s.job.temp_path, s.job.text);
+  if (s.status.ok()) {
+    PstFolderHandle* folder = nullptr;
+    s.status = session_->GetFolderFromPath(s.job.folder_path, &folder);
+    if (s.status.ok()) s.status = session_->AddItem(folder, &s.item);
+  }
+}
+
 void MessagePipeline::Finish() {
   if (workers_ != nullptr) {
     DrainWorkers(0);
@@ -151,12 +154,7 @@ void MessagePipeline::Finish() {
 void MessagePipeline::SubmitToWorkers(std::unique_ptr<Slot> slot) {
   // The file and the session's calls as above; the worker gets the bytes.
   Slot& s = *slot;
-  s.status = s.file.Create(s.job.temp_path, s.job.text);
-  if (s.status.ok()) {
-    PstFolderHandle* folder = nullptr;
-    s.status = session_->GetFolderFromPath(s.job.folder_path, &folder);
-    if (s.status.ok()) s.status = session_->AddItem(folder, &s.item);
-  }
+  Open(s);
   if (s.status.ok()) {
     s.bytes = s.job.text.size();
     inflight_bytes_ += s.bytes;

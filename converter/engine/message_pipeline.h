@@ -82,6 +82,9 @@ class MessagePipeline {
  private:
   struct Slot;
 
+  // The calling thread's part of a new message: its temporary file and its
+  // item in the session; sets slot.status.
+  void Open(Slot& slot);
   void PrepareLoop();
   // The helper's part of one message: its date and its import.
   Status Prepare(Slot& slot);

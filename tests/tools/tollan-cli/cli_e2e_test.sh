@@ -6,17 +6,7 @@
 #
 # usage: cli_e2e_test.sh BUILD_DIR SHARED_DIR
 set -euo pipefail
-build=$1
-shared=$2
-here=$(cd "$(dirname "$0")" && pwd)
-cli=$build/tools/tollan-cli/tollan-cli
-gen=$build/tools/make-sample-store/make-sample-store
-kestrel=$build/tools/kestrel/kestrel
-verify="/usr/bin/python3 $here/verify_pst.py"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-passed=0
+source "$(dirname "$0")/common.sh"
 
 check() {  # check NAME COMMAND...: runs a step, counts it
   local name=$1; shift

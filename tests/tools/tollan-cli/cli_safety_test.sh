@@ -5,17 +5,7 @@
 #
 # usage: cli_safety_test.sh BUILD_DIR SHARED_DIR
 set -uo pipefail
-build=$1
-shared=$2
-here=$(cd "$(dirname "$0")" && pwd)
-cli=$build/tools/tollan-cli/tollan-cli
-gen=$build/tools/make-sample-store/make-sample-store
-kestrel=$build/tools/kestrel/kestrel
-verify="/usr/bin/python3 $here/verify_pst.py"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-passed=0
+source "$(dirname "$0")/common.sh"
 
 ok() { passed=$((passed + 1)); echo "ok   $1"; }
 fail() { failures=$((failures + 1)); echo "FAIL $1"; [ -f "$work/log" ] && tail -n 25 "$work/log"; }
