@@ -184,7 +184,8 @@ bool Heap::Get(uint32_t hid, Bytes* out, std::string* error) const {
   }
   size_t page = hid >> 16;
   size_t index = (hid >> 5) & 0x7FF;
-  if (page >= pages_.size() || index == 0 || index >= allocs_[page].size()) {
+  // allocs_ holds only the pages that loaded soundly.
+  if (page >= allocs_.size() || index == 0 || index >= allocs_[page].size()) {
     *error = "HID " + Hex(hid) + " names no allocation of the heap";
     return false;
   }
@@ -427,8 +428,9 @@ bool ReadTc(const Heap& heap, Table* table, std::string* error, std::vector<std:
   // readers of the stream look for it.
   std::vector<Bytes> row_blocks;
   size_t rows_per_block = 0;
-  if (hnid_rows != 0 && ibm == 0) {
-    *error = "rows of 0 bytes";
+  // Every row starts with its 4-byte row id.
+  if (hnid_rows != 0 && ibm < 4) {
+    *error = "rows of " + std::to_string(ibm) + " bytes cannot hold a row id";
     return false;
   }
   if (hnid_rows != 0) {
@@ -505,6 +507,8 @@ bool ReadTc(const Heap& heap, Table* table, std::string* error, std::vector<std:
       int fixed = FixedSize(v.type);
       if (fixed > 0 && fixed <= 8) {
         v.data.assign(row + c.ib, row + c.ib + c.cb);
+      } else if (c.cb < 4) {
+        continue;   // no room for an HNID; its cbData is already named
       } else {
         std::string err;
         uint32_t hnid = Le32(row + c.ib);

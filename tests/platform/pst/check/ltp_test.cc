@@ -188,5 +188,47 @@ TEST(TcTest, RowIdDifferingFromTheIndexIsNamed) {
   EXPECT_NE(problems[0].find("holds row id 0x21 but the row index says 0x20"), std::string::npos) << problems[0];
 }
 
+// Tables whose rows are narrower than what their columns would read: each
+// must be named, never read past the row (the row matrix is its own buffer).
+TEST(TcTest, ColumnsThatDoNotFitTheirRowAreFaultsNotReads) {
+  struct Case {
+    const char* what;
+    Bytes rgib;      // ib4, ib2, ib1, ibm
+    Bytes columns;   // TCOLDESCs
+    Bytes row;
+    const char* finding;
+    bool readable;
+  };
+  const Bytes row_id = Cat({Le(0x67F20003, 4), Le(0, 2), {4, 0}, Le(0x67F30003, 4), Le(4, 2), {4, 1}});
+  const Case cases[] = {
+      // A string column given one byte, right before the existence bitmap.
+      {"one-byte string column", Cat({Le(8, 2), Le(8, 2), Le(9, 2), Le(10, 2)}),
+       Cat({Le(0x0037001F, 4), Le(8, 2), {1, 2}, row_id}), Cat({Le(0x10, 4), Le(1, 4), {0x41, 0xE0}}),
+       "cbData 1, expected 4", true},
+      // Rows of three bytes cannot hold their 4-byte row id.
+      {"three-byte rows", Cat({Le(0, 2), Le(0, 2), Le(2, 2), Le(3, 2)}),
+       Cat({Le(0x67F20003, 4), Le(0, 2), {1, 0}, Le(0x67F30003, 4), Le(1, 2), {1, 1}}), Bytes{0x10, 0x01, 0xC0},
+       "cannot hold a row id", false},
+  };
+  for (const Case& c : cases) {
+    PageBuilder b(0x7C);
+    uint32_t matrix = b.Add(c.row);
+    uint32_t leaf = b.Add(Cat({Le(0x10, 4), Le(0, 4)}));
+    uint32_t index = b.Add(Cat({{0xB5, 4, 4, 0}, Le(leaf, 4)}));
+    uint8_t cols = static_cast<uint8_t>(c.columns.size() / 8);
+    b.SetRoot(b.Add(Cat({{0x7C, cols}, c.rgib, Le(index, 4), Le(matrix, 4), Le(0, 4), c.columns})));
+    Heap heap;
+    std::string error;
+    ASSERT_TRUE(heap.LoadPages({b.Finish()}, &error)) << c.what << ": " << error;
+    Table table;
+    std::vector<std::string> problems;
+    bool read = ReadTc(heap, &table, &error, &problems);
+    std::string all = error;
+    for (const std::string& p : problems) all += "\n" + p;
+    EXPECT_EQ(read, c.readable) << c.what << ": " << all;
+    EXPECT_NE(all.find(c.finding), std::string::npos) << c.what << ": " << all;
+  }
+}
+
 }  // namespace
 }  // namespace pst::check
