@@ -13,7 +13,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 mode=${1:---all}
 
-demo=(cmake ninja-build g++ pkg-config libgmime-3.0-dev libhivex-dev libcli11-dev libmimalloc-dev)
+demo=(cmake ninja-build g++ pkg-config libgmime-3.0-dev libhivex-dev libcli11-dev libmimalloc-dev libxxhash-dev)
 package=("${demo[@]}" qt6-base-dev help2man dpkg-dev file lintian)
 all=("${package[@]}" clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
      libhivex-bin xvfb xauth pff-tools python3-pypff pst-utils bc time procps

@@ -105,7 +105,7 @@ std::string CheckUnicode(const Bytes& s) {
 
 // ---------------------------------------------------------------- HN
 
-bool Heap::Load(const NdbChecker& ndb, uint64_t bid_data, uint64_t bid_sub, std::string* error) {
+bool Heap::Load(const NodeSource& ndb, uint64_t bid_data, uint64_t bid_sub, std::string* error) {
   ndb_ = &ndb;
   if (!ndb.ReadData(bid_data, kHeapLimit, &pages_) || pages_.empty()) {
     *error = "data tree cannot be read";

@@ -21,7 +21,7 @@ class Heap {
  public:
   // Loads and validates the heap pages of a node whose data tree is bid_data
   // and whose subnodes are bid_sub. False with *error on a fault.
-  bool Load(const NdbChecker& ndb, uint64_t bid_data, uint64_t bid_sub, std::string* error);
+  bool Load(const NodeSource& ndb, uint64_t bid_data, uint64_t bid_sub, std::string* error);
   // Validates and takes decoded heap pages directly (a heap without
   // subnodes; for tests).
   bool LoadPages(std::vector<Bytes> pages, std::string* error);
@@ -39,7 +39,7 @@ class Heap {
   bool SubnodeBlocks(uint32_t nid, std::vector<Bytes>* blocks, std::string* error) const;
 
  private:
-  const NdbChecker* ndb_ = nullptr;
+  const NodeSource* ndb_ = nullptr;
   std::vector<Bytes> pages_;
   std::vector<std::vector<uint16_t>> allocs_;   // rgibAlloc of each page
   std::map<uint32_t, Subnode> subnodes_;

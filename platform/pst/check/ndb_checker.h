@@ -65,7 +65,20 @@ struct Subnode {
   uint64_t bid_sub = 0;
 };
 
-class NdbChecker {
+// What the lists, tables and properties layer reads nodes through: the data
+// and subnode trees of a node, by their block ids. The checker serves them
+// from the B-trees it has checked; a reader may look them up as it goes.
+class NodeSource {
+ public:
+  virtual ~NodeSource() = default;
+  // The decoded contents of a data tree's external blocks, in order. False
+  // when a block is missing or malformed or the total passes `limit` bytes.
+  virtual bool ReadData(uint64_t bid, uint64_t limit, std::vector<std::vector<uint8_t>>* blocks) const = 0;
+  // A subnode tree as nid -> subnode. False like ReadData.
+  virtual bool ReadSubnodes(uint64_t bid, std::map<uint32_t, Subnode>* out) const = 0;
+};
+
+class NdbChecker : public NodeSource {
  public:
   NdbChecker(const Source& source, Report* report);
 
@@ -85,9 +98,9 @@ class NdbChecker {
   // Reads a data tree: the decoded contents of its external blocks in order.
   // Fails (quietly: structural faults are reported by CheckAll) when a block
   // is missing or malformed, or when the total passes `limit` bytes.
-  bool ReadData(uint64_t bid, uint64_t limit, std::vector<std::vector<uint8_t>>* blocks) const;
+  bool ReadData(uint64_t bid, uint64_t limit, std::vector<std::vector<uint8_t>>* blocks) const override;
   // Reads a subnode tree into nid -> subnode. Quiet like ReadData.
-  bool ReadSubnodes(uint64_t bid, std::map<uint32_t, Subnode>* out) const;
+  bool ReadSubnodes(uint64_t bid, std::map<uint32_t, Subnode>* out) const override;
   // Offset of the first data block of a data tree, for reporting (0 if none).
   uint64_t DataOffset(uint64_t bid) const;
 

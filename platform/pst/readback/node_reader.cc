@@ -1,0 +1,154 @@
+// B-tree lookups and data-tree reads for reading a PST back.
+#include "platform/pst/readback/node_reader.h"
+
+#include <cstring>
+
+#include "platform/pst/check/crc.h"
+#include "platform/pst/check/format.h"
+#include "platform/pst/check/report.h"
+
+namespace pst::readback {
+
+using namespace pst::check;
+
+namespace {
+constexpr size_t kMaxCachedPages = 1024;   // 512 KB
+constexpr int kMaxDepth = 8;
+}  // namespace
+
+bool NodeReader::Open(std::string* error) {
+  Report report;
+  NdbChecker header_reader(source_, &report);
+  if (!header_reader.ReadHeader()) {
+    *error = report.fatal;
+    return false;
+  }
+  header_ = header_reader.header();
+  if (!header_reader.CanDecode()) {
+    *error = "the file's blocks are encoded in a way that cannot be read back";
+    return false;
+  }
+  return true;
+}
+
+const NodeReader::Page* NodeReader::ReadPage(uint64_t ib) const {
+  auto it = pages_.find(ib);
+  if (it != pages_.end()) return &it->second;
+  Page page;
+  if (ib % kPageSize != 0 || !source_.ReadAt(ib, page.data(), page.size())) return nullptr;
+  if (pages_.size() >= kMaxCachedPages) pages_.clear();
+  return &pages_.emplace(ib, page).first->second;
+}
+
+bool NodeReader::Lookup(bool nbt, uint64_t key, uint8_t* entry) const {
+  const uint8_t ptype = nbt ? kPtypeNbt : kPtypeBbt;
+  uint64_t ib = nbt ? header_.nbt.ib : header_.bbt.ib;
+  for (int depth = 0; depth < kMaxDepth; ++depth) {
+    const Page* page = ReadPage(ib);
+    if (page == nullptr) return false;
+    const uint8_t* p = page->data();
+    if (p[kPageTrailerOffset] != ptype) return false;
+    const uint8_t c_ent = p[488], cb_ent = p[490], level = p[491];
+    const uint8_t want = level > 0 ? kBtEntrySize : (nbt ? kNbtEntrySize : kBtEntrySize);
+    if (cb_ent != want || size_t{c_ent} * cb_ent > kBtEntriesSize) return false;
+    if (level == 0) {
+      for (int i = 0; i < c_ent; ++i) {
+        if (Le64(p + i * cb_ent) == key) {
+          std::memcpy(entry, p + i * cb_ent, cb_ent);
+          return true;
+        }
+      }
+      return false;
+    }
+    // The last child whose first key is not above `key`.
+    int child = -1;
+    for (int i = 0; i < c_ent && Le64(p + i * cb_ent) <= key; ++i) child = i;
+    if (child < 0) return false;
+    ib = Le64(p + child * cb_ent + 16);
+  }
+  return false;
+}
+
+bool NodeReader::FindNode(uint32_t nid, Subnode* node) const {
+  uint8_t e[kNbtEntrySize];
+  if (!Lookup(true, nid, e)) return false;
+  node->bid_data = Le64(e + 8);
+  node->bid_sub = Le64(e + 16);
+  return true;
+}
+
+bool NodeReader::ReadBlock(uint64_t bid, std::vector<uint8_t>* out) const {
+  uint8_t e[kBtEntrySize];
+  if (!Lookup(false, bid & ~kBidReserved, e)) return false;
+  const uint64_t ib = Le64(e + 8);
+  const uint16_t cb = Le16(e + 16);
+  if (cb > kMaxBlockData) return false;
+  out->resize(cb);
+  if (!source_.ReadAt(ib, out->data(), cb)) return false;
+  if (!(bid & kBidInternal) && header_.crypt_method == kCryptPermute) DecodePermute(out->data(), cb);
+  return true;
+}
+
+bool NodeReader::ForEachBlock(uint64_t bid,
+                              const std::function<bool(const uint8_t*, size_t)>& take) const {
+  struct Frame { uint64_t bid; int depth; };
+  std::vector<Frame> stack{{bid, 0}};
+  std::vector<uint8_t> b;
+  while (!stack.empty()) {
+    Frame f = stack.back();
+    stack.pop_back();
+    if (f.depth > 2 || !ReadBlock(f.bid, &b)) return false;
+    if (!(f.bid & kBidInternal)) {
+      if (!take(b.data(), b.size())) return false;
+      continue;
+    }
+    // XBLOCK (level 1) or XXBLOCK (level 2): the child bids, in order.
+    if (b.size() < 8 || b[0] != kBtypeXBlock || b[1] < 1 || b[1] > 2) return false;
+    const size_t c_ent = Le16(&b[2]);
+    if (b.size() < 8 + 8 * c_ent) return false;
+    for (size_t i = c_ent; i-- > 0;) stack.push_back({Le64(&b[8 + 8 * i]), f.depth + 1});
+  }
+  return true;
+}
+
+bool NodeReader::ReadData(uint64_t bid, uint64_t limit, std::vector<std::vector<uint8_t>>* blocks) const {
+  std::vector<std::vector<uint8_t>> out;
+  uint64_t total = 0;
+  bool ok = ForEachBlock(bid, [&](const uint8_t* data, size_t n) {
+    total += n;
+    if (total > limit) return false;
+    out.emplace_back(data, data + n);
+    return true;
+  });
+  if (!ok) return false;
+  *blocks = std::move(out);
+  return true;
+}
+
+bool NodeReader::ReadSubnodes(uint64_t bid, std::map<uint32_t, Subnode>* out) const {
+  out->clear();
+  if (bid == 0) return true;
+  std::vector<std::pair<uint64_t, int>> stack{{bid, 0}};
+  std::vector<uint8_t> b;
+  while (!stack.empty()) {
+    auto [block, depth] = stack.back();
+    stack.pop_back();
+    // SLBLOCK (level 0) entries are 24 bytes, SIBLOCK (level 1) ones 16.
+    if (depth > 1 || !ReadBlock(block, &b)) return false;
+    if (b.size() < 8 || b[0] != kBtypeSBlock || b[1] > 1) return false;
+    const size_t c_ent = Le16(&b[2]);
+    const size_t ent = b[1] == 0 ? 24 : 16;
+    if (b.size() < 8 + ent * c_ent) return false;
+    for (size_t i = 0; i < c_ent; ++i) {
+      const uint8_t* p = &b[8 + ent * i];
+      if (b[1] == 1) {
+        stack.push_back({Le64(p + 8), depth + 1});
+      } else {
+        (*out)[Le32(p)] = Subnode{Le64(p + 8), Le64(p + 16)};
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace pst::readback

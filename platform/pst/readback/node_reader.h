@@ -1,0 +1,71 @@
+// NodeReader: finds nodes and blocks of a Unicode PST by walking its two
+// B-trees (NBT and BBT) page by page as it goes, instead of loading them, so
+// that reading a file back takes the same small memory whatever its size:
+// the header, a bounded cache of B-tree pages and the blocks in hand. It
+// serves the checker's heap, property and table readers (check/ltp.h)
+// through check::NodeSource, and streams large values block by block.
+//
+// It trusts the structure as far as it must to find its way (bounds and
+// page types are checked, block CRCs are not: the structural check that
+// comes first reads every block against its CRC); a lookup in a damaged
+// file fails instead of reading out of bounds.
+//
+//   std::string error;
+//   auto file = check::FileSource::Open(path, &error);
+//   NodeReader ndb(*file);
+//   if (!ndb.Open(&error)) ...;
+//   check::Subnode message;
+//   if (ndb.FindNode(nid, &message)) { check::Heap heap; heap.Load(ndb, ...); }
+//
+// Not thread-safe (the page cache is shared by the const lookups).
+#ifndef TOLLAN_PLATFORM_PST_READBACK_NODE_READER_H_
+#define TOLLAN_PLATFORM_PST_READBACK_NODE_READER_H_
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/pst/check/ndb_checker.h"
+#include "platform/pst/check/source.h"
+
+namespace pst::readback {
+
+class NodeReader : public check::NodeSource {
+ public:
+  explicit NodeReader(const check::Source& source) : source_(source) {}
+
+  // Reads the header. False with *error when the source is not a Unicode
+  // PST whose blocks can be decoded.
+  bool Open(std::string* error);
+
+  // The data and subnode trees of node `nid` (from the NBT).
+  bool FindNode(uint32_t nid, check::Subnode* node) const;
+
+  // Hands the decoded external blocks of a data tree to `take`, in order,
+  // one at a time. False when a block is missing or malformed, or when
+  // `take` returns false.
+  bool ForEachBlock(uint64_t bid, const std::function<bool(const uint8_t*, size_t)>& take) const;
+
+  bool ReadData(uint64_t bid, uint64_t limit, std::vector<std::vector<uint8_t>>* blocks) const override;
+  bool ReadSubnodes(uint64_t bid, std::map<uint32_t, check::Subnode>* out) const override;
+
+ private:
+  using Page = std::array<uint8_t, 512>;
+  // The leaf entry with `key` in the NBT (nbt) or BBT, copied to *entry.
+  bool Lookup(bool nbt, uint64_t key, uint8_t* entry) const;
+  const Page* ReadPage(uint64_t ib) const;
+  // The raw bytes of block `bid`, decoded when it is external.
+  bool ReadBlock(uint64_t bid, std::vector<uint8_t>* out) const;
+
+  const check::Source& source_;
+  check::Header header_;
+  mutable std::unordered_map<uint64_t, Page> pages_;   // bounded: cleared when full
+};
+
+}  // namespace pst::readback
+
+#endif  // TOLLAN_PLATFORM_PST_READBACK_NODE_READER_H_
