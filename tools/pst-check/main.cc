@@ -23,7 +23,8 @@ void Help() {
       "Usage: pst-check [-v] FILE.pst\n"
       "Checks the structure of a Unicode Outlook personal-folder file (.pst).\n\n"
       "Options:\n"
-      "  -v             also list the folder tree and notes\n"
+      "  -v             also list the folder tree, the offset of every allocation\n"
+      "                 map page and notes\n"
       "  -h, --help     show this help and exit\n"
       "  --version      show the version and exit\n\n"
       "Exit status: 0 when the file is sound (one summary line), 1 when problems\n"
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
 
   pst::check::CheckOptions options;
   options.tree = verbose;
+  options.map_pages = verbose;
   pst::check::Report report = pst::check::CheckFile(path, options);
   if (!report.fatal.empty()) {
     std::fprintf(stderr, "pst-check: %s\n", report.fatal.c_str());
@@ -65,6 +67,10 @@ int main(int argc, char** argv) {
   }
   if (verbose) {
     for (const std::string& line : report.tree) std::printf("%s\n", line.c_str());
+    for (const pst::check::MapPage& m : report.map_pages) {
+      std::printf("map page 0x%llx: %s (interval %llu)\n", static_cast<unsigned long long>(m.offset),
+                  m.kind.c_str(), static_cast<unsigned long long>(m.interval));
+    }
     for (const std::string& note : report.notes) std::printf("note: %s\n", note.c_str());
   }
   if (report.ok()) {

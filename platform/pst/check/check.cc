@@ -9,6 +9,7 @@ namespace pst::check {
 Report CheckSource(const Source& source, const CheckOptions& options) {
   Report report;
   NdbChecker ndb(source, &report);
+  ndb.set_list_map_pages(options.map_pages);
   if (!ndb.ReadHeader()) return report;
   ndb.CheckAll();
   MessagingChecker messaging(ndb, &report);

@@ -17,6 +17,8 @@ namespace pst::check {
 struct CheckOptions {
   // Fill Report::tree with an outline of the folders and messages.
   bool tree = false;
+  // Fill Report::map_pages with the place of every allocation map page.
+  bool map_pages = false;
 };
 
 // Opens `path` read-only and checks it. An unreadable file or one that is not

@@ -44,6 +44,18 @@ constexpr uint64_t kUnit = 64;                        // bytes per AMap bit
 constexpr uint64_t kAMapsPerPMap = 8;
 constexpr uint64_t kFirstFMapAMap = 128, kAMapsPerFMap = 496;
 constexpr uint64_t kFirstFPMapAMap = 128 * 8 * 8, kAMapsPerFPMap = 496 * 8 * 8;
+// The page of its interval each map page owns, counting the AMap as 0: the
+// PMap 1, the FMap 2, the FPMap 3, and a copy of the FPMap in 2 (an FPMap
+// interval has no FMap) for readers that pack the map pages of an interval
+// one after another. platform/pst/ndb/format.h says why both.
+constexpr uint64_t kPMapSlot = 1, kFMapSlot = 2, kFPMapSlot = 3, kPackedFPMapSlot = 2;
+inline bool IntervalHasPMap(uint64_t k) { return k % kAMapsPerPMap == 0; }
+inline bool IntervalHasFMap(uint64_t k) {
+  return k >= kFirstFMapAMap && (k - kFirstFMapAMap) % kAMapsPerFMap == 0;
+}
+inline bool IntervalHasFPMap(uint64_t k) {
+  return k >= kFirstFPMapAMap && (k - kFirstFPMapAMap) % kAMapsPerFPMap == 0;
+}
 
 // Blocks.
 constexpr uint64_t kBlockTrailerSize = 16;

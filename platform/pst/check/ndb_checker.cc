@@ -48,11 +48,12 @@ class RunReporter {
   uint64_t count_ = 0;
 };
 
-bool PageHasFMap(uint64_t amap_index) {
-  return amap_index >= kFirstFMapAMap && (amap_index - kFirstFMapAMap) % kAMapsPerFMap == 0;
-}
-bool PageHasFPMap(uint64_t amap_index) {
-  return amap_index >= kFirstFPMapAMap && (amap_index - kFirstFPMapAMap) % kAMapsPerFPMap == 0;
+// "the third page of AMap interval 8192" for the page at ib.
+std::string PlaceOf(uint64_t ib) {
+  static const char* const kOrdinal[] = {"first", "second", "third", "fourth"};
+  uint64_t k = (ib - kFirstAMap) / kAMapCoverage;
+  uint64_t slot = (ib - kFirstAMap - k * kAMapCoverage) / kPageSize;
+  return std::string(slot < 4 ? kOrdinal[slot] : "a later") + " page of AMap interval " + std::to_string(k);
 }
 
 }  // namespace
@@ -593,8 +594,8 @@ bool NdbChecker::CheckMapPage(uint64_t ib, uint8_t ptype, const char* name, uint
   const uint8_t* t = page + kPageTrailerOffset;
   bool ok = true;
   if (t[0] != ptype || t[1] != ptype) {
-    report_->Add(ib, std::string(name) + " page: ptype " + Hex(t[0]) + "/ptypeRepeat " + Hex(t[1]) +
-                         ", expected " + Hex(ptype));
+    report_->Add(ib, std::string(name) + " page missing at " + Hex(ib) + ", the " + PlaceOf(ib) +
+                         ": ptype " + Hex(t[0]) + "/ptypeRepeat " + Hex(t[1]) + ", expected " + Hex(ptype));
     ok = false;
   }
   uint32_t crc = ComputeCrc(page, kPageTrailerOffset);
@@ -611,6 +612,44 @@ bool NdbChecker::CheckMapPage(uint64_t ib, uint8_t ptype, const char* name, uint
   return ok;
 }
 
+std::string NdbChecker::MapPageFault(uint64_t ib, uint8_t ptype, uint8_t* page) const {
+  if (ib + kPageSize > eof_) return "past the end of the file";
+  if (!source_.ReadAt(ib, page, kPageSize)) return "unreadable";
+  const uint8_t* t = page + kPageTrailerOffset;
+  if (t[0] != ptype || t[1] != ptype) return "ptype " + Hex(t[0]) + "/ptypeRepeat " + Hex(t[1]);
+  if (Le32(t + 4) != ComputeCrc(page, kPageTrailerOffset)) return "a CRC mismatch";
+  if (Le16(t + 2) != 0 || Le64(t + 8) != ib) return "a wrong trailer signature or bid";
+  return "";
+}
+
+// The FPMap sits in the fourth page of its interval with a copy in the
+// third; a file with only one of them is named by where the other is missing.
+void NdbChecker::CheckFPMaps(uint64_t amap_index) {
+  const uint64_t start = kFirstAMap + amap_index * kAMapCoverage;
+  const uint64_t fixed = start + kFPMapSlot * kPageSize, packed = start + kPackedFPMapSlot * kPageSize;
+  uint8_t page[kPageSize];
+  const std::string fixed_fault = MapPageFault(fixed, kPtypeFPMap, page);
+  const std::string packed_fault = MapPageFault(packed, kPtypeFPMap, page);
+  if (fixed_fault.empty() && packed_fault.empty()) return;
+  if (!fixed_fault.empty() && !packed_fault.empty()) {
+    CheckMapPage(fixed, kPtypeFPMap, "FPMap", page);
+    CheckMapPage(packed, kPtypeFPMap, "FPMap", page);
+  } else if (packed_fault.empty()) {
+    report_->Add(fixed, "FPMap page misplaced: AMap interval " + std::to_string(amap_index) + " has it at " +
+                            Hex(packed) + " only, right after the PMap; " + Hex(fixed) + ", the " +
+                            PlaceOf(fixed) + " where readers that keep a page for the FMap look for it, holds " +
+                            fixed_fault + " instead");
+  } else {
+    report_->Add(packed, "FPMap page missing at " + Hex(packed) + ", the " + PlaceOf(packed) +
+                             " where readers that place map pages one after another look for it (it holds " +
+                             packed_fault + "); the FPMap at " + Hex(fixed) + " is sound");
+  }
+}
+
+void NdbChecker::ListMapPage(uint64_t ib, uint64_t amap_index, const char* kind) {
+  if (list_map_pages_) report_->map_pages.push_back(MapPage{ib, amap_index, kind});
+}
+
 void NdbChecker::CheckMaps() {
   uint64_t amaps = (eof_ - kFirstAMap + kAMapCoverage - 1) / kAMapCoverage;
   report_->stats.amaps = amaps;
@@ -620,8 +659,8 @@ void NdbChecker::CheckMaps() {
   uint64_t amap_free = 0, pmap_free = 0;
   for (uint64_t k = 0; k < amaps; ++k) {
     uint64_t ib = kFirstAMap + k * kAMapCoverage;
-    if (k % kAMapsPerPMap == 0) {
-      pmap_ok = CheckMapPage(ib + kPageSize, kPtypePMap, "PMap", pmap);
+    if (IntervalHasPMap(k)) {
+      pmap_ok = CheckMapPage(ib + kPMapSlot * kPageSize, kPtypePMap, "PMap", pmap);
       if (pmap_ok) {
         // PMap bit 0: a page the PMap reserved from the AMap and still holds free.
         RunReporter in_use(report_, "PMap at " + Hex(ib + kPageSize) + " lists pages as free that are in use");
@@ -676,8 +715,17 @@ void NdbChecker::CheckMaps() {
   }
   for (uint64_t k = 0; k < amaps; ++k) {
     uint64_t ib = kFirstAMap + k * kAMapCoverage;
-    if (PageHasFMap(k)) CheckMapPage(ib + 2 * kPageSize, kPtypeFMap, "FMap", page);
-    if (PageHasFPMap(k)) CheckMapPage(ib + 2 * kPageSize, kPtypeFPMap, "FPMap", page);
+    ListMapPage(ib, k, "AMap");
+    if (IntervalHasPMap(k)) ListMapPage(ib + kPMapSlot * kPageSize, k, "PMap");
+    if (IntervalHasFMap(k)) {
+      CheckMapPage(ib + kFMapSlot * kPageSize, kPtypeFMap, "FMap", page);
+      ListMapPage(ib + kFMapSlot * kPageSize, k, "FMap");
+    }
+    if (IntervalHasFPMap(k)) {
+      CheckFPMaps(k);
+      ListMapPage(ib + kPackedFPMapSlot * kPageSize, k, "FPMap copy");
+      ListMapPage(ib + kFPMapSlot * kPageSize, k, "FPMap");
+    }
   }
   CheckDList(amaps);
 }
@@ -733,11 +781,13 @@ void NdbChecker::CheckAll() {
   uint64_t amaps = (eof_ - kFirstAMap + kAMapCoverage - 1) / kAMapCoverage;
   for (uint64_t k = 0; k < amaps; ++k) {
     uint64_t ib = kFirstAMap + k * kAMapCoverage;
-    uint64_t slot = ib;
-    MarkUsed(slot, kPageSize, "AMap page");
-    if (k % kAMapsPerPMap == 0) MarkUsed(slot += kPageSize, kPageSize, "PMap page");
-    if (PageHasFMap(k)) MarkUsed(slot += kPageSize, kPageSize, "FMap page");
-    if (PageHasFPMap(k)) MarkUsed(slot += kPageSize, kPageSize, "FPMap page");
+    MarkUsed(ib, kPageSize, "AMap page");
+    if (IntervalHasPMap(k)) MarkUsed(ib + kPMapSlot * kPageSize, kPageSize, "PMap page");
+    if (IntervalHasFMap(k)) MarkUsed(ib + kFMapSlot * kPageSize, kPageSize, "FMap page");
+    if (IntervalHasFPMap(k)) {
+      MarkUsed(ib + kPackedFPMapSlot * kPageSize, kPageSize, "FPMap page (copy)");
+      MarkUsed(ib + kFPMapSlot * kPageSize, kPageSize, "FPMap page");
+    }
   }
   WalkBTree(false, header_.bbt, -1, 0, 0, false, 0);
   WalkBTree(true, header_.nbt, -1, 0, 0, false, 0);

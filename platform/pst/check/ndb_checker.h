@@ -87,6 +87,8 @@ class NdbChecker : public NodeSource {
   bool ReadHeader();
   // Runs every node-database check, adding problems to the report.
   void CheckAll();
+  // Whether CheckAll lists every map page in report->map_pages (off by default).
+  void set_list_map_pages(bool on) { list_map_pages_ = on; }
 
   const Header& header() const { return header_; }
   const std::map<uint64_t, NodeEntry>& nodes() const { return nodes_; }
@@ -124,6 +126,9 @@ class NdbChecker : public NodeSource {
   bool IsUsed(uint64_t ib) const;
   bool ReadPage(uint64_t ib, uint8_t* page);
   bool CheckMapPage(uint64_t ib, uint8_t ptype, const char* name, uint8_t* page);
+  std::string MapPageFault(uint64_t ib, uint8_t ptype, uint8_t* page) const;
+  void CheckFPMaps(uint64_t amap_index);
+  void ListMapPage(uint64_t ib, uint64_t amap_index, const char* kind);
 
   const Source& source_;
   Report* report_;
@@ -133,6 +138,7 @@ class NdbChecker : public NodeSource {
   std::map<uint64_t, BlockEntry> blocks_;
   std::set<uint64_t> visited_pages_;
   uint64_t max_page_bid_ = 0;
+  bool list_map_pages_ = false;
   std::unordered_map<uint64_t, uint32_t> refs_;          // bid -> references seen
   std::unordered_map<uint64_t, uint64_t> tree_sizes_;    // checked internal data trees
   std::set<uint64_t> bad_trees_;                         // internal blocks found malformed

@@ -33,6 +33,13 @@ struct Stats {
   uint64_t attachments = 0;
 };
 
+// An allocation map page the checker looked at (listed on request).
+struct MapPage {
+  uint64_t offset = 0;
+  uint64_t interval = 0;   // the AMap interval it belongs to
+  std::string kind;        // "AMap", "PMap", "FMap", "FPMap", "FPMap copy"
+};
+
 struct Report {
   // Set when the file could not be checked at all (unreadable, not a Unicode
   // PST). Then `problems` may be empty and the other fields are meaningless.
@@ -45,6 +52,8 @@ struct Report {
   Stats stats;
   // One line per folder/message node, indented by depth (filled on request).
   std::vector<std::string> tree;
+  // Every map page in file order, sound or not (filled on request).
+  std::vector<MapPage> map_pages;
 
   static constexpr size_t kMaxProblems = 5000;
 

@@ -95,9 +95,29 @@ inline constexpr uint64_t BlockDiskSize(uint64_t cb) {
   return (cb + kBlockTrailerSize + kBlockAlign - 1) / kBlockAlign * kBlockAlign;
 }
 
-// AMap interval arithmetic. Interval i starts at its AMap page and is
-// followed, in this order, by the PMap, FMap and FPMap pages that fall into
-// it; the rest of the interval holds blocks and B-tree pages.
+// AMap interval arithmetic and the place of each map page.
+//
+// Every interval starts with its AMap. The PMap of every eighth interval
+// is the second page ([MS-PST] 2.2.2.7.3 gives the first at 0x4600, right
+// after the first AMap). FMaps fall into every 496th interval from 128 on and
+// FPMaps into every 31,744th from 8192 on; both counts are multiples of 8, so
+// each such interval also has a PMap, and no interval has both an FMap and
+// an FPMap. [MS-PST] gives no offset for either page: its text requires them
+// "at the correct intervals" (2.2.2.7.4, 2.2.2.7.5, 2.6.1.1.2), and the
+// diagram of 1.3.2 shows the map pages after the AMap without a rule for an
+// interval that lacks some of them. Two readings are in use:
+//   - fixed slots: the PMap, FMap and FPMap each own one page position,
+//     the second, third and fourth page, whether or not the others are
+//     present. Some readers look for the FPMap of interval 8192 at
+//     0x7C004A00.
+//   - packed: the pages that are due follow the AMap without gaps, so the
+//     FPMap is the third page, 0x7C004800 (what this writer did before).
+// An FPMap interval therefore carries the FPMap in both places: the fourth
+// page (its fixed slot) and, in the otherwise unused FMap slot, the third
+// page, with the same contents. Both are marked allocated and both have their
+// own trailer, so a program that keeps the maps where either reading puts
+// them writes over a map page, never over data. Intervals without an FPMap
+// look the same under both readings.
 inline constexpr uint64_t IntervalStart(uint64_t i) { return kFirstAMapOffset + i * kIntervalSize; }
 inline constexpr uint64_t IntervalOf(uint64_t offset) {
   return (offset - kFirstAMapOffset) / kIntervalSize;
@@ -109,20 +129,25 @@ inline constexpr bool HasFMap(uint64_t i) {
 inline constexpr bool HasFPMap(uint64_t i) {
   return i >= kFPMapFirst && (i - kFPMapFirst) % kFPMapEvery == 0;
 }
+static_assert(kFMapFirst % kPMapEvery == 0 && kFMapEvery % kPMapEvery == 0, "an FMap interval has a PMap");
+static_assert(kFPMapFirst % kPMapEvery == 0 && kFPMapEvery % kPMapEvery == 0, "an FPMap interval has a PMap");
+static_assert(kFPMapEvery % kFMapEvery == 0 && (kFPMapFirst - kFMapFirst) % kFMapEvery != 0,
+              "no interval has both an FMap and an FPMap");
+
+// Offsets of the map pages of interval i (valid when the page is due).
+inline constexpr uint64_t PMapOffset(uint64_t i) { return IntervalStart(i) + kPageSize; }
+inline constexpr uint64_t FMapOffset(uint64_t i) { return IntervalStart(i) + 2 * kPageSize; }
+inline constexpr uint64_t FPMapOffset(uint64_t i) { return IntervalStart(i) + 3 * kPageSize; }
+// The copy of the FPMap where the packed reading looks for it.
+inline constexpr uint64_t PackedFPMapOffset(uint64_t i) { return IntervalStart(i) + 2 * kPageSize; }
+
+// Pages at the start of interval i taken by its map pages.
 inline constexpr uint64_t MapPagesIn(uint64_t i) {
-  return 1 + (HasPMap(i) ? 1 : 0) + (HasFMap(i) ? 1 : 0) + (HasFPMap(i) ? 1 : 0);
+  return HasFPMap(i) ? 4 : HasFMap(i) ? 3 : HasPMap(i) ? 2 : 1;
 }
 // First offset of interval i free for blocks and pages.
 inline constexpr uint64_t IntervalDataStart(uint64_t i) {
   return IntervalStart(i) + MapPagesIn(i) * kPageSize;
-}
-// Offsets of the optional map pages of interval i (valid when present).
-inline constexpr uint64_t PMapOffset(uint64_t i) { return IntervalStart(i) + kPageSize; }
-inline constexpr uint64_t FMapOffset(uint64_t i) {
-  return IntervalStart(i) + kPageSize * (HasPMap(i) ? 2 : 1);
-}
-inline constexpr uint64_t FPMapOffset(uint64_t i) {
-  return IntervalStart(i) + kPageSize * (1 + (HasPMap(i) ? 1 : 0) + (HasFMap(i) ? 1 : 0));
 }
 
 }  // namespace pst::ndb

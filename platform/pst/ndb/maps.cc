@@ -60,29 +60,28 @@ uint64_t AllocationMap::FreeBytes() const {
 
 std::vector<uint8_t> BuildMapPages(const AllocationMap& map, uint64_t i) {
   std::vector<uint8_t> out(MapPagesIn(i) * kPageSize, 0);
-  uint8_t* page = out.data();
   const uint64_t base = IntervalStart(i);
+  auto page_at = [&](uint64_t ib) { return out.data() + (ib - base); };
 
-  std::memcpy(page, map.Bits(i), kPageDataSize);
-  FinishPage(page, kPtypeAMap, base, base);
-  page += kPageSize;
-
+  std::memcpy(page_at(base), map.Bits(i), kPageDataSize);
+  FinishPage(page_at(base), kPtypeAMap, base, base);
   if (HasPMap(i)) {
-    std::memset(page, 0xFF, kPageDataSize);
-    FinishPage(page, kPtypePMap, PMapOffset(i), PMapOffset(i));
-    page += kPageSize;
+    std::memset(page_at(PMapOffset(i)), 0xFF, kPageDataSize);
+    FinishPage(page_at(PMapOffset(i)), kPtypePMap, PMapOffset(i), PMapOffset(i));
   }
   if (HasFMap(i)) {
     // One byte per AMap, starting with this interval's.
+    uint8_t* page = page_at(FMapOffset(i));
     for (uint64_t k = 0; k < kPageDataSize && i + k < map.intervals(); ++k) {
       page[k] = CapByte(map.LongestFreeRun(i + k));
     }
     FinishPage(page, kPtypeFMap, FMapOffset(i), FMapOffset(i));
-    page += kPageSize;
   }
   if (HasFPMap(i)) {
-    std::memset(page, 0xFF, kPageDataSize);
-    FinishPage(page, kPtypeFPMap, FPMapOffset(i), FPMapOffset(i));
+    for (uint64_t ib : {PackedFPMapOffset(i), FPMapOffset(i)}) {
+      std::memset(page_at(ib), 0xFF, kPageDataSize);
+      FinishPage(page_at(ib), kPtypeFPMap, ib, ib);
+    }
   }
   return out;
 }

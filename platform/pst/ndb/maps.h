@@ -33,8 +33,9 @@ class AllocationMap {
   std::vector<uint8_t> bits_;
 };
 
-// The map pages at the start of interval i, in file order: the AMap, then
-// the PMap, FMap and FPMap where one is due. PMaps mark every page as not
+// The map pages at the start of interval i, MapPagesIn(i) pages from its
+// start: the AMap, then the PMap, FMap and FPMap where one is due, each at
+// its place in format.h (an FPMap twice). PMaps mark every page as not
 // available (this writer reserves no pages through them), so FPMaps show
 // every PMap as full.
 std::vector<uint8_t> BuildMapPages(const AllocationMap& map, uint64_t i);

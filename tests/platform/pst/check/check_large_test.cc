@@ -55,11 +55,14 @@ void GrowPastFourGiB(ScratchPst* copy) {
     bool pmap = k % 8 == 0;
     bool fmap = k >= 128 && (k - 128) % 496 == 0;
     bool fpmap = k >= 8192 && (k - 8192) % 31744 == 0;
-    size_t maps = 1 + pmap + fmap + fpmap;
+    size_t maps = 1 + pmap + fmap + 2 * fpmap;
     WriteMapPage(copy, ib, 0x84, std::vector<uint8_t>(maps, 0xFF));
     if (pmap) WriteMapPage(copy, ib + 512, 0x83, std::vector<uint8_t>(496, 0xFF));
     if (fmap) WriteMapPage(copy, ib + 1024, 0x82, {});
-    if (fpmap) WriteMapPage(copy, ib + 1024, 0x85, std::vector<uint8_t>(496, 0xFF));
+    if (fpmap) {   // the fourth page, and a copy in the third
+      WriteMapPage(copy, ib + 1024, 0x85, std::vector<uint8_t>(496, 0xFF));
+      WriteMapPage(copy, ib + 1536, 0x85, std::vector<uint8_t>(496, 0xFF));
+    }
     added_free += (496 * 8 - maps * 8) * 64;
   }
   copy->PutU64(184, eof);
@@ -112,16 +115,35 @@ TEST(LargeFileTest, BlockBeyondFourGiBIsReadAndChecked) {
   EXPECT_TRUE(found) << Problems(r);
 }
 
-TEST(LargeFileTest, MisplacedFreePageMapIsFound) {
-  ScratchPst copy(FixturePath("new-store-small.pst"));
-  GrowPastFourGiB(&copy);
-  // The first FPMap follows the AMap and PMap of interval 8192.
-  uint64_t fpmap = 0x4400 + 8192 * kCoverage + 1024;
-  copy.Write(fpmap, std::vector<uint8_t>(512, 0));
-  Report r = CheckFile(copy.path());
-  bool found = false;
-  for (const Problem& p : r.problems) found |= p.offset == fpmap && p.what.find("FPMap page") != std::string::npos;
-  EXPECT_TRUE(found) << Problems(r);
+// The first FPMap belongs in the fourth page of interval 8192 with a copy in
+// the third. A file with only one of them is named at the other's offset;
+// -v lists both places.
+TEST(LargeFileTest, FreePageMapMissingFromEitherPlaceIsNamed) {
+  const uint64_t packed = 0x4400 + 8192 * kCoverage + 1024;   // 0x7C004800
+  const uint64_t fixed = packed + 512;                        // 0x7C004A00
+  struct Case {
+    uint64_t overwritten;
+    const char* finding;
+  };
+  // Text where a page is missing, as in files whose data took that page.
+  std::vector<uint8_t> text(512);
+  for (size_t i = 0; i < text.size(); ++i) text[i] = "in the message "[i % 15];
+  for (const Case& c : {Case{fixed, "FPMap page misplaced"}, Case{packed, "FPMap page missing at 0x7c004800"}}) {
+    ScratchPst copy(FixturePath("new-store-small.pst"));
+    GrowPastFourGiB(&copy);
+    copy.Write(c.overwritten, text);
+    CheckOptions options;
+    options.map_pages = true;
+    Report r = CheckFile(copy.path(), options);
+    bool found = false;
+    for (const Problem& p : r.problems) found |= p.offset == c.overwritten && p.what.find(c.finding) != std::string::npos;
+    EXPECT_TRUE(found) << c.finding << Problems(r);
+    std::vector<uint64_t> listed;
+    for (const MapPage& m : r.map_pages) {
+      if (m.kind.rfind("FPMap", 0) == 0) listed.push_back(m.offset);
+    }
+    EXPECT_EQ(listed, (std::vector<uint64_t>{packed, fixed}));
+  }
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST(CrcTest, AgreesWithOutlookWrittenHeaderAndPages) {
   EXPECT_EQ(Crc32(0, f.data() + 0x4600, 496), Get32(f.data() + 0x4600 + 500));  // PMap
 }
 
-TEST(LayoutTest, MapPagesFollowTheirAMapInFormatOrder) {
+TEST(LayoutTest, MapPagesSitInTheirSlotsAfterTheAMap) {
   EXPECT_EQ(IntervalStart(0), 0x4400u);
   EXPECT_EQ(IntervalStart(1), 0x4400u + 253952u);
   EXPECT_EQ(PMapOffset(0), 0x4600u);
@@ -64,8 +64,12 @@ TEST(LayoutTest, MapPagesFollowTheirAMapInFormatOrder) {
   EXPECT_TRUE(HasFPMap(8192));
   EXPECT_TRUE(HasFPMap(8192 + 31744));
   EXPECT_LT(IntervalStart(8192), 2100000000u);
-  EXPECT_EQ(FPMapOffset(8192), IntervalStart(8192) + 1024);
-  EXPECT_EQ(IntervalDataStart(8192), IntervalStart(8192) + 1536);
+  // The FPMap in its fixed slot (the fourth page) with a copy in the third,
+  // where the packed reading looks: 0x7C004A00 and 0x7C004800.
+  EXPECT_EQ(FPMapOffset(8192), 0x7C004A00u);
+  EXPECT_EQ(PackedFPMapOffset(8192), 0x7C004800u);
+  EXPECT_EQ(IntervalDataStart(8192), IntervalStart(8192) + 2048);
+  EXPECT_EQ(FPMapOffset(8192 + 31744), IntervalStart(8192 + 31744) + 1536);
   EXPECT_EQ(IntervalOf(IntervalStart(9000) + 253951), 9000u);
 }
 

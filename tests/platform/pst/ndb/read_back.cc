@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 namespace pst::ndb::testing {
 namespace {
@@ -205,17 +206,19 @@ Status ReadBack::WalkTree(uint64_t bid, uint64_t ib, uint8_t ptype, int level_ex
 
 Status ReadBack::CheckMaps() {
   const uint64_t intervals = (file_eof_ - kAMap0) / kInterval;
-  // Map pages belong where the format puts them, after their AMap.
+  // Map pages belong in their slots after the AMap: PMap second, FMap
+  // third, FPMap fourth with its copy third.
   auto has_fmap = [](uint64_t i) { return i >= 128 && (i - 128) % 496 == 0; };
   for (uint64_t i = 0; i < intervals; ++i) {
     uint64_t base = kAMap0 + i * kInterval;
-    uint64_t at = base;
-    std::vector<std::pair<uint8_t, bool>> maps = {
-        {0x84, true},
-        {0x83, i % 8 == 0},
-        {0x82, has_fmap(i)},
-        {0x85, i >= 8192 && (i - 8192) % 31744 == 0}};
-    for (auto [ptype, present] : maps) {
+    bool fpmap = i >= 8192 && (i - 8192) % 31744 == 0;
+    std::vector<std::tuple<uint64_t, uint8_t, bool>> maps = {
+        {base, 0x84, true},
+        {base + 512, 0x83, i % 8 == 0},
+        {base + 1024, 0x82, has_fmap(i)},
+        {base + 1024, 0x85, fpmap},
+        {base + 1536, 0x85, fpmap}};
+    for (auto [at, ptype, present] : maps) {
       if (!present) continue;
       Status s = CheckPage(at, ptype, at);
       if (!s.ok()) return s;
@@ -226,7 +229,6 @@ Status ReadBack::CheckMaps() {
         }
       }
       Use(at, 512);
-      at += 512;
     }
   }
   uint64_t free_units = 0;
