@@ -204,6 +204,8 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     job.folder_path = TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName));
     job.read = read != VARIANT_FALSE;
     job.fallback_date = DateToFiletime(received);
+    job.source_file = outcome.dbx_path;
+    job.source_number = i;
     pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count,
                                      note = std::move(note)](const Status& s, const std::string& kept) {
       CountOutcome(page, s, i, count, &outcome);

@@ -53,6 +53,7 @@ Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateRead
   if (!s.ok()) return s;
   page.DoEvents();
 
+  item->SetSource(job.source_file, job.source_number);
   s = item->Save();
   if (s.ok() && kept_original) *kept_original = item->KeptOriginalReason();
   item.reset();
@@ -267,7 +268,10 @@ void MessagePipeline::CompleteReady(size_t keep) {
 void MessagePipeline::Complete(std::unique_ptr<Slot> slot) {
   Status s = slot->status;
   if (s.ok()) s = Stamp(*slot->item, slot->job.read, slot->date);
-  if (s.ok()) s = slot->item->Save();
+  if (s.ok()) {
+    slot->item->SetSource(slot->job.source_file, slot->job.source_number);
+    s = slot->item->Save();
+  }
   std::string kept;
   if (s.ok()) kept = slot->item->KeptOriginalReason();
   slot->item.reset();

@@ -42,6 +42,9 @@ struct MessageJob {
   // The date to use when the message text has none (the received date of
   // the source record); 0 when unknown, and then no date is set at all.
   uint64_t fallback_date = 0;
+  // The source message, as the report names it: its folder file and number.
+  std::string source_file;
+  int64_t source_number = 0;
 };
 
 // Runs the pipeline for one message, yielding to the page between the slow

@@ -40,7 +40,7 @@ struct FileOutcome {
 // which the file lists it), with the subject, sender and received date its
 // record gives.
 struct MessageNote {
-  enum class What { kFailed, kSkipped, kIncomplete, kKeptOriginal, kRecovered };
+  enum class What { kFailed, kSkipped, kIncomplete, kKeptOriginal, kRecovered, kMismatch };
   std::string folder_file;  // the .dbx file's path
   int64_t number = 0;
   std::string subject;
@@ -54,6 +54,8 @@ struct RunReport {
   std::vector<FileOutcome> files;
   std::vector<MessageNote> messages;   // every message not converted cleanly
   std::vector<std::string> pst_files;  // every .pst made, in order
+  // What reading each .pst back found, in order (runs that verify).
+  std::vector<PstVerification> verifications;
   bool finished = false;               // the closing message was reached
   // The report file written at the end of the run ("" when none), or why it
   // could not be written.
@@ -87,6 +89,10 @@ struct PageState {
   // recovered too.
   bool KeepFolderTree = false;
   bool Recover = false;
+  // Every .pst is proven once complete: the structural check, then every
+  // message read back and compared with what was written (the sessions
+  // the page makes read back; report.verifications holds the outcome).
+  bool Verify = false;
   // The path asked for the .pst being written (its final name may differ:
   // see PstSession::CompletedPath).
   std::string PstPath;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "converter/engine/import_wire.h"
 #include "platform/pst/status.h"
@@ -69,8 +70,34 @@ class PstMailItem {
   virtual Status SetLong(uint32_t tag, int32_t value) = 0;
   // Sets a time property (PT_SYSTIME) from a FILETIME tick count.
   virtual Status SetTime(uint32_t tag, uint64_t filetime) = 0;
+  // Says which source message the item is (its folder file and number
+  // there, as the report names messages), for a session that reads its
+  // files back; before Save.
+  virtual void SetSource(const std::string& folder_file, int64_t number) {
+    (void)folder_file;
+    (void)number;
+  }
   // Stores the item in its folder.
   virtual Status Save() = 0;
+};
+
+// What reading a completed .pst back found: the structural check of the
+// file, then every message saved into it read back and compared with what
+// the session was handed for it.
+struct PstVerification {
+  struct Mismatch {
+    std::string folder_file;  // the message's source, as the report names it
+    int64_t number = 0;
+    std::string what;         // the value that differs ("subject", ...)
+  };
+  std::string path;                    // the completed file
+  std::vector<std::string> structure;  // structural problems, or why it could not be checked
+  std::string structure_summary;       // the check's summary when sound
+  int64_t verified = 0;                // messages read back as written
+  int64_t total = 0;                   // messages saved into the file
+  std::vector<Mismatch> mismatches;
+
+  bool ok() const { return structure.empty() && mismatches.empty() && verified == total; }
 };
 
 class PstSession {
@@ -121,6 +148,13 @@ class PstSession {
   // file took it meanwhile. Empty when the store could not be completed and
   // no file of it is left.
   virtual std::string CompletedPath(const std::string& path) const { return path; }
+
+  // After Logoff, for a session that reads its files back: what reading the
+  // store asked for at `path` back found; null when it was not read back.
+  virtual const PstVerification* Verification(const std::string& path) const {
+    (void)path;
+    return nullptr;
+  }
 };
 
 }  // namespace tollan

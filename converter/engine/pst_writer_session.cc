@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "converter/engine/output_file.h"
+#include "converter/engine/written_digests.h"
 #include "platform/pst/pst_file.h"
 
 namespace tollan {
@@ -23,6 +24,8 @@ class WriterStore : public PstStoreHandle {
   std::string temp_path;  // where the file is written until it is complete
   std::string display_name;
   std::unique_ptr<pst::PstFile> file;
+  // What each message was handed over as, when the file is read back.
+  std::unique_ptr<WrittenDigests> digests;
 };
 
 class WriterFolder : public PstFolderHandle {
@@ -75,8 +78,16 @@ class WriterItem : public PstMailItem {
     content_.Set(pst::MakeTime(static_cast<uint16_t>(tag >> 16), filetime));
     return Status::Ok();
   }
+  void SetSource(const std::string& folder_file, int64_t number) override {
+    source_file_ = folder_file;
+    source_number_ = number;
+  }
   Status Save() override {
-    return folder_->store->file->AddMessage(folder_->id, content_);
+    Status s = folder_->store->file->AddMessage(folder_->id, content_);
+    if (s.ok() && folder_->store->digests) {
+      folder_->store->digests->Add(folder_->id, content_, source_file_, source_number_);
+    }
+    return s;
   }
 
  private:
@@ -98,13 +109,16 @@ class WriterItem : public PstMailItem {
   const mail::ImportOptions& options_;
   ImportTally* tally_;
   std::string kept_original_;
+  std::string source_file_;
+  int64_t source_number_ = 0;
   pst::MessageContent content_;
 };
 
 class WriterSession : public PstSession {
  public:
-  WriterSession(const mail::ImportOptions& options, ImportTally* tally, ImportWorkers* workers)
-      : options_(options), tally_(tally), workers_(workers) {}
+  WriterSession(const mail::ImportOptions& options, ImportTally* tally, ImportWorkers* workers,
+                bool read_back)
+      : options_(options), tally_(tally), workers_(workers), read_back_(read_back) {}
   ~WriterSession() override { Logoff(); }
 
   Status Logon() override { return Status::Ok(); }
@@ -127,6 +141,7 @@ class WriterSession : public PstSession {
       ::unlink(handle->temp_path.c_str());
       return s;
     }
+    if (read_back_) handle->digests = std::make_unique<WrittenDigests>();
     *store = handle.get();
     stores_.push_back(std::move(handle));
     return Status::Ok();
@@ -199,6 +214,10 @@ class WriterSession : public PstSession {
     auto it = completed_.find(path);
     return it == completed_.end() ? std::string() : it->second;
   }
+  const PstVerification* Verification(const std::string& path) const override {
+    auto it = verifications_.find(path);
+    return it == verifications_.end() ? nullptr : &it->second;
+  }
 
   Status Logoff() override {
     Status first;
@@ -213,6 +232,7 @@ class WriterSession : public PstSession {
         ::unlink(store->temp_path.c_str());
       }
       completed_[store->path] = final_path;
+      if (s.ok() && store->digests) verifications_[store->path] = store->digests->Verify(final_path);
       if (!s.ok() && first.ok()) first = Status::IoError(store->path + ": " + s.ToString());
     }
     folders_.clear();
@@ -227,6 +247,8 @@ class WriterSession : public PstSession {
   std::vector<std::unique_ptr<WriterStore>> stores_;
   std::vector<std::unique_ptr<WriterFolder>> folders_;
   std::map<std::string, std::string> completed_;  // asked-for path -> final path
+  bool read_back_;
+  std::map<std::string, PstVerification> verifications_;  // asked-for path -> what reading back found
 };
 
 }  // namespace
@@ -239,8 +261,9 @@ std::string KeptOriginalText(const mail::ImportReport& report) {
 }
 
 std::unique_ptr<PstSession> NewPstWriterSession(const mail::ImportOptions& options,
-                                                ImportTally* tally, ImportWorkers* workers) {
-  return std::make_unique<WriterSession>(options, tally, workers);
+                                                ImportTally* tally, ImportWorkers* workers,
+                                                bool read_back) {
+  return std::make_unique<WriterSession>(options, tally, workers, read_back);
 }
 
 }  // namespace tollan

@@ -25,10 +25,14 @@ std::string KeptOriginalText(const mail::ImportReport& report);
 // Makes a session whose imports read unlabelled 8-bit text with the given
 // options. `tally` (optional) is updated by every import. With `workers`
 // (optional; they must outlive the session, and import with the same
-// options) the imports run in those processes instead of this one.
+// options) the imports run in those processes instead of this one. With
+// `read_back`, every file is proven after its Logoff: the structural check,
+// then each message read back and compared with what was saved
+// (PstSession::Verification).
 std::unique_ptr<PstSession> NewPstWriterSession(const mail::ImportOptions& options,
                                                 ImportTally* tally = nullptr,
-                                                ImportWorkers* workers = nullptr);
+                                                ImportWorkers* workers = nullptr,
+                                                bool read_back = false);
 
 }  // namespace tollan
 

@@ -74,6 +74,8 @@ void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
     job.folder_path = recovered_path;
     job.read = has_record ? m.record.message_read() : true;
     job.fallback_date = has_record ? DateToFiletime(m.record.date_received) : 0;
+    job.source_file = outcome.dbx_path;
+    job.source_number = number;
     pipeline.Submit(std::move(job), [&state, &outcome, note = std::move(note),
                                      why](const Status& result, const std::string&) {
       if (result.ok()) {

@@ -97,6 +97,7 @@ const char* NoteWhatText(MessageNote::What what) {
     case MessageNote::What::kIncomplete: return "incomplete";
     case MessageNote::What::kKeptOriginal: return "kept with its original attached";
     case MessageNote::What::kRecovered: return "recovered";
+    case MessageNote::What::kMismatch: return "differs when read back";
   }
   return "";
 }

@@ -139,6 +139,26 @@ bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
   return true;
 }
 
+namespace {
+
+// Keeps what reading the completed .pst asked for at `wanted` back found,
+// and names each message that differs in the report.
+void RecordVerification(PageState& state, const std::string& wanted) {
+  const PstVerification* v = state.PSTSession->Verification(wanted);
+  if (v == nullptr) return;
+  state.report.verifications.push_back(*v);
+  for (const PstVerification::Mismatch& m : v->mismatches) {
+    MessageNote note;
+    note.folder_file = m.folder_file;
+    note.number = m.number;
+    note.what = MessageNote::What::kMismatch;
+    note.why = "read back from " + v->path + ": " + m.what + " differs from what was written";
+    state.report.messages.push_back(std::move(note));
+  }
+}
+
+}  // namespace
+
 void SettleOutput(PageState& state, size_t first_file, const Status& logoff) {
   auto& outputs = state.report.pst_files;
   const std::string wanted = state.PstPath;
@@ -148,6 +168,7 @@ void SettleOutput(PageState& state, size_t first_file, const Status& logoff) {
   const std::string final_path = state.PSTSession->CompletedPath(wanted);
   if (!final_path.empty()) {
     *it = final_path;
+    RecordVerification(state, wanted);
     return;
   }
   outputs.erase(std::next(it).base());
@@ -181,6 +202,8 @@ void EndOwnPst(PageState& state) {
         f.messages_recovered == 0 && !outputs.empty() &&
         state.PSTSession->CompletedPath(wanted) == outputs.back()) {
       ::unlink(outputs.back().c_str());
+      std::erase_if(state.report.verifications,
+                    [&](const PstVerification& v) { return v.path == outputs.back(); });
       outputs.pop_back();
     }
   }
@@ -297,6 +320,8 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     job.folder_path = TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName));
     job.read = true;
     job.fallback_date = DateToFiletime(received);
+    job.source_file = outcome.dbx_path;
+    job.source_number = i + 1;
     pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count, incomplete,
                                      note = std::move(note)](const Status& s, const std::string& kept) {
       CountOutcome(page, s, i, count, &outcome);

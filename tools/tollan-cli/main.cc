@@ -25,7 +25,6 @@
 #include "converter/wizard/batch_driver.h"
 #include "converter/wizard/default_store_source.h"
 #include "converter/wizard/file_list_source.h"
-#include "platform/pst/check/check.h"
 #include "tools/tollan-cli/terminal_page.h"
 
 namespace tollan {
@@ -131,6 +130,26 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   }
 }
 
+// What reading each .pst back found (--verify): the structural check, then
+// "verified N of N messages", and each message that differs.
+void PrintVerifications(const RunReport& r, bool* failed) {
+  for (const PstVerification& v : r.verifications) {
+    if (!v.structure.empty()) {
+      std::printf("pst-check %s: problems found\n", v.path.c_str());
+      for (const auto& problem : v.structure) std::printf("  %s\n", problem.c_str());
+    } else {
+      std::printf("pst-check %s: %s\n", v.path.c_str(), v.structure_summary.c_str());
+    }
+    std::printf("read back %s: verified %lld of %lld messages\n", v.path.c_str(),
+                static_cast<long long>(v.verified), static_cast<long long>(v.total));
+    for (const auto& m : v.mismatches) {
+      std::printf("  %s message %lld: %s differs from what was written\n", DisplayText(m.folder_file).c_str(),
+                  static_cast<long long>(m.number), m.what.c_str());
+    }
+    if (!v.ok()) *failed = true;
+  }
+}
+
 double CpuSeconds(const rusage& u) {
   return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
@@ -163,7 +182,9 @@ int Main(int argc, char** argv) {
   single_opt->excludes(per_file_opt);
   app.add_flag("--convert-deleted-items", convert_deleted, "Convert Deleted Items.dbx too");
   app.add_option("-o,--output", out_dir, "Folder for the .pst files")->required();
-  app.add_flag("--verify", verify, "Check every output file with pst-check");
+  app.add_flag("--verify", verify,
+               "Check every output file with pst-check, then read every message back from it and "
+               "compare it with what was written");
   app.add_flag("--recover", recover,
                "Also convert the messages a file's index no longer reaches, into a subfolder "
                "\"Recovered\" of its folder");
@@ -220,6 +241,7 @@ int Main(int argc, char** argv) {
   state.ReportPath = report_path;
   state.Recover = recover;
   state.KeepFolderTree = keep_tree;
+  state.Verify = verify;
   DefaultStoreView store_view;
   if (default_store) {
     store_view = OpenDefaultStore(state);
@@ -270,7 +292,7 @@ int Main(int argc, char** argv) {
     }
   }
   EngineEnv env;
-  env.sessions = [&] { return NewPstWriterSession(import_options, &tally, workers.get()); };
+  env.sessions = [&] { return NewPstWriterSession(import_options, &tally, workers.get(), verify); };
   TerminalPage::CatchInterrupts();
   VectorList list(files);
   FileListSource file_source(&page, &list, env);
@@ -290,18 +312,7 @@ int Main(int argc, char** argv) {
   }
   bool failed = !state.report.finished || state.report.FilesFailed() > 0 ||
                 state.report.MessagesFailed() > 0;
-  if (verify) {
-    for (const auto& p : state.report.pst_files) {
-      pst::check::Report r = pst::check::CheckFile(p);
-      if (r.ok()) {
-        std::printf("pst-check %s: %s\n", p.c_str(), r.Summary().c_str());
-      } else {
-        failed = true;
-        std::printf("pst-check %s: %s\n", p.c_str(), r.fatal.empty() ? "problems found" : r.fatal.c_str());
-        for (const auto& problem : r.problems) std::printf("  %s\n", problem.ToString().c_str());
-      }
-    }
-  }
+  if (verify) PrintVerifications(state.report, &failed);
   if (!state.report.report_error.empty()) failed = true;
   if (stats) PrintStats(state.report.MessagesConverted(), workers_used);
   if (state.report.interrupted) return 130;

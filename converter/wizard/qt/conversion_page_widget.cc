@@ -120,12 +120,14 @@ void ConversionPageWidget::OptionsClicked() {
   ConversionOptions current;
   current.keep_folder_tree = state_.KeepFolderTree;
   current.recover = state_.Recover;
+  current.verify = state_.Verify;
   current.report_path = state_.ReportPath;
   auto* dialog = new OptionsDialog(this, current);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     ConversionOptions chosen = dialog->Chosen();
     state_.KeepFolderTree = chosen.keep_folder_tree;
     state_.Recover = chosen.recover;
+    state_.Verify = chosen.verify;
     state_.ReportPath = chosen.report_path;
   });
   dialog->open();
@@ -167,7 +169,10 @@ bool ConversionPageWidget::Cancelled() { return cancel_requested_; }
 EngineEnv ConversionPageWidget::Env() const {
   EngineEnv env;
   ImportWorkers* workers = workers_.get();
-  env.sessions = [workers] { return NewPstWriterSession(mail::ImportOptions(), nullptr, workers); };
+  const bool verify = state_.Verify;
+  env.sessions = [workers, verify] {
+    return NewPstWriterSession(mail::ImportOptions(), nullptr, workers, verify);
+  };
   return env;
 }
 

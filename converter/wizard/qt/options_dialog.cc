@@ -19,6 +19,9 @@ OptionsDialog::OptionsDialog(QWidget* parent, const ConversionOptions& current) 
   recover_ = new QCheckBox(QString::fromUtf8(kRecoverText), this);
   recover_->setObjectName(QStringLiteral("ChkRecover"));
   recover_->setChecked(current.recover);
+  verify_ = new QCheckBox(QString::fromUtf8(kVerifyText), this);
+  verify_->setObjectName(QStringLiteral("ChkVerify"));
+  verify_->setChecked(current.verify);
   report_ = new QLineEdit(QString::fromStdString(current.report_path), this);
   report_->setObjectName(QStringLiteral("TxtReportPath"));
   report_->setPlaceholderText(QString::fromUtf8(kReportBesideText));
@@ -30,6 +33,7 @@ OptionsDialog::OptionsDialog(QWidget* parent, const ConversionOptions& current) 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(keep_tree_);
   layout->addWidget(recover_);
+  layout->addWidget(verify_);
   layout->addSpacing(8);
   layout->addWidget(new QLabel(QString::fromUtf8(kReportPathLabel), this));
   layout->addWidget(report_);
@@ -40,6 +44,7 @@ ConversionOptions OptionsDialog::Chosen() const {
   ConversionOptions o;
   o.keep_folder_tree = keep_tree_->isChecked();
   o.recover = recover_->isChecked();
+  o.verify = verify_->isChecked();
   o.report_path = report_->text().trimmed().toStdString();
   return o;
 }

@@ -28,7 +28,9 @@ sums_before=$(cd "$work/store" && find . -type f -print0 | sort -z | xargs -0 sh
 
 mkdir -p "$work/out-single" "$work/out-each"
 check "single .pst: converts and verifies" \
-  "$cli" --single-pst -o "$work/out-single" "$work/store" --verify
+  bash -c "'$cli' --single-pst -o '$work/out-single' '$work/store' --verify >'$work/single.log'"
+check "single .pst: every message read back as written" \
+  grep -qE '^read back .*: verified ([1-9][0-9]*) of \1 messages$' "$work/single.log"
 check "single .pst: every message of every folder" \
   $verify "$work/export" "$work/out-single"/*.pst --all-read --skip Outbox "Deleted Items"
 check "single .pst: the second Inbox got a folder of its own" \

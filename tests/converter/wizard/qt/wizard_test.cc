@@ -371,9 +371,11 @@ class WizardTest : public QObject {
       auto* recover = Get<QCheckBox>(dialog, "ChkRecover");
       QCOMPARE(keep->text(), QStringLiteral("Keep the Outlook Express folder tree and names"));
       QCOMPARE(recover->text(), QStringLiteral("Recover messages the folder index has lost"));
-      QVERIFY(!keep->isChecked() && !recover->isChecked());
+      auto* verify = Get<QCheckBox>(dialog, "ChkVerify");
+      QVERIFY(!keep->isChecked() && !recover->isChecked() && !verify->isChecked());
       keep->setChecked(true);
       recover->setChecked(true);
+      verify->setChecked(true);
       const std::string report = (root_ / ("chosen-" + std::to_string(which) + ".csv")).string();
       Get<QLineEdit>(dialog, "TxtReportPath")->setText(QString::fromStdString(report));
       if (which == 1) {
@@ -385,7 +387,7 @@ class WizardTest : public QObject {
         continue;
       }
       dialog->accept();
-      QVERIFY(page->state().KeepFolderTree && page->state().Recover);
+      QVERIFY(page->state().KeepFolderTree && page->state().Recover && page->state().Verify);
       QCOMPARE(page->state().ReportPath, report);
       // Opened again, it shows the choices; a run writes the report there and
       // its closing box says where.
@@ -400,6 +402,10 @@ class WizardTest : public QObject {
       Get<QPushButton>(page, "CmdExtractDBX")->click();
       QVERIFY(dialogs.boxes.back().text.endsWith(
           QStringLiteral("are listed in ") + QString::fromStdString(report)));
+      // The .pst was read back: every message saved into it as written.
+      QCOMPARE(page->state().report.verifications.size(), size_t{1});
+      QVERIFY(page->state().report.verifications[0].ok());
+      QVERIFY(page->state().report.verifications[0].total > 0);
       // The damaged message is named; with recovery on, anything else in
       // the report is a recovered message.
       std::ifstream in(report);
