@@ -80,7 +80,12 @@ int DefaultImportJobs() {
   int n = 0;
   if (sched_getaffinity(0, sizeof set, &set) == 0) n = CPU_COUNT(&set);
   if (n <= 0) n = static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
-  return std::clamp(n, 1, 16);
+  return ImportJobsFor(n);
+}
+
+int ImportJobsFor(int processors) {
+  if (processors < kWorkersPayFrom) return 1;
+  return std::min(processors, 16);
 }
 
 wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::string_view message, const mail::ImportOptions& options) {

@@ -47,9 +47,18 @@ inline constexpr char kImportWorkerName[] = "tollan-import-worker";
 // ../libexec/tollan relative to it. Empty when none is there.
 std::string FindImportWorker();
 
-// The number of workers a run uses by default: the processors this process
-// may run on, at most 16.
+// The number of import processes a run uses when none is asked for:
+// ImportJobsFor() of the processors this process may run on.
 int DefaultImportJobs();
+
+// The choice for a machine with `processors` processors. The import in this
+// process already runs on a helper thread beside the writer, so it keeps two
+// processors busy without handing a byte between processes; workers pay for
+// their hand-over only where they get enough processors beyond those two.
+// Below kWorkersPayFrom processors the answer is 1 (the import stays in this
+// process); from there on one worker per processor, at most 16.
+inline constexpr int kWorkersPayFrom = 4;
+int ImportJobsFor(int processors);
 
 // The import of one message as a worker does it: the mapping, the report's
 // verdict and the date from the header block (the reader of the date

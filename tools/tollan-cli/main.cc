@@ -196,8 +196,8 @@ int Main(int argc, char** argv) {
                  "(default: conversion-report.csv beside the outputs, when anything went wrong)");
   app.add_option("--codepage", codepage, "Windows code page of unlabelled 8-bit text (default 1252)");
   app.add_option("-j,--jobs", jobs,
-                 "Processes that import messages (default: the number of cores, at most 16); "
-                 "1 imports in this process")
+                 "Processes that import messages; 1 imports in this process (default: 1 below four "
+                 "cores, else the number of cores, at most 16)")
       ->check(CLI::Range(1, 64));
   app.add_flag("--stats", stats, "Print processor time and peak memory at the end");
   auto* ds = app.add_flag("--default-store", default_store,

@@ -146,8 +146,8 @@ void ConversionPageWidget::ConvertClicked() {
   // Locked from the click on: the driver yields (after the folder choice)
   // before it takes its own lock.
   SetRunLock(true);
-  // One import process per core for the run; with one core the import
-  // stays in this process.
+  // Import processes only where they pay (four cores or more); else the
+  // import stays in this process, on its helper thread.
   const int jobs = DefaultImportJobs();
   if (jobs > 1) {
     ImportWorkers::Options options;

@@ -72,6 +72,12 @@ ImportWorkers::Options Options(int jobs) {
   return o;
 }
 
+TEST(ImportWorkers, DefaultKeepsTheImportInThisProcessWhereWorkersDoNotPay) {
+  // {processors, import processes}: 1 means the import stays in this process.
+  const int cases[][2] = {{1, 1}, {2, 1}, {3, 1}, {4, 4}, {8, 8}, {64, 16}};
+  for (const auto& c : cases) EXPECT_EQ(ImportJobsFor(c[0]), c[1]) << c[0] << " processors";
+}
+
 TEST(ImportWorkers, AnswersEqualTheImportInThisProcess) {
   std::unique_ptr<ImportWorkers> pool;
   ASSERT_TRUE(ImportWorkers::Start(Options(3), &pool).ok());
