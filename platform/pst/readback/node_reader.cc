@@ -1,6 +1,7 @@
 // B-tree lookups and data-tree reads for reading a PST back.
 #include "platform/pst/readback/node_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/pst/check/crc.h"
@@ -14,6 +15,8 @@ using namespace pst::check;
 namespace {
 constexpr size_t kMaxCachedPages = 1024;   // 512 KB
 constexpr int kMaxDepth = 8;
+constexpr size_t kPageWindow = 64 << 10;
+constexpr size_t kBlockWindow = 256 << 10;
 }  // namespace
 
 bool NodeReader::Open(std::string* error) {
@@ -31,11 +34,28 @@ bool NodeReader::Open(std::string* error) {
   return true;
 }
 
+bool NodeReader::ReadAt(Window* window, uint64_t offset, void* out, size_t n) const {
+  const uint64_t size = source_.size();
+  if (offset > size || n > size - offset) return false;
+  if (offset < window->start || offset + n > window->start + window->bytes.size()) {
+    const size_t want = window == &page_window_ ? kPageWindow : kBlockWindow;
+    const size_t len = static_cast<size_t>(std::min<uint64_t>(std::max(want, n), size - offset));
+    window->bytes.resize(len);
+    if (!source_.ReadAt(offset, window->bytes.data(), len)) {
+      window->bytes.clear();
+      return false;
+    }
+    window->start = offset;
+  }
+  std::memcpy(out, window->bytes.data() + (offset - window->start), n);
+  return true;
+}
+
 const NodeReader::Page* NodeReader::ReadPage(uint64_t ib) const {
   auto it = pages_.find(ib);
   if (it != pages_.end()) return &it->second;
   Page page;
-  if (ib % kPageSize != 0 || !source_.ReadAt(ib, page.data(), page.size())) return nullptr;
+  if (ib % kPageSize != 0 || !ReadAt(&page_window_, ib, page.data(), page.size())) return nullptr;
   if (pages_.size() >= kMaxCachedPages) pages_.clear();
   return &pages_.emplace(ib, page).first->second;
 }
@@ -84,7 +104,7 @@ bool NodeReader::ReadBlock(uint64_t bid, std::vector<uint8_t>* out) const {
   const uint16_t cb = Le16(e + 16);
   if (cb > kMaxBlockData) return false;
   out->resize(cb);
-  if (!source_.ReadAt(ib, out->data(), cb)) return false;
+  if (!ReadAt(&block_window_, ib, out->data(), cb)) return false;
   if (!(bid & kBidInternal) && header_.crypt_method == kCryptPermute) DecodePermute(out->data(), cb);
   return true;
 }

@@ -1,7 +1,9 @@
 // NodeReader: finds nodes and blocks of a Unicode PST by walking its two
 // B-trees (NBT and BBT) page by page as it goes, instead of loading them, so
 // that reading a file back takes the same small memory whatever its size:
-// the header, a bounded cache of B-tree pages and the blocks in hand. It
+// the header, a bounded cache of B-tree pages, two read-ahead windows (one
+// for B-tree pages, one for blocks: a message's blocks mostly lie together,
+// so most reads cost no system call) and the blocks in hand. It
 // serves the checker's heap, property and table readers (check/ltp.h)
 // through check::NodeSource, and streams large values block by block.
 //
@@ -55,6 +57,13 @@ class NodeReader : public check::NodeSource {
 
  private:
   using Page = std::array<uint8_t, 512>;
+  // Bytes of the file from `start`, read ahead in one call.
+  struct Window {
+    uint64_t start = 0;
+    std::vector<uint8_t> bytes;
+  };
+  // Reads n bytes at offset through `window`, refilling it when needed.
+  bool ReadAt(Window* window, uint64_t offset, void* out, size_t n) const;
   // The leaf entry with `key` in the NBT (nbt) or BBT, copied to *entry.
   bool Lookup(bool nbt, uint64_t key, uint8_t* entry) const;
   const Page* ReadPage(uint64_t ib) const;
@@ -64,6 +73,7 @@ class NodeReader : public check::NodeSource {
   const check::Source& source_;
   check::Header header_;
   mutable std::unordered_map<uint64_t, Page> pages_;   // bounded: cleared when full
+  mutable Window page_window_, block_window_;
 };
 
 }  // namespace pst::readback
