@@ -1,7 +1,10 @@
-// Writes a PST past 4 GiB through the node database writer and reads it back
-// with the independent test reader, which checks every page, block, map page
-// (the first FPMap sits near 2 GiB) and node. Run by large_file_check.sh;
-// too slow and too large for the unit tests.
+// Writes a PST of the given size through the node database writer and reads
+// it back with the independent test reader, which checks every page, block,
+// map page and node, then with pst-check's node database checks, whose list
+// of map pages must match the layout of platform/pst/ndb/format.h page for
+// page. Run by large_file_check.sh past each boundary (the first FPMap near
+// 1.94 GiB, 4 GiB, the second FPMap near 9.45 GiB); too slow and too large
+// for the unit tests.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/pst/ndb/format.h"
 #include "platform/pst/ndb/ndb_writer.h"
 #include "tests/platform/pst/ndb/read_back.h"
 
@@ -106,12 +110,46 @@ int main(int argc, char** argv) {
     return 1;
   }
   pst::check::NdbChecker checker(*source, &report);
+  checker.set_list_map_pages(true);
   if (checker.ReadHeader()) checker.CheckAll();
   for (const auto& p : report.problems) std::fprintf(stderr, "%s\n", p.ToString().c_str());
   std::printf("pst-check (node database): %s, %zu problems, in %.1f s\n",
               report.fatal.empty() ? "checked" : report.fatal.c_str(), report.problems.size(),
               Seconds(start));
   if (!report.ok()) return 1;
+
+  // The map pages pst-check found against where the writer's layout puts them.
+  std::vector<pst::check::MapPage> want;
+  const uint64_t intervals = pst::ndb::IntervalOf(w->FileSize() - 1) + 1;
+  for (uint64_t i = 0; i < intervals; ++i) {
+    want.push_back({pst::ndb::IntervalStart(i), i, "AMap"});
+    if (pst::ndb::HasPMap(i)) want.push_back({pst::ndb::PMapOffset(i), i, "PMap"});
+    if (pst::ndb::HasFMap(i)) want.push_back({pst::ndb::FMapOffset(i), i, "FMap"});
+    if (pst::ndb::HasFPMap(i)) {
+      want.push_back({pst::ndb::PackedFPMapOffset(i), i, "FPMap copy"});
+      want.push_back({pst::ndb::FPMapOffset(i), i, "FPMap"});
+    }
+  }
+  size_t counts[2] = {0, 0};   // AMaps, PMaps
+  for (size_t k = 0; k < std::max(want.size(), report.map_pages.size()); ++k) {
+    const pst::check::MapPage* got = k < report.map_pages.size() ? &report.map_pages[k] : nullptr;
+    if (k >= want.size() || got == nullptr || got->offset != want[k].offset || got->kind != want[k].kind) {
+      std::fprintf(stderr, "map page %zu: pst-check lists %s at 0x%llx, the layout says %s at 0x%llx\n", k,
+                   got ? got->kind.c_str() : "nothing", got ? static_cast<unsigned long long>(got->offset) : 0ull,
+                   k < want.size() ? want[k].kind.c_str() : "nothing",
+                   k < want.size() ? static_cast<unsigned long long>(want[k].offset) : 0ull);
+      return 1;
+    }
+    if (got->kind == "AMap" || got->kind == "PMap") {
+      ++counts[got->kind == "PMap"];
+    } else {
+      std::printf("  map page 0x%llx: %s (interval %llu)\n", static_cast<unsigned long long>(got->offset),
+                  got->kind.c_str(), static_cast<unsigned long long>(got->interval));
+    }
+  }
+  std::printf("map pages where the layout puts them: %zu AMaps (every 0x%llx bytes from 0x4400), %zu PMaps "
+              "(the second page of every 8th interval) and the pages above\n",
+              counts[0], static_cast<unsigned long long>(pst::ndb::kIntervalSize), counts[1]);
 #endif
   return 0;
 }
