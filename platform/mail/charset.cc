@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/text/utf.h"
@@ -105,11 +107,25 @@ constexpr Alias kAliases[] = {
     {"tis620", "tis-620"},       {"utf7", "utf-7"},             {"x-unicode-2-0-utf-7", "utf-7"},
 };
 
+// The tables above by name, made once: every header and body part asks.
+// The first entry of a name wins, as a scan in table order would find it.
+template <typename Entry, size_t N, typename Key>
+std::unordered_map<std::string_view, const Entry*> IndexBy(const Entry (&table)[N], Key key) {
+  std::unordered_map<std::string_view, const Entry*> index;
+  for (const Entry& e : table) index.emplace(key(e), &e);
+  return index;
+}
+
 const CharsetEntry* FindEntry(std::string_view normalized) {
-  for (const auto& e : kCharsets) {
-    if (normalized == e.name) return &e;
-  }
-  return nullptr;
+  static const auto index = IndexBy(kCharsets, [](const CharsetEntry& e) { return std::string_view(e.name); });
+  auto it = index.find(normalized);
+  return it == index.end() ? nullptr : it->second;
+}
+
+const char* FindAlias(std::string_view lowered) {
+  static const auto index = IndexBy(kAliases, [](const Alias& a) { return std::string_view(a.alias); });
+  auto it = index.find(lowered);
+  return it == index.end() ? nullptr : it->second->name;
 }
 
 // Windows-1252's 0x80-0x9F; the five bytes its table leaves undefined read
@@ -204,13 +220,13 @@ iconv_t ConverterFor(const std::string& from) {
 
 std::string NormalizeCharset(std::string_view charset) {
   std::string s;
+  s.reserve(charset.size());
   for (char c : charset) {
     if (c == ' ' || c == '\t' || c == '"' || c == '\'') continue;
     s.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
   }
-  for (const auto& a : kAliases) {
-    if (s == a.alias) return a.name;
-  }
+  if (FindEntry(s) != nullptr) return s;  // already a name of the table
+  if (const char* name = FindAlias(s)) return name;
   // iso8859-N, iso_8859-N, iso-8859_N, iso8859_N -> iso-8859-N
   auto starts = [&](std::string_view p) { return s.compare(0, p.size(), p) == 0; };
   for (std::string_view p : {"iso8859-", "iso_8859-", "iso-8859_", "iso8859_", "iso_8859_"}) {

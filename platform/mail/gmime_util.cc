@@ -151,12 +151,11 @@ std::vector<std::string> RawHeaderValues(GMimeObject* obj, const char* name) {
   std::vector<std::string> values;
   GMimeHeaderList* list = g_mime_object_get_header_list(obj);
   if (list == nullptr) return values;
-  std::string want = AsciiLower(name);
   int n = g_mime_header_list_get_count(list);
   for (int i = 0; i < n; ++i) {
     GMimeHeader* h = g_mime_header_list_get_header_at(list, i);
     const char* field = g_mime_header_get_name(h);
-    if (field == nullptr || AsciiLower(field) != want) continue;
+    if (field == nullptr || g_ascii_strcasecmp(field, name) != 0) continue;
     const char* raw = g_mime_header_get_raw_value(h);
     values.emplace_back(raw ? raw : "");
   }
