@@ -47,6 +47,7 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
   }
   HRESULT COMCALL CloseDbx() override {
     session_.CloseFile();
+    damage_index_ = -1;
     contents_ = dbx::DbxFolderContents();
     readable_ = false;
     return S_OK;
@@ -84,6 +85,11 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
     *sender = com::AllocBstr(com::Utf16FromAnsi(text));
     return S_OK;
   }
+  HRESULT COMCALL GetBodyDamage(LONG index, BSTR* text) override {
+    if (text == nullptr) return E_POINTER;
+    *text = com::AllocBstrUtf8(index == damage_index_ ? damage_ : std::string());
+    return S_OK;
+  }
   HRESULT COMCALL GetReceivedDate(LONG index, DATE* date) override {
     const dbx::DbxMessage* m = Message(index);
     if (m == nullptr || date == nullptr) return BadIndex(index);
@@ -100,15 +106,18 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
       return com::RaiseError(com::kErrInvalidArgument, "DbxMessageReader",
                              "the message has no readable body");
     }
-    dbx::DbxBody body;
-    dbx::DbxStatus s = session_.ReadBody(m->body_position, &body);
+    // A damaged chain gives what it still holds.
+    dbx::DbxSalvagedBody body;
+    dbx::DbxStatus s = session_.SalvageBody(m->body_position, &body);
     if (!s.ok() || !body.found) {
       return com::RaiseError(com::kErrInvalidArgument, "DbxMessageReader",
                              "the message's body: " +
                                  (s.ok() ? std::string("not found") : s.ToString()));
     }
-    *bytes = body.JoinedText();
-    return body.chain_cut ? S_FALSE : S_OK;
+    bytes->swap(body.text);
+    damage_index_ = index;
+    damage_.swap(body.damage);
+    return damage_.empty() ? S_OK : S_FALSE;
   }
   const dbx::DbxMessage* Message(LONG index) const {
     if (!readable_ || index < 0 || static_cast<size_t>(index) >= contents_.messages.size()) {
@@ -126,6 +135,9 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
   dbx::DbxFolderContents contents_;
   bool readable_ = false;
   std::string error_ = "no file opened";
+  // What the last message read lost.
+  LONG damage_index_ = -1;
+  std::string damage_;
 };
 
 class EmlDateParser final : public com::SimpleObject<IEmlDateParser, IID_IEmlDateParser> {

@@ -42,8 +42,9 @@ struct IDbxMessageReader : IUnknown {
   // Added after GetReceivedDate: the same message as GetMessageText, as the
   // stored bytes themselves in a byte string (SysStringByteLen bytes),
   // without the round trip through characters.
-  // S_FALSE (with the bytes read) when the body chain was cut short, so the
-  // text is incomplete.
+  // S_FALSE (with the bytes read) when the body chain was cut short or
+  // damaged, so the text is incomplete: it holds the blocks that could be
+  // read, never bytes from elsewhere (GetBodyDamage says what was lost).
   virtual HRESULT COMCALL GetMessageBytes(LONG index, BSTR* bytes) = 0;
   // Added after GetMessageBytes: the sender as the message's record names
   // it, "Name <address>" (or whichever of the two it has).
@@ -57,6 +58,10 @@ struct IDbxMessageReader : IUnknown {
   virtual HRESULT COMCALL GetDeclaredCount(LONG* count) = 0;
   // Why the last open could not read the file ("" when it could).
   virtual HRESULT COMCALL GetOpenError(BSTR* text) = 0;
+  // Added after GetOpenError: what the last read of message `index`'s text
+  // could not read, in words for the user ("" when it was read whole or has
+  // not been read).
+  virtual HRESULT COMCALL GetBodyDamage(LONG index, BSTR* text) = 0;
 };
 
 // Reads the date of a written .eml file.

@@ -8,6 +8,7 @@
 #include "converter/engine/texts.h"
 #include "platform/com/automation.h"
 #include "platform/com/com_ptr.h"
+#include "platform/com/errors.h"
 #include "reader/dbx/byte_source.h"
 #include "reader/dbx/folder_file.h"
 
@@ -166,6 +167,16 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     MessageNote note = NoteFor(message.get(), outcome.dbx_path, i);
     com::ComPtr<_OEMsgSegments> segments;
     if (SUCCEEDED(hr) && message) hr = message->get_OEMsgSegments(segments.Out());
+    // A body whose chain failed part-way keeps the segments read before the
+    // damaged block: a second read gives them, and they are converted.
+    std::string damage;
+    if (FAILED(hr) && message) {
+      damage = DescribeError(hr);
+      hr = message->get_OEMsgSegments(segments.Out());
+      LONG kept = 0;
+      if (SUCCEEDED(hr) && segments) segments->get_Count(&kept);
+      if (FAILED(hr) || kept == 0) hr = com::RaiseError(com::kErrInvalidArgument, "Tollan", damage);
+    }
     if (FAILED(hr) || !message || !segments) {
       // A message whose body cannot be read: skipped and reported.
       const std::string why = FAILED(hr) ? DescribeError(hr) : std::string("its body cannot be read");
@@ -195,6 +206,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
       AddNote(state, note, MessageNote::What::kFailed, why);
       continue;
     }
+    if (!damage.empty()) damage = DamagedBodyText(damage + "; " + std::to_string(text.size()) + " bytes read");
     DATE received = 0;
     message->get_DateReceived(&received);
 
@@ -206,10 +218,10 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     job.fallback_date = DateToFiletime(received);
     job.source_file = outcome.dbx_path;
     job.source_number = i;
-    pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count,
+    pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count, damage = std::move(damage),
                                      note = std::move(note)](const Status& s, const std::string& kept) {
       CountOutcome(page, s, i, count, &outcome);
-      NoteOutcome(state, note, s, kept, "");
+      NoteOutcome(state, note, s, kept, damage);
     });
   }
   pipeline.Finish();

@@ -40,6 +40,11 @@ void NoteOutcome(PageState& state, const MessageNote& note, const Status& s, con
 
 inline constexpr const char* kIncompleteBodyReason =
     "its body chain is damaged: the text ends where the chain breaks off";
+// The report's reason for a message converted from a damaged body, given
+// what the reader says was lost.
+inline std::string DamagedBodyText(const std::string& damage) {
+  return "its body chain is damaged, the text converted is what could be read: " + damage;
+}
 
 // The description of a failed call's error (taking the thread's error object).
 std::string DescribeError(HRESULT hr);

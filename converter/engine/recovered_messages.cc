@@ -58,7 +58,11 @@ void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
     }
     std::string why = std::string("recovered message ") + std::to_string(number) +
                       (has_record ? ", found through its surviving record"
-                                  : ", found as a body chain no record names");
+                       : m.origin == dbx::RecoveryOrigin::kFragment
+                           ? ", a fragment: the rest of a message whose start is lost, " +
+                                 std::to_string(m.text_size) + " bytes from the body block at offset " +
+                                 std::to_string(m.body_position)
+                           : ", found as a body chain no record names");
     if (m.incomplete) why += "; its body chain was cut short, the bytes found are converted";
     MessageJob job;
     const dbx::DbxStatus read = dbx::ReadRecoveredText(*file, m, &job.text);

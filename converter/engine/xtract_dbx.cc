@@ -312,7 +312,14 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
       AddNote(state, note, MessageNote::What::kFailed, why);
       continue;
     }
-    const bool incomplete = hr == S_FALSE;
+    // A damaged body is converted as far as it could be read, and the
+    // report says what was lost.
+    std::string incomplete;
+    if (hr == S_FALSE) {
+      com::Bstr damage;
+      reader->GetBodyDamage(i, damage.out());
+      incomplete = damage.view().empty() ? kIncompleteBodyReason : DamagedBodyText(damage.utf8());
+    }
 
     MessageJob job;
     job.text.assign(reinterpret_cast<const char*>(text.get()), SysStringByteLen(text.get()));
@@ -322,10 +329,10 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     job.fallback_date = DateToFiletime(received);
     job.source_file = outcome.dbx_path;
     job.source_number = i + 1;
-    pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count, incomplete,
+    pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count, incomplete = std::move(incomplete),
                                      note = std::move(note)](const Status& s, const std::string& kept) {
       CountOutcome(page, s, i, count, &outcome);
-      NoteOutcome(state, note, s, kept, incomplete ? kIncompleteBodyReason : "");
+      NoteOutcome(state, note, s, kept, incomplete);
     });
   }
   pipeline.Finish();

@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "reader/dbx/body_chain.h"
+#include "reader/dbx/body_salvage.h"
 #include "reader/dbx/folder_file.h"
 #include "reader/dbx/format.h"
 #include "reader/dbx/index_walk.h"
@@ -250,19 +251,39 @@ class Scanner {
   }
 
   // Takes the chain from block j on, as far as it is whole and not taken.
-  void Follow(size_t j, DbxRecoveredMessage* m) {
+  // A live message's chain is followed past a block whose used length is
+  // damaged, as SalvageBodyText reads it, so that its later blocks are not
+  // taken for a fragment.
+  DbxStatus Follow(size_t j, DbxRecoveredMessage* m) {
     for (;;) {
       claimed_[j] = true;
       ++m->block_count;
       m->text_size += blocks_[j].used;
-      if (blocks_[j].next == 0) return;
+      if (blocks_[j].next == 0) return DbxStatus::Ok();
       size_t k = FindNext(j);
+      if (k == kNone && m->origin == RecoveryOrigin::kIndex) {
+        DbxStatus s = PastDamagedBlock(blocks_[j].next, &k);
+        if (!s.ok()) return s;
+      }
       if (k == kNone || claimed_[k]) {
         m->incomplete = true;
-        return;
+        return DbxStatus::Ok();
       }
       j = k;
     }
+  }
+
+  // The block after the one at `offset` when that one names itself but was
+  // not noted as a block (its used length or size field is damaged) and
+  // links on to a block that was; else kNone.
+  DbxStatus PastDamagedBlock(uint32_t offset, size_t* k) {
+    *k = kNone;
+    if (offset == 0 || uint64_t{offset} + kBodyBlockSize > size_) return DbxStatus::Ok();
+    uint8_t head[16];
+    DbxStatus s = source_.Read(offset, sizeof(head), head);
+    if (!s.ok() || LoadLe32(head) != offset) return s;
+    *k = Find(LoadLe32(head + 0x0C));
+    return DbxStatus::Ok();
   }
 
   // Messages the index reaches: their chains are taken first, as a normal
@@ -315,9 +336,15 @@ class Scanner {
       m.record.record_offset = offsets[i];
       m.record.body_position = p;
       if (j != kNone && !claimed_[j]) {
-        Follow(j, &m);
+        s = Follow(j, &m);
+        if (!s.ok()) return s;
       } else {
         m.incomplete = true;
+        // A first block with a damaged used length: its chain goes on.
+        size_t k = kNone;
+        if (j == kNone) s = PastDamagedBlock(p, &k);
+        if (s.ok() && k != kNone && !claimed_[k]) s = Follow(k, &m);
+        if (!s.ok()) return s;
       }
       scan_->messages.push_back(std::move(m));
     }
@@ -352,25 +379,28 @@ class Scanner {
       m.body_position = blocks_[j].offset;
       DbxStatus s = DecodeMessageRecord(source_, r->offset, &m.record);
       if (!s.ok()) return s;
-      Follow(j, &m);
+      s = Follow(j, &m);
+      if (!s.ok()) return s;
       found_.push_back(std::move(m));
     }
     return DbxStatus::Ok();
   }
 
-  // First blocks of chains that nothing has taken.
+  // First blocks of chains that nothing has taken: messages first, then
+  // fragments, so that a message's chain claims its own blocks before any
+  // of them can start a fragment.
   void TakeOrphanChains() {
-    for (size_t j = 0; j < blocks_.size(); ++j) {
-      if (claimed_[j] || blocks_[j].predecessors != 0) continue;
-      if (!blocks_[j].starts_message) {
-        ++scan_->rejected;
-        continue;
+    for (bool fragments : {false, true}) {
+      for (size_t j = 0; j < blocks_.size(); ++j) {
+        if (claimed_[j] || blocks_[j].predecessors != 0) continue;
+        if (blocks_[j].starts_message == fragments) continue;
+        DbxRecoveredMessage m;
+        m.origin = fragments ? RecoveryOrigin::kFragment : RecoveryOrigin::kOrphan;
+        m.body_position = blocks_[j].offset;
+        (void)Follow(j, &m);  // reads nothing for these
+        m.incomplete = m.incomplete || fragments;  // a fragment lacks its start
+        found_.push_back(std::move(m));
       }
-      DbxRecoveredMessage m;
-      m.origin = RecoveryOrigin::kOrphan;
-      m.body_position = blocks_[j].offset;
-      Follow(j, &m);
-      found_.push_back(std::move(m));
     }
   }
 
@@ -395,6 +425,7 @@ const char* RecoveryOriginName(RecoveryOrigin origin) {
     case RecoveryOrigin::kIndex: return "index";
     case RecoveryOrigin::kRecord: return "record";
     case RecoveryOrigin::kOrphan: return "orphan";
+    case RecoveryOrigin::kFragment: return "fragment";
   }
   return "orphan";
 }
@@ -424,12 +455,14 @@ DbxStatus ScanFolderFile(ByteSource& source, DbxRecoveryScan* scan) {
 }
 
 DbxStatus ReadRecoveredText(ByteSource& source, const DbxRecoveredMessage& message,
-                            std::string* text) {
+                            std::string* text, std::string* damage) {
   text->clear();
+  if (damage) damage->clear();
   if (message.origin == RecoveryOrigin::kIndex) {
-    DbxBodyText body;
-    DbxStatus s = ReadBodyText(source, message.body_position, &body);
+    DbxSalvagedBody body;
+    DbxStatus s = SalvageBodyText(source, message.body_position, &body);
     text->swap(body.text);
+    if (damage) damage->swap(body.damage);
     return s;
   }
   text->reserve(message.text_size);

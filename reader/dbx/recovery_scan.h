@@ -21,12 +21,17 @@
 //  - every chain reached through the index, as a normal open finds it;
 //  - every chain that a message record names although the index no longer
 //    reaches the record (the record gives flags and dates);
-//  - every chain that no record names (a deleted or orphaned message).
+//  - every chain that no record names (a deleted or orphaned message);
+//  - every chain that no record and no block names and whose text does not
+//    begin like an Internet message: a fragment, the rest of a message whose
+//    start is lost (a link damaged in a live message's chain, or the first
+//    blocks of a deleted message written over).
 // A chain is returned only from its first block (a block that no other block
-// names as its next one), only when its text begins like an Internet message
-// (a header field name followed by ':'), and each block belongs to at most
-// one message, so no message is returned twice and the tail of a chain is
-// never taken for a message of its own. A chain whose next link leads nowhere
+// names as its next one), and each block belongs to at most one message, so
+// no message is returned twice. A chain that begins like an Internet message
+// (a header field name followed by ':') is a message; the tail of one is
+// never taken for a message of its own, because the chain it belongs to is
+// taken first and claims it. A chain whose next link leads nowhere
 // (a missing or damaged block, the end of the file, a block already taken)
 // is returned as incomplete, with the text of the blocks it has. A block is
 // taken only when all its used bytes lie inside the file, so nothing past the
@@ -53,9 +58,10 @@ enum class RecoveryOrigin {
   kIndex,   // through the index, as every open lists it
   kRecord,  // through a record the index no longer reaches
   kOrphan,  // a body chain that no record names
+  kFragment,  // the rest of a chain whose start is lost: no header block
 };
 
-// "index", "record" or "orphan".
+// "index", "record", "orphan" or "fragment".
 const char* RecoveryOriginName(RecoveryOrigin origin);
 
 struct DbxRecoveredMessage {
@@ -68,8 +74,8 @@ struct DbxRecoveredMessage {
   // of their joined text.
   uint32_t block_count = 0;
   uint64_t text_size = 0;
-  // The chain was cut short (or, for kIndex, stopped because it looped): the
-  // text is what the blocks found hold.
+  // The chain was cut short (or, for kIndex, stopped because it looped), or
+  // is a fragment without its start: the text is what the blocks found hold.
   bool incomplete = false;
 };
 
@@ -79,15 +85,16 @@ struct DbxRecoveryScan {
   // kIndex messages in index order, then kRecord and kOrphan messages in the
   // order of their first block in the file.
   std::vector<DbxRecoveredMessage> messages;
-  // Chains (and records) passed over because their text does not begin like
-  // an Internet message.
+  // Records passed over because the chain they name does not begin like an
+  // Internet message (the chain itself comes back as a fragment).
   uint64_t rejected = 0;
 
   size_t Count(RecoveryOrigin origin) const;
   size_t IncompleteCount() const;
-  // Messages that only the scan finds: kRecord and kOrphan.
+  // Messages that only the scan finds: kRecord, kOrphan and kFragment.
   size_t BeyondIndexCount() const {
-    return Count(RecoveryOrigin::kRecord) + Count(RecoveryOrigin::kOrphan);
+    return Count(RecoveryOrigin::kRecord) + Count(RecoveryOrigin::kOrphan) +
+           Count(RecoveryOrigin::kFragment);
   }
 };
 
@@ -96,10 +103,11 @@ struct DbxRecoveryScan {
 // damaged, simply has no kIndex messages. Fails only on a device error.
 DbxStatus ScanFolderFile(ByteSource& source, DbxRecoveryScan* scan);
 
-// The text of a message the scan returned: for kIndex the body as a normal
-// read gives it, otherwise the used bytes of its block_count blocks.
+// The text of a message the scan returned: for kIndex the body as far as it
+// can be read (SalvageBodyText; *damage, when given, says what was lost, ""
+// when nothing), otherwise the used bytes of its block_count blocks.
 DbxStatus ReadRecoveredText(ByteSource& source, const DbxRecoveredMessage& message,
-                            std::string* text);
+                            std::string* text, std::string* damage = nullptr);
 
 // True when `text` begins like an Internet message: a header field name (1 to
 // 76 printable ASCII characters other than ':') directly followed by ':'.

@@ -80,4 +80,9 @@ DbxStatus DbxSession::ReadBodyText(uint32_t position, DbxBodyText* body) {
   return dbx::ReadBodyText(*file_, position, body);
 }
 
+DbxStatus DbxSession::SalvageBody(uint32_t position, DbxSalvagedBody* body) {
+  if (!file_) return DbxStatus(kErrorBadFile, "no DBX file is open to read the body from");
+  return SalvageBodyText(*file_, position, body);
+}
+
 }  // namespace dbx

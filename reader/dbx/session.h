@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "reader/dbx/body_chain.h"
+#include "reader/dbx/body_salvage.h"
 #include "reader/dbx/byte_source.h"
 #include "reader/dbx/folder_file.h"
 #include "reader/dbx/folder_list.h"
@@ -91,6 +92,8 @@ class DbxSession {
   DbxStatus ReadBody(uint32_t position, DbxBody* body);
   // The same, as one text without segments (see ReadBodyText).
   DbxStatus ReadBodyText(uint32_t position, DbxBodyText* body);
+  // What a damaged chain still holds (see SalvageBodyText).
+  DbxStatus SalvageBody(uint32_t position, DbxSalvagedBody* body);
 
  private:
   std::string store_directory_;

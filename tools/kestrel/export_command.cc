@@ -1,5 +1,6 @@
 // kestrel export FILE.dbx|STORE_DIR OUT_DIR: writes each message's complete
-// stored text, byte for byte, as an .eml file; a store gets one subfolder
+// stored text, byte for byte, as an .eml file (a damaged body as far as it
+// can be read, named on the error output); a store gets one subfolder
 // per folder file. With --mbox each folder file becomes one mbox file
 // instead (mbox_file.h).
 #include <fcntl.h>
@@ -34,6 +35,7 @@ struct ExportOptions {
 struct Counts {
   uint64_t written = 0;
   uint64_t skipped = 0;
+  uint64_t damaged = 0;  // written as far as their damaged body could be read
 };
 
 #if defined(_WIN32)
@@ -111,15 +113,14 @@ bool ExportFolder(dbx::DbxSession& session, const std::string& name, const fs::p
   if (mbox && !mbox_file.Create(mbox_path.string(), error)) return false;
   for (size_t i = 0; i < contents.messages.size(); ++i) {
     const dbx::DbxMessage& m = contents.messages[i];
-    dbx::DbxBodyText body;
-    dbx::DbxStatus s = session.ReadBodyText(m.body_position, &body);
+    // A damaged chain is written as far as it can be read, and said so.
+    dbx::DbxSalvagedBody body;
+    dbx::DbxStatus s = session.SalvageBody(m.body_position, &body);
     std::string why;
     if (!s.ok()) {
       why = s.ToString();
     } else if (!body.found) {
       why = m.body_unreadable ? "its body position points into its record" : "it has no body";
-    } else if (body.chain_cut) {
-      why = "its body chain loops or is cut short";
     }
     if (!why.empty()) {
       std::fprintf(stderr, "kestrel: %s: message %zu skipped: %s\n", name.c_str(), i + 1,
@@ -136,6 +137,11 @@ bool ExportFolder(dbx::DbxSession& session, const std::string& name, const fs::p
       return false;
     }
     ++counts->written;
+    if (!body.whole()) {
+      std::fprintf(stderr, "kestrel: %s: message %zu written in part: %s\n", name.c_str(), i + 1,
+                   body.damage.c_str());
+      ++counts->damaged;
+    }
   }
   session.CloseFile();
   if (mbox && !mbox_file.Commit(error)) return false;
@@ -197,8 +203,9 @@ int RunExport(const ExportOptions& opt) {
     if (opt.mbox) out /= SubfolderName(name);
     if (!ExportFolder(session, name, out, opt.mbox, &counts, &error)) return Fail(error);
   }
-  std::printf("%llu written, %llu skipped\n", static_cast<unsigned long long>(counts.written),
-              static_cast<unsigned long long>(counts.skipped));
+  std::printf("%llu written", static_cast<unsigned long long>(counts.written));
+  if (counts.damaged > 0) std::printf(" (%llu in part)", static_cast<unsigned long long>(counts.damaged));
+  std::printf(", %llu skipped\n", static_cast<unsigned long long>(counts.skipped));
   if (failed_folders > 0) {
     return Fail(std::to_string(failed_folders) + " folder(s) could not be exported in full");
   }

@@ -5,9 +5,11 @@
 // subfolder per folder file; every .dbx file in it but the folder list is
 // scanned, since a damaged folder list may no longer name them all.
 //
-// One line per file written: its path, how it was found (index, record or
-// orphan), the offset of its first body block, its size, and "incomplete"
-// when its chain was cut short. Files are created exclusively: an existing
+// One line per file written: its path, how it was found (index, record,
+// orphan or fragment), the offset of its first body block, its size, and
+// "incomplete" when its chain was cut short or damaged (a live message's
+// damaged chain is written as far as it can be read, and what was lost goes
+// to the error output). Files are created exclusively: an existing
 // file is never overwritten, and a failed write leaves no file behind.
 #include <fcntl.h>
 #include <strings.h>
@@ -41,7 +43,7 @@ struct RecoverOptions {
 };
 
 struct Totals {
-  uint64_t by_origin[3] = {0, 0, 0};
+  uint64_t by_origin[4] = {0, 0, 0, 0};
   uint64_t incomplete = 0;
   uint64_t failed = 0;  // messages found but not written
 };
@@ -103,8 +105,8 @@ bool RecoverFile(const std::string& path, const fs::path& out, Totals* totals,
     const bool is_live = m.origin == dbx::RecoveryOrigin::kIndex;
     const fs::path dir = out / (is_live ? "live" : "recovered");
     const fs::path name = dir / (std::to_string(is_live ? ++live : ++recovered) + ".eml");
-    std::string text, why;
-    s = dbx::ReadRecoveredText(*file, m, &text);
+    std::string text, why, damage;
+    s = dbx::ReadRecoveredText(*file, m, &text, &damage);
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (!s.ok()) {
@@ -121,9 +123,14 @@ bool RecoverFile(const std::string& path, const fs::path& out, Totals* totals,
       continue;
     }
     ++totals->by_origin[static_cast<int>(m.origin)];
-    if (m.incomplete) ++totals->incomplete;
+    const bool incomplete = m.incomplete || !damage.empty();
+    if (incomplete) ++totals->incomplete;
+    if (!damage.empty()) {
+      std::fprintf(stderr, "kestrel: %s: message at offset %u is damaged: %s\n", path.c_str(),
+                   m.body_position, damage.c_str());
+    }
     std::printf("%s\t%s\t%u\t%zu%s\n", name.string().c_str(), dbx::RecoveryOriginName(m.origin),
-                m.body_position, text.size(), m.incomplete ? "\tincomplete" : "");
+                m.body_position, text.size(), incomplete ? "\tincomplete" : "");
   }
   return true;
 }
@@ -160,10 +167,11 @@ int RunRecover(const RecoverOptions& opt) {
     return Fail(error);
   }
   std::printf("%llu through the index, %llu through surviving records, %llu from orphaned chains, "
-              "%llu incomplete",
+              "%llu fragments, %llu incomplete",
               static_cast<unsigned long long>(totals.by_origin[0]),
               static_cast<unsigned long long>(totals.by_origin[1]),
               static_cast<unsigned long long>(totals.by_origin[2]),
+              static_cast<unsigned long long>(totals.by_origin[3]),
               static_cast<unsigned long long>(totals.incomplete));
   if (totals.failed) {
     std::printf(", %llu not written", static_cast<unsigned long long>(totals.failed));

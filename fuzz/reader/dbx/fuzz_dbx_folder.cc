@@ -1,6 +1,8 @@
 // Fuzz target: arbitrary bytes as a DBX folder file. Opens it, decodes every
-// message record and reads every body chain, once from memory and once from
-// a file, and checks that both sources give the same result.
+// message record and reads every body chain (as the object model reads it and
+// as a salvage reads it), once from memory and once from a file, and checks
+// that both sources give the same result and that a salvage is never longer
+// than the blocks it read can hold.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <string>
 
 #include "reader/dbx/body_chain.h"
+#include "reader/dbx/body_salvage.h"
 #include "reader/dbx/byte_source.h"
 #include "reader/dbx/folder_file.h"
 
@@ -27,6 +30,10 @@ std::string ReadAll(dbx::ByteSource& source) {
     dbx::DbxStatus b = dbx::ReadBodyChain(source, m.body_position, &body);
     digest += "/" + std::to_string(b.code()) + "/" + std::to_string(body.JoinedSize()) + "/" +
               std::to_string(body.chain_cut);
+    dbx::DbxSalvagedBody salvaged;
+    b = dbx::SalvageBodyText(source, m.body_position, &salvaged);
+    if (salvaged.text.size() > uint64_t{salvaged.blocks} * 512) std::abort();
+    digest += "/" + std::to_string(b.code()) + "/" + std::to_string(salvaged.text.size()) + "/" + salvaged.damage;
   }
   return digest;
 }

@@ -116,6 +116,7 @@ class RefusingReader final : public com::SimpleObject<IDbxMessageReader, IID_IDb
   HRESULT COMCALL OpenDbxBytes(BSTR path) override { return OpenDbx(path); }
   HRESULT COMCALL GetDeclaredCount(LONG*) override { return E_UNEXPECTED; }
   HRESULT COMCALL GetOpenError(BSTR*) override { return E_UNEXPECTED; }
+  HRESULT COMCALL GetBodyDamage(LONG, BSTR*) override { return E_UNEXPECTED; }
 
  private:
   int* closes_;

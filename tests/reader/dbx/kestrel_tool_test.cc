@@ -126,7 +126,7 @@ TEST(KestrelToolTest, RecoverGivesBackTheRealInboxMessageAfterItsRootIsDamaged) 
   const fs::path eml = tmp / "out" / "Inbox" / "recovered" / "1.eml";
   EXPECT_EQ(run.out, eml.string() + "\trecord\t60116\t10139\n"
                      "0 through the index, 1 through surviving records, 0 from orphaned chains, "
-                     "0 incomplete\n");
+                     "0 fragments, 0 incomplete\n");
   EXPECT_EQ(FileBytes(eml), FileBytes(tmp / "sound" / "1.eml"));
   // A second run finds its output there and writes over nothing.
   std::ofstream(eml, std::ios::trunc) << "kept";
