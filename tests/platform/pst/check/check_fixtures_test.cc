@@ -6,6 +6,8 @@
 
 #include "platform/pst/check/check.h"
 #include "platform/pst/check/ltp.h"
+#include "platform/pst/check/ndb_checker.h"
+#include "platform/pst/check/source.h"
 #include "tests/platform/pst/check/scratch_pst.h"
 
 namespace pst::check {
@@ -46,6 +48,44 @@ TEST(FixtureTest, CountsMatchTheKnownContents) {
   EXPECT_EQ(r.stats.messages, 13u);
   EXPECT_EQ(r.stats.folders, 17u);
   EXPECT_EQ(r.stats.search_folders, 2u);
+}
+
+// What Outlook writes for an empty variable-size value in a property
+// context: HNID 0, no heap item (the writer does the same, ltp_test).
+TEST(FixtureTest, OutlookWritesEmptyValuesAsHnidZero) {
+  int empty = 0;
+  for (const char* name : {"new-store-small.pst", "outlook-sample.pst", "sample-one-message.pst"}) {
+    std::string error;
+    std::unique_ptr<FileSource> file = FileSource::Open(FixturePath(name), &error);
+    ASSERT_TRUE(file) << error;
+    Report report;
+    NdbChecker ndb(*file, &report);
+    ASSERT_TRUE(ndb.ReadHeader());
+    ndb.CheckAll();
+    std::vector<std::pair<uint64_t, uint64_t>> contexts;  // data and subnode trees
+    for (const auto& [nid, node] : ndb.nodes()) contexts.emplace_back(node.bid_data, node.bid_sub);
+    for (size_t i = 0; i < contexts.size(); ++i) {
+      Heap heap;
+      std::vector<BthRecord> records;
+      if (!heap.Load(ndb, contexts[i].first, contexts[i].second, &error) || heap.client_sig() != 0xBC ||
+          !ReadBth(heap, heap.user_root(), 2, 6, &records, &error)) {
+        continue;
+      }
+      for (const auto& [snid, sub] : heap.subnodes()) contexts.emplace_back(sub.bid_data, sub.bid_sub);
+      for (const BthRecord& r : records) {
+        const uint16_t type = static_cast<uint16_t>(r.data[0] | r.data[1] << 8);
+        const uint32_t hnid = r.data[2] | r.data[3] << 8 | r.data[4] << 16 | uint32_t{r.data[5]} << 24;
+        if (type != 0x001F && type != 0x0102) continue;
+        Bytes value;
+        ASSERT_TRUE(heap.GetHnid(hnid, 1 << 20, &value, &error)) << name << ": " << error;
+        if (value.empty()) {
+          EXPECT_EQ(hnid, 0u) << name;
+          ++empty;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(empty, 99);  // strings, and one binary value of an attachment
 }
 
 TEST(UnusableFileTest, MissingFileIsFatal) {

@@ -200,6 +200,20 @@ TEST_F(ReadersTest, EveryFieldOfAMessage) {
   ExpectEveryReaderAgrees();
 }
 
+TEST_F(ReadersTest, EmptyValues) {
+  // An empty body, an empty recipient list and an attachment without bytes
+  // are written as Outlook writes empty values (HNID 0, check_fixtures_test).
+  // libpst reads a zero-length attachment value and then shows no attachment
+  // (it does the same with a zero-length heap item), so readpst is left out.
+  FolderId f = Folder(pst_->IpmSubtree(), "Empty", "Empty");
+  MessageContent m = Numbered("Empty", 1);
+  m.Set(MakeString(0x1000, u""));
+  m.Set(MakeString(0x0E04, u""));
+  m.attachments[0].props = {MakeInt32(0x3705, 1), MakeString(0x3707, u"empty.bin"), MakeBinary(0x3701, {})};
+  Add(f, m);
+  ExpectEveryReaderAgrees("--except readpst:Empty");
+}
+
 TEST_F(ReadersTest, TenThousandMessagesInOneFolder) {
   // Slow (every reader lists and reads 10,000 messages): one test on its own.
   AddNumbered(pst_->IpmSubtree(), "Bulk", 10000);
