@@ -57,6 +57,48 @@ TEST(RecoveryScanTest, RealInboxWithDamagedRootGivesItsMessageBack) {
   EXPECT_EQ(text.compare(0, 6, "From: "), 0);
 }
 
+TEST(RecoveryScanTest, ADamagedLiveChainGivesWhatItHoldsAndItsTailAsAFragment) {
+  const std::string sound = ReadFile(TOLLAN_SHARED_DIR "/fixtures/real-store/Inbox.dbx");
+  std::string sound_text;
+  {
+    MemorySource source(sound);
+    DbxBodyText body;
+    ASSERT_TRUE(ReadBodyText(source, 0xEAD4, &body).ok());
+    sound_text = body.text;
+  }
+  // The chain: 20 blocks from 0xEAD4, 0x210 apart.
+  const uint32_t tenth = 0xEAD4 + 9 * 0x210;
+  struct Case {
+    const char* name;
+    uint32_t at, value;    // the 4 bytes changed
+    size_t live;           // bytes of the live message
+    bool fragment;         // the rest comes back as a fragment
+  } cases[] = {
+      {"link into text", tenth + 0x0C, tenth + 0x40, 10 * 512, true},
+      {"used length", tenth + 0x08, 1631071585, sound_text.size(), false},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.name);
+    std::string bytes = sound;
+    std::memcpy(&bytes[t.at], &t.value, 4);
+    MemorySource source(bytes);
+    DbxRecoveryScan scan;
+    ASSERT_TRUE(ScanFolderFile(source, &scan).ok());
+    ASSERT_EQ(scan.messages.size(), t.fragment ? 2u : 1u);
+    std::string text, damage;
+    ASSERT_TRUE(ReadRecoveredText(source, scan.messages[0], &text, &damage).ok());
+    EXPECT_EQ(text, sound_text.substr(0, t.live));
+    EXPECT_FALSE(damage.empty());
+    if (!t.fragment) continue;
+    const DbxRecoveredMessage& tail = scan.messages[1];
+    EXPECT_EQ(tail.origin, RecoveryOrigin::kFragment);
+    EXPECT_EQ(tail.body_position, tenth + 0x210);
+    EXPECT_TRUE(tail.incomplete);
+    ASSERT_TRUE(ReadRecoveredText(source, tail, &text).ok());
+    EXPECT_EQ(text, sound_text.substr(t.live));
+  }
+}
+
 TEST(RecoveryScanTest, ZerosAndRandomBytesYieldNothing) {
   std::string zeros(3 << 20, '\0');
   std::mt19937 random(7);
