@@ -323,6 +323,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
 
     MessageJob job;
     job.text.assign(reinterpret_cast<const char*>(text.get()), SysStringByteLen(text.get()));
+    text = com::Bstr();  // held once, not twice, while the message is imported
     job.temp_path = SubjectTempPath(output_folder, i, subject_text);
     job.folder_path = TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName));
     job.read = true;
