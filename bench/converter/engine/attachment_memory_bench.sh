@@ -40,9 +40,10 @@ for mb in "${sizes[@]}"; do
   want=$(sha256sum <"$work/data.bin" | cut -d' ' -f1)
   for jobs in 1 2; do
     rm -rf "$work/out" && mkdir "$work/out"
-    /usr/bin/time -f "%M" -o "$work/rss" "$bin/tollan-cli/tollan-cli" --single-pst --jobs "$jobs" --stats -q \
+    "$bin/tollan-cli/tollan-cli" --single-pst --jobs "$jobs" --stats -q \
       -o "$work/out" "$work/store/Inbox.dbx" >"$work/log" 2>&1 || { cat "$work/log"; exit 1; }
-    peak=$(( $(cat "$work/rss") / 1024 ))
+    # --stats: the converter's own peak, and that of its import process.
+    peak=$(sed -n 's/.*writer cpu.* peak \([0-9]*\) MB;.*/\1/p' "$work/log")
     printf '%8d  %-24s %9d %9.2f\n' "$mb" "converter, --jobs $jobs" "$peak" "$(echo "$peak / $mb" | bc -l)"
     if [ "$jobs" = 2 ]; then
       worker=$(sed -n 's/.*peak of one \([0-9]*\) MB.*/\1/p' "$work/log")
