@@ -221,6 +221,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count, damage = std::move(damage),
                                      note = std::move(note)](const Status& s, const std::string& kept) {
       CountOutcome(page, s, i, count, &outcome);
+      if (s.ok() && !damage.empty()) ++outcome.messages_partial;
       NoteOutcome(state, note, s, kept, damage);
     });
   }

@@ -126,8 +126,119 @@ Status ImportWorkers::Start(const Options& options, std::unique_ptr<ImportWorker
     Status s = pool->Spawn(&w);
     if (!s.ok()) return s;  // the destructor ends the ones started
   }
+  Status s = pool->AwaitGreetings();
+  if (!s.ok()) {
+    // Not the worker: whatever it is, it is not left running.
+    for (Worker& w : pool->workers_) pool->Stop(w, true);
+    return s;
+  }
   *out = std::move(pool);
   return Status::Ok();
+}
+
+bool ImportWorkers::TakeGreeting(Worker& w, std::string* why) {
+  const size_t n = std::min(w.in.size(), kImportWorkerGreeting.size());
+  if (w.in.compare(0, n, kImportWorkerGreeting, 0, n) != 0) {
+    std::string came = w.in.substr(0, 32);
+    for (char& c : came) {
+      if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f) c = '.';
+    }
+    *why = "it answered \"" + came + "\" instead of the worker's greeting";
+    return false;
+  }
+  if (n == kImportWorkerGreeting.size()) {
+    w.in.erase(0, n);
+    w.greeted = true;
+  }
+  return true;
+}
+
+Status ImportWorkers::AwaitGreetings() {
+  const auto deadline = Clock::now() + options_.greeting_limit;
+  char buf[64];
+  for (;;) {
+    std::vector<pollfd> fds;
+    std::vector<Worker*> waiting;
+    for (Worker& w : workers_) {
+      if (w.greeted) continue;
+      fds.push_back({w.fd, POLLIN, 0});
+      waiting.push_back(&w);
+    }
+    if (waiting.empty()) return Status::Ok();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto not_worker = [&](const std::string& why) {
+      return Status::IoError("the import program " + options_.program + " is not " + kImportWorkerName +
+                             ": " + why);
+    };
+    if (left.count() <= 0) {
+      return not_worker("it did not greet within " + DescribeLimit(options_.greeting_limit));
+    }
+    const int r = ::poll(fds.data(), fds.size(), static_cast<int>(std::min<int64_t>(left.count(), INT_MAX)));
+    if (r < 0 && errno != EINTR) return Status::IoError(Errno("poll"));
+    for (size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i].revents == 0) continue;
+      Worker& w = *waiting[i];
+      const ssize_t k = ::recv(w.fd, buf, sizeof buf, 0);
+      if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+      if (k <= 0) {
+        int status = 0;
+        pid_t gone = -1;
+        while ((gone = ::waitpid(w.pid, &status, 0)) < 0 && errno == EINTR) {
+        }
+        if (gone != w.pid) return not_worker("it ended before it greeted");
+        w.pid = -1;
+        return not_worker(DescribeExit(status) + " before it greeted");
+      }
+      w.in.append(buf, static_cast<size_t>(k));
+      std::string why;
+      if (!TakeGreeting(w, &why)) return not_worker(why);
+    }
+  }
+}
+
+void ImportWorkers::Hurry(std::chrono::milliseconds grace) {
+  if (!stop_by_) stop_by_ = Clock::now() + grace;
+}
+
+void ImportWorkers::Abandon(std::vector<wire::ImportAnswer>* done) {
+  const std::string stopped = "the run was stopped before this message was imported";
+  for (Worker& w : workers_) {
+    if (w.held.empty()) continue;
+    // Still importing when the grace ran out: ended, and its message named.
+    const auto busy = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - w.front_since);
+    if (w.fd >= 0) ::close(w.fd);
+    w.fd = -1;
+    if (w.pid > 0) {
+      ::kill(w.pid, SIGKILL);
+      while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
+      }
+      w.pid = -1;
+    }
+    bool front = true;
+    for (Request& r : w.held) {
+      wire::ImportAnswer failed;
+      failed.ticket = r.ticket;
+      failed.status = Status::IoError(
+          front && w.sending > 0
+              ? "the run was stopped while this message was being imported (for " + DescribeLimit(busy) +
+                    "); its import process was ended"
+              : stopped);
+      front = false;
+      done->push_back(std::move(failed));
+      --outstanding_;
+    }
+    // Not started again: the run is ending, and whatever is sent after
+    // goes to the workers left or fails as not imported.
+    w.held.clear();
+  }
+  for (Request& r : queue_) {
+    wire::ImportAnswer failed;
+    failed.ticket = r.ticket;
+    failed.status = Status::IoError(stopped);
+    done->push_back(std::move(failed));
+    --outstanding_;
+  }
+  queue_.clear();
 }
 
 ImportWorkers::~ImportWorkers() {
@@ -219,6 +330,7 @@ Status ImportWorkers::Spawn(Worker* w) {
   ::fcntl(sv[0], F_SETFL, ::fcntl(sv[0], F_GETFL) | O_NONBLOCK);
   w->pid = pid;
   w->fd = sv[0];
+  w->greeted = false;
   w->held.clear();
   w->sending = 0;
   w->sent = 0;
@@ -300,6 +412,15 @@ bool ImportWorkers::Receive(Worker& w, std::vector<wire::ImportAnswer>* done, st
       *why = "";  // gone: the caller reads its exit status
       return false;
     }
+    // A worker started again greets first, like the first ones.
+    if (!w.greeted) {
+      std::string what;
+      if (!TakeGreeting(w, &what)) {
+        *why = "the import process is not " + std::string(kImportWorkerName) + " (" + what + ")";
+        return false;
+      }
+      if (!w.greeted) continue;
+    }
     // Whole frames are taken off the front as they complete.
     size_t used = 0;
     for (;;) {
@@ -360,7 +481,8 @@ void ImportWorkers::Replace(Worker& w, const std::string& why, std::vector<wire:
   if (!held.empty()) {
     wire::ImportAnswer failed;
     failed.ticket = held.front().ticket;
-    failed.status = Status::Corrupt(reason + "; the message was not imported");
+    // Not the message's fault as far as is known: the process failed.
+    failed.status = Status::IoError(reason + " while importing this message; it was not imported");
     done->push_back(std::move(failed));
     --outstanding_;
     held.pop_front();
@@ -384,6 +506,10 @@ void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) 
       --outstanding_;
       queue_.pop_front();
     }
+    if (stop_by_ && Clock::now() >= *stop_by_ && outstanding_ > 0) {
+      Abandon(done);
+      return;
+    }
     Assign();
     const auto now = Clock::now();
     auto wait = std::chrono::milliseconds(timeout_ms < 0 ? INT_MAX : timeout_ms);
@@ -406,6 +532,10 @@ void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) 
           continue;
         }
         wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+                                  std::chrono::milliseconds(1));
+      }
+      if (stop_by_) {
+        wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(*stop_by_ - now) +
                                   std::chrono::milliseconds(1));
       }
     }

@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,10 @@ namespace tollan {
 
 // The name of the worker program.
 inline constexpr char kImportWorkerName[] = "tollan-import-worker";
+
+// What a worker writes on descriptor 1 as soon as it starts, before any
+// answer: a program that does not is not taken for the worker.
+inline constexpr std::string_view kImportWorkerGreeting = "tollan-import-worker/1\n";
 
 // Where the worker program of this installation is: $TOLLAN_IMPORT_WORKER,
 // else beside the running program, else in ../lib/tollan or
@@ -74,10 +79,14 @@ class ImportWorkers {
     // A message may take this long, plus `time_per_mb` per MB of its size.
     std::chrono::milliseconds time_limit{60000};
     std::chrono::milliseconds time_per_mb{2000};
+    // The workers must have greeted within this time of their start.
+    std::chrono::milliseconds greeting_limit{10000};
   };
 
   // Starts `options.jobs` workers (1 to 64). Fails when the program cannot
-  // be found or started; nothing is left running then.
+  // be found or started, or when it does not greet as the worker does
+  // (kImportWorkerGreeting): then it is not the worker, and nothing is left
+  // running.
   static pst::Status Start(const Options& options, std::unique_ptr<ImportWorkers>* out);
 
   ImportWorkers(const ImportWorkers&) = delete;
@@ -100,6 +109,12 @@ class ImportWorkers {
   // outstanding.
   void Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done);
 
+  // The run is being stopped: the messages in the workers' hands may take
+  // `grace` more; then every worker still importing is ended and each
+  // message not yet answered fails, saying the run was stopped. Takes
+  // effect in Pump.
+  void Hurry(std::chrono::milliseconds grace);
+
   // The process ids of the running workers (for tests and diagnostics).
   std::vector<pid_t> Pids() const;
 
@@ -116,11 +131,20 @@ class ImportWorkers {
     size_t sent = 0;           // of which this many bytes are written
     std::string in;            // bytes read, not yet a whole frame
     std::chrono::steady_clock::time_point front_since;  // when the front message started
+    bool greeted = false;      // kImportWorkerGreeting has come
   };
 
   explicit ImportWorkers(Options options) : options_(std::move(options)) {}
 
   pst::Status Spawn(Worker* w);
+  // Waits for the greeting of every worker just started.
+  pst::Status AwaitGreetings();
+  // Takes the greeting off the front of w.in; false when what came is not
+  // the greeting (*why says what came).
+  bool TakeGreeting(Worker& w, std::string* why);
+  // Past the grace of Hurry: ends the workers still importing and fails
+  // every message not yet answered.
+  void Abandon(std::vector<wire::ImportAnswer>* done);
   void Assign();
   // Writes what the socket takes; false when the worker is gone.
   bool Flush(Worker& w);
@@ -139,6 +163,8 @@ class ImportWorkers {
   std::unique_ptr<char[]> read_buffer_;  // what one recv takes, not zeroed
   uint64_t next_ticket_ = 1;
   size_t outstanding_ = 0;
+  // Set by Hurry: when the messages in hand must be done.
+  std::optional<std::chrono::steady_clock::time_point> stop_by_;
 };
 
 }  // namespace tollan

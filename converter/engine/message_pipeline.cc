@@ -171,8 +171,11 @@ void MessagePipeline::SubmitToWorkers(std::unique_ptr<Slot> slot) {
 void MessagePipeline::DrainWorkers(size_t keep) {
   bool wait = false;
   for (;;) {
+    // A stopped run waits a moment for the messages in hand, not for a
+    // worker that hangs: the pump wakes often enough to notice the stop.
+    if (page_.Cancelled()) workers_->Hurry(kStopGrace);
     answers_.clear();
-    workers_->Pump(wait ? -1 : 0, &answers_);
+    workers_->Pump(wait ? kStopCheckMs : 0, &answers_);
     for (wire::ImportAnswer& a : answers_) {
       auto it = awaited_.find(a.ticket);
       if (it == awaited_.end()) continue;

@@ -5,6 +5,7 @@
 #ifndef TOLLAN_CONVERTER_ENGINE_MESSAGE_PIPELINE_H_
 #define TOLLAN_CONVERTER_ENGINE_MESSAGE_PIPELINE_H_
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -107,6 +108,10 @@ class MessagePipeline {
   // other for every message: an idle helper starts again once this many
   // messages wait, and a waiting caller goes on once at most kLowWater do.
   static constexpr size_t kWakeBatch = 8;
+  // With workers: how often a wait looks at the page's stop, and how long
+  // the messages in the workers' hands may take once it is set.
+  static constexpr int kStopCheckMs = 200;
+  static constexpr std::chrono::milliseconds kStopGrace{3000};
   static constexpr size_t kLowWater = kDepth / 2;
 
   ConversionPage& page_;

@@ -1,6 +1,7 @@
 // Names and texts the conversion engine and the batch driver build.
 #include "converter/engine/naming.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
@@ -109,6 +110,43 @@ std::string PstPath(const std::string& folder, const std::string& name, const st
 
 std::string DisplayText(const std::string& bytes) {
   return text::MakeValidUtf8(bytes);
+}
+
+std::string QuotedPath(const std::string& bytes) {
+  auto plain = [](unsigned char c) { return c >= 0x20 && c != 0x7f; };
+  if (text::IsValidUtf8(bytes) && std::all_of(bytes.begin(), bytes.end(), [&](char c) {
+        return plain(static_cast<unsigned char>(c));
+      })) {
+    return bytes;
+  }
+  std::string out = "$'";
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    char32_t cp = 0;
+    const size_t n = text::DecodeUtf8(bytes, pos, &cp);
+    const unsigned char c = static_cast<unsigned char>(bytes[pos]);
+    if (n > 1) {
+      out.append(bytes, pos, n);  // a whole, valid character
+      pos += n;
+      continue;
+    }
+    if (c == '\\' || c == '\'') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (plain(c) && c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+    ++pos;
+  }
+  return out + "'";
 }
 
 std::string TrimSpaces(const std::string& s) {

@@ -69,6 +69,13 @@ std::string Utf8PrefixBytes(const std::string& s, size_t max_bytes);
 // every byte that is not becomes U+FFFD. Paths themselves stay bytes.
 std::string DisplayText(const std::string& bytes);
 
+// A path as a terminal line may show it so that it can still be found:
+// valid UTF-8 without control characters stays as it is; any other is
+// written in the shell's $'...' form, each invalid byte or control
+// character as \xNN (\n, \t for a line feed or tab), so that pasting it
+// into a shell names the file.
+std::string QuotedPath(const std::string& bytes);
+
 // Text without leading and trailing spaces.
 std::string TrimSpaces(const std::string& s);
 

@@ -21,10 +21,15 @@ struct FileOutcome {
   std::string dbx_path;
   std::string file_name;
   State state = State::kConverted;
-  int64_t messages_total = 0;      // messages the source listed
+  // Messages the source listed; for a file skipped on purpose, the messages
+  // its index lists (none were converted).
+  int64_t messages_total = 0;
   int64_t messages_converted = 0;  // saved into the .pst
   int64_t messages_skipped = 0;    // without a body to convert
   int64_t messages_failed = 0;     // could not be read, imported or saved
+  // Saved into the .pst but not whole: a body cut short or damaged (counted
+  // in messages_converted or messages_recovered too).
+  int64_t messages_partial = 0;
   // Messages the folder file's header declares; -1 when not known.
   int64_t messages_declared = -1;
   bool interrupted = false;        // the run was stopped during this file
@@ -33,6 +38,12 @@ struct FileOutcome {
   // recovery scan), and those of them converted into "Recovered".
   int64_t messages_beyond_index = 0;
   int64_t messages_recovered = 0;
+  // Of messages_beyond_index, those no recovery was tried for (it was off).
+  int64_t messages_unrecovered = 0;
+
+  // The messages of this file that are not in the outputs whole: failed,
+  // saved in part, or left behind the index. Skipped files hold none.
+  int64_t MessagesLost() const { return messages_failed + messages_partial + messages_unrecovered; }
 };
 
 // One message that did not come through cleanly, named so that the user can
@@ -68,7 +79,16 @@ struct RunReport {
   int64_t MessagesSaved() const;
   int64_t MessagesSkipped() const;
   int64_t MessagesFailed() const;
+  int64_t MessagesPartial() const;
+  int64_t MessagesUnrecovered() const;
   int64_t FilesFailed() const;
+  // The messages held by files skipped on purpose (the Outbox, Deleted Items
+  // while skipped, ...).
+  int64_t MessagesInSkippedFiles() const;
+  // True when every message of every file converted is in the outputs
+  // whole: nothing failed, was saved in part or was left behind the index,
+  // and no file failed.
+  bool AllArrivedWhole() const;
 };
 
 struct PageState {
@@ -93,6 +113,9 @@ struct PageState {
   // message read back and compared with what was written (the sessions
   // the page makes read back; report.verifications holds the outcome).
   bool Verify = false;
+  // The Outbox ("Outbox.dbx", "Outbox(1).dbx") is converted too instead of
+  // being skipped.
+  bool ConvertOutbox = false;
   // The path asked for the .pst being written (its final name may differ:
   // see PstSession::CompletedPath).
   std::string PstPath;
@@ -125,6 +148,27 @@ inline int64_t RunReport::MessagesFailed() const {
   int64_t n = 0;
   for (const auto& f : files) n += f.messages_failed;
   return n;
+}
+inline int64_t RunReport::MessagesPartial() const {
+  int64_t n = 0;
+  for (const auto& f : files) n += f.messages_partial;
+  return n;
+}
+inline int64_t RunReport::MessagesUnrecovered() const {
+  int64_t n = 0;
+  for (const auto& f : files) n += f.messages_unrecovered;
+  return n;
+}
+inline int64_t RunReport::MessagesInSkippedFiles() const {
+  int64_t n = 0;
+  for (const auto& f : files) n += f.state == FileOutcome::State::kSkipped ? f.messages_total : 0;
+  return n;
+}
+inline bool RunReport::AllArrivedWhole() const {
+  for (const auto& f : files) {
+    if (f.state == FileOutcome::State::kFailed || f.MessagesLost() > 0) return false;
+  }
+  return true;
 }
 inline int64_t RunReport::FilesFailed() const {
   int64_t n = 0;

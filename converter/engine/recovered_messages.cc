@@ -23,8 +23,11 @@ void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
   }
   page.DoEvents();
   outcome.messages_beyond_index = static_cast<int64_t>(scan.BeyondIndexCount());
-  if (!state.Recover || outcome.messages_beyond_index == 0) return;
-  if (!state.PSTSession) return;
+  if (outcome.messages_beyond_index == 0) return;
+  if (!state.Recover || !state.PSTSession) {
+    outcome.messages_unrecovered = outcome.messages_beyond_index;
+    return;
+  }
   if (page.Cancelled()) {
     outcome.interrupted = true;
     return;
@@ -80,10 +83,11 @@ void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
     job.fallback_date = has_record ? DateToFiletime(m.record.date_received) : 0;
     job.source_file = outcome.dbx_path;
     job.source_number = number;
-    pipeline.Submit(std::move(job), [&state, &outcome, note = std::move(note),
-                                     why](const Status& result, const std::string&) {
+    pipeline.Submit(std::move(job), [&state, &outcome, note = std::move(note), why,
+                                     cut = m.incomplete](const Status& result, const std::string&) {
       if (result.ok()) {
         ++outcome.messages_recovered;
+        if (cut) ++outcome.messages_partial;
         AddNote(state, note, MessageNote::What::kRecovered, why);
       } else {
         ++outcome.messages_failed;

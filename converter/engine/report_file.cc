@@ -85,7 +85,8 @@ pst::Status WriteTemp(const RunReport& report, const std::string& near, std::str
 bool ReportHasEntries(const RunReport& report) {
   if (!report.messages.empty()) return true;
   for (const FileOutcome& f : report.files) {
-    if (f.state == FileOutcome::State::kFailed) return true;
+    if (f.state == FileOutcome::State::kFailed || f.messages_unrecovered > 0) return true;
+    if (f.state == FileOutcome::State::kSkipped && f.messages_total > 0) return true;
   }
   return false;
 }
@@ -106,8 +107,18 @@ std::string ReportCsv(const RunReport& report) {
   std::string out;
   AppendRow(&out, {"folder file", "message number", "subject", "sender", "date", "what happened", "why"});
   for (const FileOutcome& f : report.files) {
-    if (f.state != FileOutcome::State::kFailed) continue;
-    AppendRow(&out, {f.dbx_path, "", "", "", "", "folder file not converted", f.error});
+    if (f.state == FileOutcome::State::kFailed) {
+      AppendRow(&out, {f.dbx_path, "", "", "", "", "folder file not converted", f.error});
+    } else if (f.state == FileOutcome::State::kSkipped && f.messages_total > 0) {
+      AppendRow(&out, {f.dbx_path, "", "", "", "", "folder file skipped",
+                       "it holds " + std::to_string(f.messages_total) + " message(s), not converted"});
+    }
+    if (f.messages_unrecovered > 0) {
+      AppendRow(&out, {f.dbx_path, "", "", "", "", "messages not recovered",
+                       std::to_string(f.messages_unrecovered) +
+                           " message(s) that the folder index does not reach; convert again with "
+                           "recovery on"});
+    }
   }
   for (const MessageNote& m : report.messages) {
     AppendRow(&out, {m.folder_file, std::to_string(m.number), m.subject, m.sender, m.date,

@@ -332,7 +332,9 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     job.source_number = i + 1;
     pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count, incomplete = std::move(incomplete),
                                      note = std::move(note)](const Status& s, const std::string& kept) {
-      CountOutcome(page, s, i, count, &outcome);
+      // Named by its number from 1, as the report numbers it.
+      CountOutcome(page, s, i + 1, count, &outcome);
+      if (s.ok() && !incomplete.empty()) ++outcome.messages_partial;
       NoteOutcome(state, note, s, kept, incomplete);
     });
   }

@@ -11,6 +11,7 @@
 #include "converter/engine/report_file.h"
 #include "converter/engine/texts.h"
 #include "converter/wizard/skip_names.h"
+#include "reader/dbx/session.h"
 
 namespace tollan {
 
@@ -25,6 +26,16 @@ class RunLock {
  private:
   ConversionPage* page_;
 };
+
+// The messages the folder file at `path` holds as its index lists them; 0
+// when it cannot be read.
+int64_t MessagesHeld(const std::string& path) {
+  dbx::DbxSession session;
+  dbx::DbxFolderContents contents;
+  dbx::DbxFolderOpen open = session.OpenFolderPath(path, false, &contents);
+  session.CloseFile();
+  return open.contents_read ? static_cast<int64_t>(contents.messages.size()) : 0;
+}
 
 }  // namespace
 
@@ -172,6 +183,9 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
   // The Outlook Express tree and names: the whole path in the single .pst,
   // the display name for a .pst of its own.
   std::string tree_path = state->KeepFolderTree && !folder_name.empty() ? tree_.DisplayPath(dbx_path) : "";
+  if (const std::string warning = tree_.TakeWarning(); !warning.empty()) {
+    page.MsgBox(warning, MsgButtons::kOk, MsgIcon::kExclamation, kAppTitle);
+  }
   if (!tree_path.empty()) {
     if (page.OptOnePST()) {
       folder_name = tree_path;
@@ -191,7 +205,8 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
     outcome.error = "\"" + DisplayText(dbx_path) + "\" does not name a .dbx file";
     state->report.files.push_back(outcome);
   } else {
-    if (page.OptOnePST() && state->PSTSession && !IsSkipName(file_name)) {
+    const bool outbox_converted = state->ConvertOutbox && IsOutbox(file_name);
+    if (page.OptOnePST() && state->PSTSession && (!IsSkipName(file_name) || outbox_converted)) {
       // A second file of the same name (another folder's Inbox.dbx) gets a
       // free folder name instead of ending the run.
       Status s = Status::Ok();
@@ -226,10 +241,13 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
                     "Details : Converting - (" + std::to_string(k) + " of " +
                         std::to_string(source_->Count()) + ") file(s)");
     page.SetCaption(PageControl::kLblCurrentDBX, "Converting Messages... from (" + DisplayText(file_name) + ")");
-    const bool skip = IsNeverConverted(file_name) ||
+    const bool skip = (IsNeverConverted(file_name) && !outbox_converted) ||
                       (file_name == kDeletedItemsFile && page.ChkDeletedItems());
     if (skip) {
       outcome.state = FileOutcome::State::kSkipped;
+      // Not converted, but not lost in silence: the summary and the report
+      // say how many messages it holds.
+      if (HoldsMail(file_name)) outcome.messages_total = MessagesHeld(dbx_path);
       state->report.files.push_back(outcome);
     } else {
       state->report.files.push_back(outcome);
@@ -245,37 +263,58 @@ void BatchDriver::ReportFailures(const PageState& state) {
   const RunReport& r = state.report;
   const int64_t failed_messages = r.MessagesFailed();
   const int64_t failed_files = r.FilesFailed();
+  const int64_t partial = r.MessagesPartial();
+  const int64_t unrecovered = r.MessagesUnrecovered();
+  const int64_t in_skipped = r.MessagesInSkippedFiles();
   std::string where;  // where the report is, or why there is none
   if (!r.report_file.empty() && ReportHasEntries(r)) {
     where = "The messages that were not converted cleanly are listed in " + r.report_file;
   } else if (!r.report_error.empty()) {
     where = "The report could not be written: " + r.report_error;
   }
-  if (failed_messages == 0 && failed_files == 0) {
+  if (failed_messages == 0 && failed_files == 0 && partial == 0 && unrecovered == 0 && in_skipped == 0) {
     if (!where.empty()) page_->MsgBox(where, MsgButtons::kOk, MsgIcon::kInformation, kAppTitle);
     return;
   }
   // Each count names what it counts: a file that fails as a whole is not a
   // count of failed messages.
-  std::string text;
-  if (failed_files > 0) text = std::to_string(failed_files) + " file(s) could not be converted.";
-  if (failed_messages > 0) {
-    text += (text.empty() ? "" : " ") + std::to_string(failed_messages) + " message(s) could not be converted.";
+  std::vector<std::string> counts;
+  if (failed_files > 0) counts.push_back(std::to_string(failed_files) + " file(s) could not be converted.");
+  if (failed_messages > 0) counts.push_back(std::to_string(failed_messages) + " message(s) could not be converted.");
+  if (partial > 0) counts.push_back(std::to_string(partial) + " message(s) were converted in part only.");
+  if (unrecovered > 0) {
+    counts.push_back(std::to_string(unrecovered) +
+                     " message(s) that the folder index no longer reaches were not recovered.");
   }
+  if (in_skipped > 0) {
+    counts.push_back(std::to_string(in_skipped) + " message(s) are in folders that were skipped.");
+  }
+  std::string text;
+  for (const auto& c : counts) text += (text.empty() ? "" : " ") + c;
   for (const auto& f : r.files) {
-    if (f.messages_failed == 0 && f.state != FileOutcome::State::kFailed) continue;
+    const bool skipped_mail = f.state == FileOutcome::State::kSkipped && f.messages_total > 0;
+    if (f.MessagesLost() == 0 && f.state != FileOutcome::State::kFailed && !skipped_mail) continue;
     text += kCrLf;
     text += DisplayText(f.file_name.empty() ? f.dbx_path : f.file_name) + ": ";
-    if (f.messages_failed > 0) {
-      text += std::to_string(f.messages_failed) + " of " + std::to_string(f.messages_total) +
-              " message(s) failed";
-    } else {
-      text += "not converted";
+    if (skipped_mail) {
+      text += "skipped, holds " + std::to_string(f.messages_total) + " message(s)";
+      continue;
     }
+    std::vector<std::string> parts;
+    if (f.messages_failed > 0) {
+      parts.push_back(std::to_string(f.messages_failed) + " of " + std::to_string(f.messages_total) +
+                      " message(s) failed");
+    }
+    if (f.messages_partial > 0) parts.push_back(std::to_string(f.messages_partial) + " converted in part");
+    if (f.messages_unrecovered > 0) parts.push_back(std::to_string(f.messages_unrecovered) + " not recovered");
+    if (parts.empty()) parts.push_back("not converted");
+    for (size_t i = 0; i < parts.size(); ++i) text += (i > 0 ? ", " : "") + parts[i];
     if (!f.error.empty()) text += " (" + f.error + ")";
   }
   if (!where.empty()) text += std::string(kCrLf) + kCrLf + where;
-  page_->MsgBox(text, MsgButtons::kOk, MsgIcon::kExclamation, kAppTitle);
+  // Folders skipped on purpose are told, not warned about.
+  page_->MsgBox(text, MsgButtons::kOk, r.AllArrivedWhole() ? MsgIcon::kInformation : MsgIcon::kExclamation,
+                kAppTitle);
 }
 
 }  // namespace tollan

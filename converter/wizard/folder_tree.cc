@@ -2,7 +2,10 @@
 #include "converter/wizard/folder_tree.h"
 
 #include <cctype>
+#include <set>
 #include <vector>
+
+#include "converter/engine/naming.h"
 
 #include "platform/com/automation.h"
 #include "platform/text/utf.h"
@@ -27,7 +30,7 @@ std::string CleanName(const std::string& ansi) {
   return name.empty() ? "_" : name;
 }
 
-std::map<std::string, std::string> ReadStore(const std::string& dir) {
+std::map<std::string, std::string> ReadStore(const std::string& dir, std::vector<std::string>* in_loop) {
   std::map<std::string, std::string> paths;
   dbx::DbxSession session;
   session.set_store_directory(dir);
@@ -43,15 +46,26 @@ std::map<std::string, std::string> ReadStore(const std::string& dir) {
   for (const auto& f : folders) {
     if (f.folder_file.empty()) continue;
     std::string path = CleanName(f.folder_name);
+    std::set<const dbx::DbxFolderRecord*> seen = {&f};
     const dbx::DbxFolderRecord* at = parent_of(&f);
-    // A parent chain longer than the list is a loop.
-    for (size_t depth = 0; at != nullptr && depth < folders.size(); ++depth) {
+    bool loop = false;
+    while (at != nullptr) {
+      // Parents that lead back to a folder already passed never reach the
+      // root: such a folder is placed at the top.
+      if (!seen.insert(at).second) {
+        loop = true;
+        break;
+      }
       const dbx::DbxFolderRecord* up = parent_of(at);
       if (up == nullptr) break;  // the root
       // "Local Folders" and the like: right below the root, without a file.
       const bool top_without_file = at->folder_file.empty() && parent_of(up) == nullptr;
       if (!top_without_file) path = CleanName(at->folder_name) + "\\" + path;
       at = up;
+    }
+    if (loop) {
+      path = CleanName(f.folder_name);
+      in_loop->push_back(path);
     }
     paths.emplace(Lower(f.folder_file), path);
   }
@@ -65,7 +79,16 @@ std::string FolderTree::DisplayPath(const std::string& dbx_path) {
   const std::string dir = slash == std::string::npos ? "." : dbx_path.substr(0, slash);
   const std::string file = slash == std::string::npos ? dbx_path : dbx_path.substr(slash + 1);
   auto store = stores_.find(dir);
-  if (store == stores_.end()) store = stores_.emplace(dir, ReadStore(dir)).first;
+  if (store == stores_.end()) {
+    std::vector<std::string> in_loop;
+    store = stores_.emplace(dir, ReadStore(dir, &in_loop)).first;
+    if (!in_loop.empty()) {
+      std::string names;
+      for (const auto& n : in_loop) names += (names.empty() ? "" : ", ") + n;
+      warning_ = "The folder list in " + DisplayText(dir) +
+                 " gives folders parents that form a loop; they are placed at the top of the .pst: " + names;
+    }
+  }
   auto found = store->second.find(Lower(file));
   return found == store->second.end() ? std::string() : found->second;
 }

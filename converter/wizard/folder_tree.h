@@ -8,13 +8,15 @@
 //
 // Paths start below "Local Folders" (the root and the top folders without a
 // file are left out) and join the display names, as UTF-8, with "\"; a "\"
-// inside a name becomes "_". A file that the folder list does not name, or a
+// inside a name becomes "_". A folder whose parents form a loop is placed at
+// the top, under its own name. A file that the folder list does not name, or a
 // store without a readable folder list, gives "".
 #ifndef TOLLAN_CONVERTER_WIZARD_FOLDER_TREE_H_
 #define TOLLAN_CONVERTER_WIZARD_FOLDER_TREE_H_
 
 #include <map>
 #include <string>
+#include <utility>
 
 namespace tollan {
 
@@ -22,7 +24,12 @@ class FolderTree {
  public:
   std::string DisplayPath(const std::string& dbx_path);
 
+  // What the last DisplayPath found wrong with a folder list it read (folders
+  // whose parents form a loop are placed at the top), once; "" when nothing.
+  std::string TakeWarning() { return std::move(warning_); }
+
  private:
+  std::string warning_;
   // Per store directory: lower-cased file name -> display path.
   std::map<std::string, std::map<std::string, std::string>> stores_;
 };

@@ -22,6 +22,14 @@ bool IsNeverConverted(const std::string& file_name) {
   return false;
 }
 
+bool IsOutbox(const std::string& file_name) {
+  return file_name == "Outbox.dbx" || file_name == "Outbox(1).dbx";
+}
+
+bool HoldsMail(const std::string& file_name) {
+  return file_name == kDeletedItemsFile || IsOutbox(file_name);
+}
+
 bool IsSkipName(const std::string& file_name) {
   return file_name == kDeletedItemsFile || IsNeverConverted(file_name);
 }

@@ -17,6 +17,14 @@ bool IsSkipName(const std::string& file_name);
 // decided by the check box).
 bool IsNeverConverted(const std::string& file_name);
 
+// True for "Outbox.dbx" and "Outbox(1).dbx": skipped unless the run converts
+// the Outbox too.
+bool IsOutbox(const std::string& file_name);
+
+// True for the skipped names that are mail folders (the Outbox and Deleted
+// Items): the run counts the messages such a file holds when it skips it.
+bool HoldsMail(const std::string& file_name);
+
 }  // namespace tollan
 
 #endif  // TOLLAN_CONVERTER_WIZARD_SKIP_NAMES_H_

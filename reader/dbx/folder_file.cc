@@ -2,11 +2,20 @@
 #include "reader/dbx/folder_file.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "reader/dbx/index_walk.h"
 
 namespace dbx {
+
+namespace {
+
+// The end of the last header field a folder file is read by (the index
+// root at 0xE4).
+constexpr uint64_t kHeaderFieldsEnd = 0xE8;
+
+}  // namespace
 
 DbxStatus ReadFileHeader(ByteSource& source, DbxFileHeader* header) {
   uint8_t bytes[kFileHeaderSize];
@@ -20,6 +29,12 @@ DbxStatus ReadFolderFile(ByteSource& source, DbxFolderContents* contents) {
   if (!s.ok()) return s;
   if (!contents->header.IsFolderFile()) {
     return DbxStatus(kResultWrongSignature, "not a DBX folder file");
+  }
+  // Past its end a file reads as zeros: a file cut inside the header would
+  // pass for an empty folder.
+  if (source.size() < kHeaderFieldsEnd) {
+    return DbxStatus(kErrorBadFile, "the folder file is cut short: its " + std::to_string(source.size()) +
+                                        " bytes end before its header's message count and index root");
   }
   uint8_t info[kFolderInfoSize];
   s = source.Read(kFileHeaderSize, sizeof(info), info);

@@ -4,9 +4,14 @@
 // would show in message boxes, draws both progress bars and ends with a
 // summary. Every message that did not come through cleanly is named in a CSV
 // report (--report, or beside the outputs when anything went wrong).
-// Exit status: 0 when everything converted, 1 when anything failed, 2 for
-// bad arguments, 130 when the run was interrupted (SIGINT or SIGTERM; every
-// .pst made is then complete and holds what the summary counts).
+// Exit status: 0 when every message of the files converted is in the
+// outputs whole (files skipped on purpose, the Outbox and Deleted Items,
+// are named in the summary with the messages they hold); 1 when anything
+// failed or was lost (a file or message that failed, a message saved in
+// part, messages its index does not reach left behind, a failed check or
+// report); 2 for bad arguments; 130 when the run was interrupted (SIGINT,
+// SIGTERM or SIGHUP; every .pst made is then complete and holds what the
+// summary counts).
 #include <CLI/CLI.hpp>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -25,6 +30,7 @@
 #include "converter/wizard/batch_driver.h"
 #include "converter/wizard/default_store_source.h"
 #include "converter/wizard/file_list_source.h"
+#include "converter/wizard/skip_names.h"
 #include "tools/tollan-cli/terminal_page.h"
 
 namespace tollan {
@@ -41,9 +47,16 @@ class VectorList : public FileListView {
   std::vector<std::string> rows_;
 };
 
-const char* StateName(FileOutcome::State s) {
-  switch (s) {
-    case FileOutcome::State::kConverted: return "converted";
+// What the summary calls a file: one of which anything was lost is not
+// "converted", and one of which nothing reached a .pst has failed.
+FileOutcome::State Shown(const FileOutcome& f) {
+  if (f.state != FileOutcome::State::kConverted || f.MessagesLost() == 0) return f.state;
+  return f.messages_converted + f.messages_recovered == 0 ? FileOutcome::State::kFailed : f.state;
+}
+
+const char* StateName(const FileOutcome& f) {
+  switch (Shown(f)) {
+    case FileOutcome::State::kConverted: return f.MessagesLost() > 0 ? "PARTIAL" : "converted";
     case FileOutcome::State::kSkipped: return "skipped";
     case FileOutcome::State::kPassedOver: return "passed over";
     case FileOutcome::State::kFailed: return "FAILED";
@@ -51,51 +64,55 @@ const char* StateName(FileOutcome::State s) {
   return "";
 }
 
+long long N(int64_t n) { return static_cast<long long>(n); }
+
 void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
-  int64_t converted = 0, skipped = 0, failed = 0;
+  int64_t converted = 0, partial_files = 0, skipped = 0, failed = 0;
   for (const auto& f : r.files) {
-    if (f.state == FileOutcome::State::kConverted) ++converted;
-    if (f.state == FileOutcome::State::kSkipped) ++skipped;
-    if (f.state == FileOutcome::State::kFailed) ++failed;
+    const FileOutcome::State shown = Shown(f);
+    if (shown == FileOutcome::State::kConverted) ++(f.MessagesLost() > 0 ? partial_files : converted);
+    if (shown == FileOutcome::State::kSkipped) ++skipped;
+    if (shown == FileOutcome::State::kFailed) ++failed;
   }
   // Messages only the recovery scan finds: converted, or worth a second run.
-  int64_t recovered = 0, beyond = 0;
+  int64_t recovered = 0;
   for (const auto& f : r.files) {
     recovered += f.messages_recovered;
-    if (f.messages_recovered == 0 && f.messages_beyond_index > 0) {
-      beyond += f.messages_beyond_index;
+    if (f.messages_unrecovered > 0) {
       std::printf("%s holds %lld message(s) that its index does not reach; run again with "
                   "--recover to bring them back into a folder \"Recovered\"\n",
-                  f.dbx_path.c_str(), static_cast<long long>(f.messages_beyond_index));
+                  QuotedPath(f.dbx_path).c_str(), N(f.messages_unrecovered));
     }
   }
   if (quiet) {
-    if (failed > 0 || r.MessagesFailed() > 0) {
-      std::printf("%lld file(s) and %lld message(s) failed\n", static_cast<long long>(failed),
-                  static_cast<long long>(r.MessagesFailed()));
+    if (!r.AllArrivedWhole()) {
+      std::printf("%lld file(s) failed; %lld message(s) failed, %lld converted in part, %lld not recovered\n",
+                  N(failed), N(r.MessagesFailed()), N(r.MessagesPartial()), N(r.MessagesUnrecovered()));
+    }
+    if (r.MessagesInSkippedFiles() > 0) {
+      std::printf("%lld message(s) are in skipped files\n", N(r.MessagesInSkippedFiles()));
     }
     return;
   }
   std::printf("\nSummary\n");
   for (const auto& f : r.files) {
-    std::printf("  %-9s %s", StateName(f.state), DisplayText(f.dbx_path).c_str());
+    std::printf("  %-9s %s", StateName(f), QuotedPath(f.dbx_path).c_str());
     const bool counted = f.state == FileOutcome::State::kConverted ||
                          (f.state == FileOutcome::State::kFailed && f.messages_declared >= 0);
     if (counted) {
-      std::printf("  (%lld of %lld messages", static_cast<long long>(f.messages_converted),
-                  static_cast<long long>(f.messages_total));
-      if (f.messages_declared > f.messages_total) {
-        std::printf(", %lld declared by its header", static_cast<long long>(f.messages_declared));
-      }
-      if (f.messages_skipped) std::printf(", %lld without body", static_cast<long long>(f.messages_skipped));
-      if (f.messages_failed) std::printf(", %lld failed", static_cast<long long>(f.messages_failed));
-      if (f.messages_recovered) {
-        std::printf(", %lld recovered into \"Recovered\"", static_cast<long long>(f.messages_recovered));
-      }
+      std::printf("  (%lld of %lld messages", N(f.messages_converted), N(f.messages_total));
+      if (f.messages_declared > f.messages_total) std::printf(", %lld declared by its header", N(f.messages_declared));
+      if (f.messages_skipped) std::printf(", %lld without body", N(f.messages_skipped));
+      if (f.messages_failed) std::printf(", %lld failed", N(f.messages_failed));
+      if (f.messages_partial) std::printf(", %lld converted in part", N(f.messages_partial));
+      if (f.messages_recovered) std::printf(", %lld recovered into \"Recovered\"", N(f.messages_recovered));
+      if (f.messages_unrecovered) std::printf(", %lld beyond its index not recovered", N(f.messages_unrecovered));
       if (f.interrupted) std::printf(", interrupted");
       std::printf(")");
     } else if (f.messages_recovered) {
-      std::printf("  (%lld recovered into \"Recovered\")", static_cast<long long>(f.messages_recovered));
+      std::printf("  (%lld recovered into \"Recovered\")", N(f.messages_recovered));
+    } else if (f.state == FileOutcome::State::kSkipped && f.messages_total > 0) {
+      std::printf("  (holds %lld message(s), not converted)", N(f.messages_total));
     }
     if (!f.error.empty()) std::printf("  %s", f.error.c_str());
     std::printf("\n");
@@ -103,30 +120,39 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   if (r.interrupted) {
     std::printf("Interrupted: the run was stopped; %lld message(s) were saved in the complete .pst "
                 "file(s) below, the rest was not converted.\n",
-                static_cast<long long>(r.MessagesSaved()));
+                N(r.MessagesSaved()));
   }
-  std::printf("Files: %lld converted, %lld skipped, %lld failed\n", static_cast<long long>(converted),
-              static_cast<long long>(skipped), static_cast<long long>(failed));
-  std::printf("Messages: %lld converted, %lld skipped, %lld failed\n",
-              static_cast<long long>(r.MessagesConverted()), static_cast<long long>(r.MessagesSkipped()),
-              static_cast<long long>(r.MessagesFailed()));
+  std::printf("Files: %lld converted, %lld converted in part, %lld skipped, %lld failed\n", N(converted),
+              N(partial_files), N(skipped), N(failed));
+  std::printf("Messages: %lld converted, %lld skipped, %lld failed\n", N(r.MessagesConverted()),
+              N(r.MessagesSkipped()), N(r.MessagesFailed()));
+  if (r.MessagesPartial() > 0) {
+    std::printf("Converted in part: %lld message(s) whose body was cut short or damaged; the bytes "
+                "that could be read are in the .pst\n", N(r.MessagesPartial()));
+  }
   if (recovered > 0) {
     std::printf("Recovered: %lld message(s) that the index no longer reached, in \"Recovered\" "
-                "folders\n", static_cast<long long>(recovered));
+                "folders\n", N(recovered));
   }
-  if (beyond > 0) {
+  if (r.MessagesUnrecovered() > 0) {
     std::printf("Not recovered: %lld message(s) that the index does not reach (--recover)\n",
-                static_cast<long long>(beyond));
+                N(r.MessagesUnrecovered()));
+  }
+  for (const auto& f : r.files) {
+    if (f.state != FileOutcome::State::kSkipped || f.messages_total == 0) continue;
+    std::printf("Skipped: %s holds %lld message(s) that were not converted (%s)\n",
+                QuotedPath(f.dbx_path).c_str(), N(f.messages_total),
+                IsOutbox(f.file_name) ? "--convert-outbox converts them" : "--convert-deleted-items converts them");
   }
   if (tally.original_attached > 0) {
     std::printf("Messages kept with their original attached (could not be mapped fully): %lld\n",
-                static_cast<long long>(tally.original_attached));
+                N(tally.original_attached));
   }
   std::printf("Output files:\n");
   for (const auto& p : r.pst_files) {
     std::error_code ec;
     auto size = std::filesystem::file_size(p, ec);
-    std::printf("  %s  %s\n", DisplayText(p).c_str(), ec ? "(missing)" : (std::to_string(size) + " bytes").c_str());
+    std::printf("  %s  %s\n", QuotedPath(p).c_str(), ec ? "(missing)" : (std::to_string(size) + " bytes").c_str());
   }
 }
 
@@ -135,12 +161,12 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
 void PrintVerifications(const RunReport& r, bool* failed) {
   for (const PstVerification& v : r.verifications) {
     if (!v.structure.empty()) {
-      std::printf("pst-check %s: problems found\n", v.path.c_str());
+      std::printf("pst-check %s: problems found\n", QuotedPath(v.path).c_str());
       for (const auto& problem : v.structure) std::printf("  %s\n", problem.c_str());
     } else {
-      std::printf("pst-check %s: %s\n", v.path.c_str(), v.structure_summary.c_str());
+      std::printf("pst-check %s: %s\n", QuotedPath(v.path).c_str(), v.structure_summary.c_str());
     }
-    std::printf("read back %s: verified %lld of %lld messages\n", v.path.c_str(),
+    std::printf("read back %s: verified %lld of %lld messages\n", QuotedPath(v.path).c_str(),
                 static_cast<long long>(v.verified), static_cast<long long>(v.total));
     for (const auto& m : v.mismatches) {
       std::printf("  %s message %lld: %s differs from what was written\n", DisplayText(m.folder_file).c_str(),
@@ -173,6 +199,7 @@ int Main(int argc, char** argv) {
   app.set_version_flag("--version", "tollan-cli " TOLLAN_VERSION);
   bool single = false, per_file = false, convert_deleted = false, verify = false;
   bool default_store = false, quiet = false, recover = false, stats = false, keep_tree = false;
+  bool convert_outbox = false;
   std::string out_dir, wine_prefix, hive, report_path;
   std::vector<std::string> inputs;
   int codepage = 1252;
@@ -181,6 +208,7 @@ int Main(int argc, char** argv) {
   auto* per_file_opt = app.add_flag("--pst-per-file", per_file, "A separate .pst for each file");
   single_opt->excludes(per_file_opt);
   app.add_flag("--convert-deleted-items", convert_deleted, "Convert Deleted Items.dbx too");
+  app.add_flag("--convert-outbox", convert_outbox, "Convert Outbox.dbx too (its unsent messages)");
   app.add_option("-o,--output", out_dir, "Folder for the .pst files")->required();
   app.add_flag("--verify", verify,
                "Check every output file with pst-check, then read every message back from it and "
@@ -212,8 +240,19 @@ int Main(int argc, char** argv) {
   }
   std::error_code ec;
   if (!report_path.empty() && std::filesystem::exists(std::filesystem::symlink_status(report_path, ec))) {
-    std::fprintf(stderr, "tollan-cli: report file %s already exists\n", report_path.c_str());
+    std::fprintf(stderr, "tollan-cli: report file %s already exists\n", QuotedPath(report_path).c_str());
     return 2;
+  }
+  // The report's folder must be there before the run, not only after it.
+  if (!report_path.empty()) {
+    const std::filesystem::path parent = std::filesystem::absolute(report_path, ec).parent_path();
+    if (!std::filesystem::is_directory(parent, ec) || ::access(parent.c_str(), W_OK | X_OK) != 0) {
+      std::fprintf(stderr, "tollan-cli: the report cannot be written into %s: %s\n",
+                   QuotedPath(parent.string()).c_str(),
+                   std::filesystem::is_directory(parent, ec) ? "no permission to write there"
+                                                            : "no such folder");
+      return 2;
+    }
   }
   if (!default_store && inputs.empty()) {
     std::fprintf(stderr, "tollan-cli: give .dbx files or folders, or --default-store\n");
@@ -242,6 +281,7 @@ int Main(int argc, char** argv) {
   state.Recover = recover;
   state.KeepFolderTree = keep_tree;
   state.Verify = verify;
+  state.ConvertOutbox = convert_outbox;
   DefaultStoreView store_view;
   if (default_store) {
     store_view = OpenDefaultStore(state);
@@ -257,9 +297,9 @@ int Main(int argc, char** argv) {
   for (const auto& input : inputs) {
     if (std::filesystem::is_directory(input, ec)) {
       DbxSearchResult found = FindDbxFiles(input);
-      if (!quiet) std::printf("%s: %zu (.dbx) files found.\n", input.c_str(), found.files.size());
+      if (!quiet) std::printf("%s: %zu (.dbx) files found.\n", QuotedPath(input).c_str(), found.files.size());
       if (found.unreadable_folders > 0) {
-        std::printf("%s: %d folder(s) could not be read and were left out.\n", input.c_str(),
+        std::printf("%s: %d folder(s) could not be read and were left out.\n", QuotedPath(input).c_str(),
                     found.unreadable_folders);
       }
       files.insert(files.end(), found.files.begin(), found.files.end());
@@ -307,11 +347,15 @@ int Main(int argc, char** argv) {
   if (!state.report.report_error.empty()) {
     std::fprintf(stderr, "tollan-cli: %s\n", state.report.report_error.c_str());
   } else if (!state.report.report_file.empty()) {
-    std::printf("Report of the %zu message(s) not converted cleanly: %s\n", state.report.messages.size(),
-                state.report.report_file.c_str());
+    size_t file_rows = 0;
+    for (const auto& f : state.report.files) {
+      file_rows += f.state == FileOutcome::State::kFailed || f.messages_unrecovered > 0 ||
+                   (f.state == FileOutcome::State::kSkipped && f.messages_total > 0);
+    }
+    std::printf("Report of what did not convert cleanly (%zu folder file(s), %zu message(s)): %s\n", file_rows,
+                state.report.messages.size(), QuotedPath(state.report.report_file).c_str());
   }
-  bool failed = !state.report.finished || state.report.FilesFailed() > 0 ||
-                state.report.MessagesFailed() > 0;
+  bool failed = !state.report.finished || !state.report.AllArrivedWhole();
   if (verify) PrintVerifications(state.report, &failed);
   if (!state.report.report_error.empty()) failed = true;
   if (stats) PrintStats(state.report.MessagesConverted(), workers_used);

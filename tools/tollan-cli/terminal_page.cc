@@ -58,6 +58,9 @@ void TerminalPage::CatchInterrupts() {
   action.sa_flags = SA_RESTART | SA_RESETHAND;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A closed terminal or a dropped ssh session: the run ends as if stopped,
+  // its .pst complete (what it prints then may go nowhere).
+  sigaction(SIGHUP, &action, nullptr);
   // A terminal's Ctrl-C also ends the reader of a pipe the output goes
   // through (`| tee log`): writing to it then fails instead of ending the
   // run before its .pst is closed.

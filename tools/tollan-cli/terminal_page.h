@@ -45,7 +45,7 @@ class TerminalPage : public ConversionPage {
   void SetRunLock(bool) override {}
   bool Cancelled() override;
 
-  // Makes SIGINT and SIGTERM ask the run to stop (Cancelled() becomes true)
+  // Makes SIGINT, SIGTERM and SIGHUP ask the run to stop (Cancelled() becomes true)
   // instead of ending the process; a second signal ends it at once. Output
   // to a closed pipe is lost rather than ending the run (SIGPIPE ignored).
   static void CatchInterrupts();

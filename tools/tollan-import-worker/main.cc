@@ -1,7 +1,8 @@
 // tollan-import-worker: the mail import of the converters, in a process of
 // its own. It reads request frames on descriptor 0, imports each message and
 // writes the answer frame on descriptor 1 (import_wire.h), one message after
-// another, until descriptor 0 closes. The converter starts it; it is not
+// another, until descriptor 0 closes. Before anything else it writes its
+// greeting (kImportWorkerGreeting) on descriptor 1. The converter starts it; it is not
 // meant to be run by hand.
 //
 // usage: tollan-import-worker --parent PID [--codepage N] [--max-depth N]
@@ -80,6 +81,11 @@ int main(int argc, char** argv) {
   // then closes this worker's input.
   ::signal(SIGINT, SIG_IGN);
   ::signal(SIGQUIT, SIG_IGN);
+  ::signal(SIGHUP, SIG_IGN);
+
+  // The converter takes this program for its worker only once it has said
+  // so.
+  if (!WriteFull(1, tollan::kImportWorkerGreeting.data(), tollan::kImportWorkerGreeting.size())) return 1;
 
   std::string request;
   std::string answer;

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "converter/engine/import_workers.h"
 #include "converter/engine/pst_writer_session.h"
@@ -121,6 +122,7 @@ void ConversionPageWidget::OptionsClicked() {
   current.keep_folder_tree = state_.KeepFolderTree;
   current.recover = state_.Recover;
   current.verify = state_.Verify;
+  current.convert_outbox = state_.ConvertOutbox;
   current.report_path = state_.ReportPath;
   auto* dialog = new OptionsDialog(this, current);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
@@ -128,6 +130,7 @@ void ConversionPageWidget::OptionsClicked() {
     state_.KeepFolderTree = chosen.keep_folder_tree;
     state_.Recover = chosen.recover;
     state_.Verify = chosen.verify;
+    state_.ConvertOutbox = chosen.convert_outbox;
     state_.ReportPath = chosen.report_path;
   });
   dialog->open();
@@ -152,7 +155,12 @@ void ConversionPageWidget::ConvertClicked() {
   if (jobs > 1) {
     ImportWorkers::Options options;
     options.jobs = jobs;
-    if (!ImportWorkers::Start(options, &workers_).ok()) workers_.reset();
+    Status s = ImportWorkers::Start(options, &workers_);
+    if (!s.ok()) {
+      // Slower, but every message is still imported.
+      std::fprintf(stderr, "tollan: importing in this process only: %s\n", s.message().c_str());
+      workers_.reset();
+    }
   }
   cancel_requested_ = false;
   Convert();

@@ -22,6 +22,9 @@ OptionsDialog::OptionsDialog(QWidget* parent, const ConversionOptions& current) 
   verify_ = new QCheckBox(QString::fromUtf8(kVerifyText), this);
   verify_->setObjectName(QStringLiteral("ChkVerify"));
   verify_->setChecked(current.verify);
+  outbox_ = new QCheckBox(QString::fromUtf8(kConvertOutboxText), this);
+  outbox_->setObjectName(QStringLiteral("ChkConvertOutbox"));
+  outbox_->setChecked(current.convert_outbox);
   report_ = new QLineEdit(QString::fromStdString(current.report_path), this);
   report_->setObjectName(QStringLiteral("TxtReportPath"));
   report_->setPlaceholderText(QString::fromUtf8(kReportBesideText));
@@ -34,6 +37,7 @@ OptionsDialog::OptionsDialog(QWidget* parent, const ConversionOptions& current) 
   layout->addWidget(keep_tree_);
   layout->addWidget(recover_);
   layout->addWidget(verify_);
+  layout->addWidget(outbox_);
   layout->addSpacing(8);
   layout->addWidget(new QLabel(QString::fromUtf8(kReportPathLabel), this));
   layout->addWidget(report_);
@@ -45,6 +49,7 @@ ConversionOptions OptionsDialog::Chosen() const {
   o.keep_folder_tree = keep_tree_->isChecked();
   o.recover = recover_->isChecked();
   o.verify = verify_->isChecked();
+  o.convert_outbox = outbox_->isChecked();
   o.report_path = report_->text().trimmed().toStdString();
   return o;
 }

@@ -1,8 +1,8 @@
 // OptionsDialog: the small dialog behind "Options…" on the conversion pages,
 // with the choices beyond the pages' own: keeping the Outlook Express folder
 // tree and names, recovering messages the folder index has lost, reading
-// every message back from the finished files, and where the report of
-// messages not converted cleanly goes.
+// every message back from the finished files, converting the Outbox too,
+// and where the report of messages not converted cleanly goes.
 //
 //   auto* dialog = new OptionsDialog(page, current);
 //   connect(dialog, &QDialog::accepted, [=] { use(dialog->Chosen()); });
@@ -23,6 +23,7 @@ inline constexpr const char* kKeepFolderTreeText = "Keep the Outlook Express fol
 inline constexpr const char* kRecoverText = "Recover messages the folder index has lost";
 inline constexpr const char* kVerifyText =
     "Read every message back from the finished .pst files and compare it";
+inline constexpr const char* kConvertOutboxText = "Convert the Outbox too (its unsent messages)";
 inline constexpr const char* kReportPathLabel = "Report of the messages not converted cleanly:";
 inline constexpr const char* kReportBesideText = "beside the .pst files, when anything went wrong";
 
@@ -30,6 +31,7 @@ struct ConversionOptions {
   bool keep_folder_tree = false;
   bool recover = false;
   bool verify = false;
+  bool convert_outbox = false;
   std::string report_path;  // "" for beside the .pst files
 };
 
@@ -44,6 +46,7 @@ class OptionsDialog : public QDialog {
   QCheckBox* keep_tree_ = nullptr;
   QCheckBox* recover_ = nullptr;
   QCheckBox* verify_ = nullptr;
+  QCheckBox* outbox_ = nullptr;
   QLineEdit* report_ = nullptr;
 };
 

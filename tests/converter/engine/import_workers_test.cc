@@ -114,23 +114,49 @@ TEST(ImportWorkers, HungOrLyingWorkerFailsItsMessageAndIsReplaced) {
   for (size_t i = 1; i < tickets.size(); ++i) EXPECT_TRUE(answers[tickets[i]].status.ok()) << i;
   EXPECT_NE(pool->Pids()[0], stuck);
 
-  // A "worker" that echoes its requests sends no answer it may trust.
-  const fs::path script = fs::temp_directory_path() / ("echo-worker-" + std::to_string(getpid()));
-  std::ofstream(script) << "#!/bin/sh\nexec cat\n";
-  fs::permissions(script, fs::perms::owner_all);
-  ImportWorkers::Options echo = Options(1);
-  echo.program = script.string();
-  std::unique_ptr<ImportWorkers> liar;
-  ASSERT_TRUE(ImportWorkers::Start(echo, &liar).ok());
-  tickets.clear();
-  answers = RunAll(*liar, {Message(1), Message(2)}, &tickets);
-  for (uint64_t t : tickets) {
-    EXPECT_NE(answers[t].status.message().find("unreadable answer"), std::string::npos)
-        << answers[t].status.ToString();
+  // Programs that are not the worker are found out before any message is
+  // sent, and none is left running.
+  const fs::path script = fs::temp_directory_path() / ("not-worker-" + std::to_string(getpid()));
+  for (const auto& [body, why] : std::vector<std::pair<std::string, std::string>>{
+           {"exec cat", "it did not greet within 300 ms"},
+           {"echo hello; exec cat", "it answered \"hello.\" instead of the worker's greeting"},
+           {"exit 3", "the import process exited with status 3 before it greeted"}}) {
+    std::ofstream(script) << "#!/bin/sh\n" << body << "\n";
+    fs::permissions(script, fs::perms::owner_all);
+    ImportWorkers::Options other = Options(2);
+    other.program = script.string();
+    other.greeting_limit = std::chrono::milliseconds(300);
+    std::unique_ptr<ImportWorkers> liar;
+    Status s = ImportWorkers::Start(other, &liar);
+    EXPECT_NE(s.message().find("is not tollan-import-worker: " + why), std::string::npos) << s.ToString();
+    EXPECT_FALSE(liar);
   }
-  liar.reset();
+
+  // One that greets and then hangs: once the run is stopped, the messages
+  // it holds fail within the grace, each saying so.
+  std::ofstream(script) << "#!/bin/sh\nprintf 'tollan-import-worker/1\\n'\nexec sleep 600\n";
+  ImportWorkers::Options hung = Options(2);
+  hung.program = script.string();
+  std::unique_ptr<ImportWorkers> sleeper;
+  ASSERT_TRUE(ImportWorkers::Start(hung, &sleeper).ok());
+  for (int i = 1; i <= 6; ++i) sleeper->Send(Message(i));
+  std::vector<wire::ImportAnswer> done;
+  sleeper->Pump(100, &done);
+  const auto stopped = std::chrono::steady_clock::now();
+  sleeper->Hurry(std::chrono::milliseconds(200));
+  while (sleeper->Outstanding() > 0) sleeper->Pump(-1, &done);
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(5));
+  ASSERT_EQ(done.size(), 6u);
+  int in_hand = 0;
+  for (const auto& a : done) {
+    in_hand += a.status.message().find("stopped while this message was being imported") != std::string::npos;
+    EXPECT_NE(a.status.message().find("the run was stopped"), std::string::npos) << a.status.ToString();
+  }
+  EXPECT_EQ(in_hand, 2);  // the front message of each worker
+  sleeper.reset();
   fs::remove(script);
 
+  std::unique_ptr<ImportWorkers> liar;
   ImportWorkers::Options missing = Options(1);
   missing.program = "/nonexistent/tollan-import-worker";
   EXPECT_FALSE(ImportWorkers::Start(missing, &liar).ok());
@@ -196,6 +222,7 @@ TEST(ImportWorkers, KilledWorkerFailsItsMessageAloneAndThePstStaysValid) {
   }
   ASSERT_EQ(outcomes.size(), 6u);
   EXPECT_NE(outcomes[0].find("ended by signal 9 (SIGKILL)"), std::string::npos) << outcomes[0];
+  EXPECT_EQ(outcomes[0].find("corrupt"), std::string::npos) << outcomes[0];  // the process, not the message
   for (size_t i = 1; i < outcomes.size(); ++i) EXPECT_EQ(outcomes[i], "ok") << i;
   ASSERT_TRUE(session->Logoff().ok());
   pool.reset();

@@ -98,6 +98,30 @@ TEST_F(XtractDbxTest, EmptySubjectNamesTheTemporaryFileAfterTheIndex) {
   EXPECT_FALSE(fs::exists(world_.items[0].eml_path));
 }
 
+TEST_F(XtractDbxTest, AFailedImportIsCountedAndNamedByItsNumberFromOne) {
+  fs::path emls = out_ / "emls", store = out_ / "store";
+  fs::create_directories(emls);
+  for (int i = 1; i <= 3; ++i) {
+    std::ofstream(emls / (std::to_string(i) + ".eml"))
+        << "From: a@example.com\r\nSubject: m" << i << "\r\n\r\n" << (i == 2 ? "REFUSED" : "fine") << "\r\n";
+  }
+  std::string cmd = std::string(TOLLAN_BINARY_DIR) + "/tools/make-sample-store/make-sample-store '" +
+                    store.string() + "' --quiet --folders Inbox --from-eml '" + emls.string() + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  world_.fail_import_containing.insert("REFUSED");
+  page_.each_pst = true;
+  XtractDBX(page_, state_, env_, (store / "Inbox.dbx").string(), "Inbox");
+  EXPECT_EQ(world_.items.size(), 2u);
+  const FileOutcome& f = state_.report.files.back();
+  EXPECT_EQ(f.messages_converted, 2);
+  EXPECT_EQ(f.messages_failed, 1);
+  EXPECT_EQ(f.error.rfind("message 2: ", 0), 0u) << f.error;
+  ASSERT_EQ(state_.report.messages.size(), 1u);
+  EXPECT_EQ(state_.report.messages[0].number, 2);
+  EXPECT_EQ(state_.report.messages[0].subject, "m2");
+  EXPECT_EQ(state_.report.messages[0].what, MessageNote::What::kFailed);
+}
+
 // A reader whose file cannot be opened: the call fails with a runtime error.
 class RefusingReader final : public com::SimpleObject<IDbxMessageReader, IID_IDbxMessageReader> {
  public:

@@ -3,10 +3,14 @@
 #include "converter/wizard/batch_driver.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "converter/engine/texts.h"
 #include "tests/converter/wizard/fake_page.h"
 #include "tests/converter/wizard/fake_session.h"
+#include "tests/support/dbxgen/store.h"
 
 namespace tollan {
 namespace {
@@ -110,6 +114,39 @@ TEST_F(BatchDriverTest, SeparateFilesWalkWithSkipTableCaptionsAndBars) {
   source.converted.clear();
   Driver(&source).Run(&state_);
   EXPECT_EQ(source.converted[1], "/m/Deleted Items.dbx -> Deleted Items");
+}
+
+TEST_F(BatchDriverTest, SkippedMailFoldersSayWhatTheyHoldAndTheOutboxMayBeConverted) {
+  const std::string dir = ::testing::TempDir() + "skipped-" + std::to_string(getpid());
+  dbxgen::StoreSpec spec;
+  spec.folders = dbxgen::StandardFolders();
+  for (size_t at : {3u, 3u, 5u}) {  // two in the Outbox, one in Deleted Items
+    dbxgen::Message m;
+    m.subject = "s";
+    m.text = "From: a@example.org\r\nSubject: s\r\n\r\nbody\r\n";
+    spec.folders[at].messages.push_back(m);
+  }
+  ASSERT_TRUE(dbxgen::WriteStore(dir, spec).ok());
+  page_.each_pst = true;
+  page_.folder_answer = dir;  // the report goes beside the outputs
+  for (bool outbox : {false, true}) {
+    page_.boxes.clear();
+    state_.ConvertOutbox = outbox;
+    ListSource source({dir + "/Outbox.dbx", dir + "/Deleted Items.dbx"});
+    Driver(&source).Run(&state_);
+    EXPECT_EQ(source.converted.size(), outbox ? 1u : 0u);
+    EXPECT_EQ(state_.report.MessagesInSkippedFiles(), outbox ? 1 : 3);
+    ASSERT_EQ(page_.boxes.size(), 2u);
+    EXPECT_EQ(page_.boxes[0].text, ClosingText());
+    EXPECT_EQ(page_.boxes[1].icon, MsgIcon::kInformation);
+    const std::string told = outbox ? "1 message(s) are in folders that were skipped.\r\n"
+                                      "Deleted Items.dbx: skipped, holds 1 message(s)\r\n\r\n"
+                                    : "3 message(s) are in folders that were skipped.\r\n"
+                                      "Outbox.dbx: skipped, holds 2 message(s)\r\n"
+                                      "Deleted Items.dbx: skipped, holds 1 message(s)\r\n\r\n";
+    EXPECT_EQ(page_.boxes[1].text.substr(0, told.size()), told);
+  }
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(BatchDriverTest, SinglePstMakesOneStoreAndFreeFolderNames) {

@@ -16,6 +16,7 @@
 #include "platform/com/activation.h"
 #include "tests/converter/wizard/fake_page.h"
 #include "tests/converter/wizard/fake_session.h"
+#include "tests/support/dbxgen/store.h"
 
 namespace tollan {
 namespace {
@@ -150,17 +151,51 @@ TEST_F(DefaultStoreTest, UnreadableBodyWarnsOnceAndTheRestConverts) {
   EXPECT_EQ(page.progress_captions.back(), "92 % Done. 11/12 Email Message(s) Converted.");
 }
 
-TEST_F(DefaultStoreTest, EveryListedMessageConvertsWhenTheFolderListUndercounts) {
-  // The folder list says 1 message; the folder file holds 5: all 5 convert.
-  WritePrefix(true, "--folders Inbox --messages-per-folder 5 --damage understated-count");
+TEST_F(DefaultStoreTest, EveryListedMessageConvertsWhateverCountTheFolderListGives) {
+  // The folder list says 1 or 50 messages; the folder file holds 5: all 5
+  // convert, and none is made up.
+  for (const char* damage : {"understated-count", "overstated-count"}) {
+    WritePrefix(true, std::string("--folders Inbox --messages-per-folder 5 --damage ") + damage);
+    PageState state;
+    DefaultStoreView view = OpenDefaultStore(state);
+    ASSERT_EQ(view.problem, "");
+    FakePage page;
+    FakeWorld world;
+    ConvertPerFile(view, &page, &world, &state);
+    EXPECT_EQ(world.items.size(), 5u) << damage;
+    EXPECT_EQ(page.progress_captions.back(), "100 % Done. 5/5 Email Message(s) Converted.") << damage;
+    EXPECT_TRUE(state.report.AllArrivedWhole()) << damage;
+    fs::remove_all(root_ / "prefix");
+  }
+}
+
+TEST_F(DefaultStoreTest, AFolderNamedApartFromItsFileConvertsUnderItsFileName) {
+  // Flat folders: "Old Stuff", kept in Archive(1).dbx, goes to a .pst folder
+  // named after its file, like a hand-picked file.
+  WritePrefix(false);
+  dbxgen::StoreSpec spec;
+  spec.folders = dbxgen::StandardFolders();
+  dbxgen::Folder old = dbxgen::UserFolder(11, "Old Stuff");
+  old.record.file_name = "Archive(1).dbx";
+  for (const char* subject : {"old1", "old2"}) {
+    dbxgen::Message m;
+    m.subject = subject;
+    m.text = std::string("From: a@example.org\r\nSubject: ") + subject + "\r\n\r\nbody\r\n";
+    old.messages.push_back(m);
+  }
+  spec.folders.push_back(old);
+  ASSERT_TRUE(dbxgen::WriteStore(root_ / "prefix" / "drive_c" / "Mail", spec).ok());
   PageState state;
   DefaultStoreView view = OpenDefaultStore(state);
   ASSERT_EQ(view.problem, "");
   FakePage page;
   FakeWorld world;
   ConvertPerFile(view, &page, &world, &state);
-  EXPECT_EQ(world.items.size(), 5u);
-  EXPECT_EQ(page.progress_captions.back(), "100 % Done. 5/5 Email Message(s) Converted.");
+  ASSERT_EQ(world.items.size(), 2u);
+  for (const auto& item : world.items) {
+    EXPECT_EQ(item.folder_path.substr(item.folder_path.rfind('\\')), "\\Archive(1)") << item.folder_path;
+  }
+  EXPECT_EQ(state.report.FilesFailed(), 0);
 }
 
 TEST_F(DefaultStoreTest, FailedImportIsNeitherConvertedNorInTheBar) {

@@ -145,5 +145,31 @@ TEST(FolderTreeTest, MessagesLandInTheFolderOfTheirDisplayPath) {
   fs::remove_all(root);
 }
 
+TEST(FolderTreeTest, FoldersWhoseParentsLoopArePlacedAtTheTopWithAWarning) {
+  const fs::path root = fs::temp_directory_path() / ("folder-loop-" + std::to_string(getpid()));
+  fs::remove_all(root);
+  dbxgen::StoreSpec spec;
+  spec.folders = dbxgen::StandardFolders();
+  // A and B name each other as parent; C hangs below A; D is in order.
+  dbxgen::Folder a = dbxgen::UserFolder(20, "A"), b = dbxgen::UserFolder(21, "B");
+  dbxgen::Folder c = dbxgen::UserFolder(22, "C"), d = dbxgen::UserFolder(23, "D");
+  a.record.parent = 21;
+  b.record.parent = 20;
+  c.record.parent = 20;
+  for (auto& f : {a, b, c, d}) spec.folders.push_back(WithMessages(f, {"m"}));
+  ASSERT_TRUE(dbxgen::WriteStore(root, spec).ok());
+
+  FolderTree tree;
+  EXPECT_EQ(tree.DisplayPath((root / "D.dbx").string()), "D");
+  EXPECT_NE(tree.TakeWarning().find("form a loop; they are placed at the top of the .pst: A, B, C"),
+            std::string::npos);
+  EXPECT_EQ(tree.TakeWarning(), "");
+  for (const char* name : {"A", "B", "C"}) {
+    EXPECT_EQ(tree.DisplayPath((root / (std::string(name) + ".dbx")).string()), name);
+  }
+  EXPECT_EQ(tree.TakeWarning(), "");  // once per folder list
+  fs::remove_all(root);
+}
+
 }  // namespace
 }  // namespace tollan

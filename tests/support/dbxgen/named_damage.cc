@@ -30,6 +30,7 @@ const std::vector<NamedDamage>& DamageNames() {
       {"unrepresentable-date", "one message's three dates have no calendar form"},
       {"overlong-segment", "one message's last body block claims 600 used bytes"},
       {"understated-count", "the folder list gives the folder one message, whatever its file holds"},
+      {"overstated-count", "the folder list gives the folder 50 messages, whatever its file holds"},
       {"deleted", "one message deleted before compacting: body kept, record zeroed, not indexed"},
       {"list-cyclic-tree", "the folder list's last index node names the root as its child"},
       {"list-deep-tree", "the folder list's index is a chain"},
@@ -103,6 +104,9 @@ Status ApplyDamage(std::string_view name, StoreSpec& spec, std::size_t folder_in
     folder.keep_counts = true;
     folder.record.message_count = 1;
     folder.record.unread_count = 0;
+  } else if (name == "overstated-count") {
+    folder.keep_counts = true;
+    folder.record.message_count = 50;
   } else if (name == "cyclic-chain") message([](Message& m) { m.damage.cyclic_body_chain = true; });
   else if (name == "body-position-8") {
     message([](Message& m) { m.damage.unreadable_body_position = 8; });

@@ -372,22 +372,27 @@ class WizardTest : public QObject {
       QCOMPARE(keep->text(), QStringLiteral("Keep the Outlook Express folder tree and names"));
       QCOMPARE(recover->text(), QStringLiteral("Recover messages the folder index has lost"));
       auto* verify = Get<QCheckBox>(dialog, "ChkVerify");
-      QVERIFY(!keep->isChecked() && !recover->isChecked() && !verify->isChecked());
+      auto* outbox = Get<QCheckBox>(dialog, "ChkConvertOutbox");
+      QCOMPARE(outbox->text(), QStringLiteral("Convert the Outbox too (its unsent messages)"));
+      QVERIFY(!keep->isChecked() && !recover->isChecked() && !verify->isChecked() && !outbox->isChecked());
       keep->setChecked(true);
       recover->setChecked(true);
       verify->setChecked(true);
+      outbox->setChecked(true);
       const std::string report = (root_ / ("chosen-" + std::to_string(which) + ".csv")).string();
       Get<QLineEdit>(dialog, "TxtReportPath")->setText(QString::fromStdString(report));
       if (which == 1) {
         // Cancel keeps what the page had.
         dialog->reject();
         testing::FlushClosedPages();
-        QVERIFY(!page->state().KeepFolderTree && !page->state().Recover && page->state().ReportPath.empty());
+        QVERIFY(!page->state().KeepFolderTree && !page->state().Recover && !page->state().ConvertOutbox &&
+                page->state().ReportPath.empty());
         page->close();
         continue;
       }
       dialog->accept();
-      QVERIFY(page->state().KeepFolderTree && page->state().Recover && page->state().Verify);
+      QVERIFY(page->state().KeepFolderTree && page->state().Recover && page->state().Verify &&
+              page->state().ConvertOutbox);
       QCOMPARE(page->state().ReportPath, report);
       // Opened again, it shows the choices; a run writes the report there and
       // its closing box says where.
