@@ -66,6 +66,25 @@ const char* StateName(const FileOutcome& f) {
 
 long long N(int64_t n) { return static_cast<long long>(n); }
 
+// A text on one line of the summary: the paths an error names may hold line
+// breaks and other control characters, written as \n, \r, \t or \xNN.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7f) {
+      out += c;
+    } else if (c == '\n' || c == '\r' || c == '\t') {
+      out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", u);
+      out += hex;
+    }
+  }
+  return out;
+}
+
 void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   int64_t converted = 0, partial_files = 0, skipped = 0, failed = 0;
   for (const auto& f : r.files) {
@@ -114,7 +133,7 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
     } else if (f.state == FileOutcome::State::kSkipped && f.messages_total > 0) {
       std::printf("  (holds %lld message(s), not converted)", N(f.messages_total));
     }
-    if (!f.error.empty()) std::printf("  %s", f.error.c_str());
+    if (!f.error.empty()) std::printf("  %s", OneLine(f.error).c_str());
     std::printf("\n");
   }
   if (r.interrupted) {
@@ -169,7 +188,7 @@ void PrintVerifications(const RunReport& r, bool* failed) {
     std::printf("read back %s: verified %lld of %lld messages\n", QuotedPath(v.path).c_str(),
                 static_cast<long long>(v.verified), static_cast<long long>(v.total));
     for (const auto& m : v.mismatches) {
-      std::printf("  %s message %lld: %s differs from what was written\n", DisplayText(m.folder_file).c_str(),
+      std::printf("  %s message %lld: %s differs from what was written\n", QuotedPath(m.folder_file).c_str(),
                   static_cast<long long>(m.number), m.what.c_str());
     }
     if (!v.ok()) *failed = true;

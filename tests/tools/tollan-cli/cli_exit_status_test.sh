@@ -24,6 +24,8 @@ printf '\0\0\0\0' | dd of="$work/z/Inbox.dbx" bs=1 seek=$((0xE4)) conv=notrunc s
 odd=$work/$'new\nline'
 mkdir -p "$odd"
 cp "$work/s/Inbox.dbx" "$odd/In"$'\xff'".dbx"
+mkdir -p "$work/bad"$'\n'"name"
+head -c 16 "$work/s/Inbox.dbx" >"$work/bad"$'\n'"name/Inbox.dbx"
 printf '#!/bin/sh\necho "I am not the worker"\nexec cat\n' >"$work/not-worker"
 printf '#!/bin/sh\nprintf "tollan-import-worker/1\\n"\nexec sleep 600\n' >"$work/hung-worker"
 chmod +x "$work/not-worker" "$work/hung-worker"
@@ -52,6 +54,9 @@ run_case "a body cut short" 1 "^Converted in part: 1 message" "$work/cut/Inbox.d
 run_case "Outbox skipped" 0 "^Skipped: .*Outbox.dbx holds 5 message" "$work/s"
 run_case "Outbox converted" 0 "^Messages: 10 converted" --convert-outbox "$work/s"
 run_case "odd names quoted on one line" 0 "^  converted +[$]'$work/new[\\]nline/In[\\]xFF.dbx'" "$odd"
+run_case "an error naming an odd path stays on its line" 1 \
+  "^  FAILED +[$]'$work/bad[\\]nname/Inbox.dbx'  .*$work/bad[\\]nname/Inbox.dbx: the folder file is cut short" \
+  "$work/bad"$'\n'"name/Inbox.dbx"
 run_case "report into a missing folder" 2 "the report cannot be written into .*no such folder" \
   --report "$work/nowhere/r.csv" "$work/s"
 if [ ! -e "$work/nowhere" ] && [ -z "$(ls "$last_out")" ]; then
