@@ -218,10 +218,7 @@ void MessagePipeline::PrepareLoop() {
       Slot* slot = to_prepare_.front();
       to_prepare_.pop_front();
       lock.unlock();
-
-      slot->status = Prepare(*slot);
-      std::string().swap(slot->job.text);  // the item holds what it needs
-
+      PrepareAndRelease(*slot);
       lock.lock();
       slot->prepared = true;
       if (caller_waiting_ && slots_.front()->prepared && to_prepare_.size() <= kLowWater) {
@@ -231,11 +228,20 @@ void MessagePipeline::PrepareLoop() {
   }
 }
 
+void MessagePipeline::PrepareAndRelease(Slot& slot) {
+  slot.status = Prepare(slot);
+  std::string().swap(slot.job.text);  // the item holds what it needs
+}
+
 Status MessagePipeline::Prepare(Slot& slot) {
   // Nothing may escape the helper thread: a message too big for memory
   // fails alone, like any other failed import.
   try {
-    slot.date = dates_.MessageDate(slot.file.path(), slot.job.text);
+    {
+      // The date reader takes one call at a time.
+      std::lock_guard<std::mutex> lock(dates_mu_);
+      slot.date = dates_.MessageDate(slot.file.path(), slot.job.text);
+    }
     if (!slot.date && slot.job.fallback_date != 0) slot.date = slot.job.fallback_date;
     return slot.item->ImportWritten(slot.file.path(), slot.job.text);
   } catch (const std::bad_alloc&) {
@@ -254,6 +260,17 @@ void MessagePipeline::CompleteReady(size_t keep) {
       if (slots_.empty()) return;
       if (!slots_.front()->prepared) {
         if (slots_.size() <= keep && inflight_bytes_ <= kMaxBytes) return;
+        if (!to_prepare_.empty()) {
+          // The helper is behind: this thread imports the next message
+          // itself rather than wait, so that both threads import.
+          Slot* next = to_prepare_.front();
+          to_prepare_.pop_front();
+          lock.unlock();
+          PrepareAndRelease(*next);
+          lock.lock();
+          next->prepared = true;
+          continue;
+        }
         caller_waiting_ = true;
         if (helper_idle_) work_cv_.notify_one();
         prepared_cv_.wait(lock, [this] { return slots_.front()->prepared && to_prepare_.size() <= kLowWater; });

@@ -28,7 +28,7 @@ namespace tollan {
 // Received header); nullopt when the file has none. FILETIME ticks.
 // `content` is exactly what was written to `eml_path`; a reader may take the
 // header block from it instead of reading the file back. MessagePipeline may
-// call it on its helper thread (one call at a time).
+// call it on its helper thread and on the calling thread, one call at a time.
 class MessageDateReader {
  public:
   virtual ~MessageDateReader() = default;
@@ -63,8 +63,10 @@ Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateRead
 // messages and import them (with the same date reader and import) while the
 // calling thread writes the temporary files of later ones and saves earlier
 // ones. Else, when the session lets imports run off its thread, a helper
-// thread does that part; otherwise each message runs to its end within
-// Submit. Either way every message goes through the same steps.
+// thread does that part, and the calling thread imports the next messages
+// too whenever it would otherwise wait for the helper; otherwise each
+// message runs to its end within Submit. Either way every message goes
+// through the same steps.
 class MessagePipeline {
  public:
   // The message's outcome and, for a saved message that kept its original
@@ -90,8 +92,12 @@ class MessagePipeline {
   // item in the session; sets slot.status.
   void Open(Slot& slot);
   void PrepareLoop();
-  // The helper's part of one message: its date and its import.
+  // The helper's part of one message: its date and its import. The calling
+  // thread does it too, for the next message in line, when it would
+  // otherwise wait for the helper.
   Status Prepare(Slot& slot);
+  // Prepare, then frees the message text (the item holds what it needs).
+  void PrepareAndRelease(Slot& slot);
   // Completes the prepared messages at the front; waits for the helper
   // while more than `keep` messages (or too many bytes) are outstanding.
   void CompleteReady(size_t keep);
@@ -121,6 +127,7 @@ class MessagePipeline {
   const bool concurrent_;
 
   std::mutex mu_;
+  std::mutex dates_mu_;  // one MessageDate call at a time
   std::condition_variable work_cv_;      // work for the helper, or stop
   std::condition_variable prepared_cv_;  // the caller may go on
   std::deque<std::unique_ptr<Slot>> slots_;  // submitted, not yet completed
@@ -129,8 +136,9 @@ class MessagePipeline {
   bool helper_idle_ = false;
   bool caller_waiting_ = false;
   bool stop_ = false;
-  // One helper: GMime objects made and freed on several threads at once
-  // contend for GLib's process-wide locks, so a second importer loses time.
+  // One helper, and the calling thread when it has nothing else to do:
+  // GMime objects made and freed on more threads at once contend for
+  // GLib's process-wide locks, so a third importer would lose time.
   std::thread helper_;
 
   // With workers: the slots waiting for their answer, by ticket.
