@@ -179,9 +179,12 @@ rows = list(csv.reader(open(f"{w}/report.csv", newline="", encoding="utf-8")))
 assert rows[0] == ["folder file", "message number", "subject", "sender", "date",
                    "what happened", "why"], rows[0]
 got = sorted((r[0], r[1], r[5]) for r in rows[1:])
-want = sorted([(f"{w}/rep-a/Inbox.dbx", "4", "incomplete"), (f"{w}/rep-b/Inbox.dbx", "6", "failed")])
+# The body of rep-b's message 6 is a chain no record reaches: the run names
+# it as not recovered (--recover would bring it back).
+want = sorted([(f"{w}/rep-a/Inbox.dbx", "4", "incomplete"), (f"{w}/rep-b/Inbox.dbx", "6", "failed"),
+               (f"{w}/rep-b/Inbox.dbx", "", "messages not recovered")])
 assert got == want, got
-for r in rows[1:]:
+for r in (r for r in rows[1:] if r[1]):
     store = "rep-a" if "/rep-a/" in r[0] else "rep-b"
     msgs = [json.loads(l) for l in open(f"{w}/{store}.json") if l.startswith("{") and "Subject" in l]
     m = msgs[int(r[1]) - 1]
