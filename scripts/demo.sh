@@ -24,7 +24,7 @@ step "configuring the build in build/" \
     -DTOLLAN_TESTS=OFF -DTOLLAN_BENCH=OFF -DTOLLAN_GUI=OFF
 step "building the programs" \
   cmake --build "$here/build" --parallel "$(nproc)" \
-    --target make-sample-store kestrel kestrel_server tollan-cli pst-check
+    --target make-sample-store kestrel kestrel_server tollan-cli tollan-import-worker pst-check
 bin=$here/build/tools
 demo=$here/build/demo
 rm -rf "$demo"

@@ -21,7 +21,7 @@ elif grep -q '^TOLLAN_GUI:BOOL=OFF' "$dir/CMakeCache.txt" ||
   # The wizard and the manual pages belong in the package.
   cmake -S "$here" -B "$dir" -DTOLLAN_GUI=ON -UTOLLAN_HELP2MAN >/dev/null
 fi
-cmake --build "$dir" --target tollan tollan-cli kestrel pst-check kestrel_server manpages
+cmake --build "$dir" --target tollan tollan-cli tollan-import-worker kestrel pst-check kestrel_server manpages
 rm -f "$dir"/tollan_*.deb
 if ! (cd "$dir" && cpack -G DEB --config CPackConfig.cmake >"$dir/cpack.log" 2>&1); then
   tail -n 40 "$dir/cpack.log" >&2

@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# Builds the package from an already built tree (scripts/package.sh), checks
-# its control data and contents, passes lintian without errors, and converts
-# a generated store with the unpacked tollan-cli, the default store of a Wine
-# prefix included, with no registration file anywhere.
+# Builds the package as a new user would: a clean clone of the source tree's
+# committed state, then the commands of the README's "Install" section as
+# written there (the apt install replaced by unpacking the package into a
+# temporary root). Checks its control data and contents, passes lintian
+# without errors, and converts a generated store with the unpacked
+# tollan-cli, through its import workers, the default store of a Wine prefix
+# included, with no registration file anywhere. Nothing of BUILD_DIR goes
+# into the package; BUILD_DIR only lends make-sample-store for test data.
 #
 # usage: package_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 src=$1
 build=$2
-work=$(mktemp -d)
+# Under the build tree, so the clone's build/ sits as deep as any other and
+# a shared compiler cache finds what it compiled before.
+work=$(mktemp -d "$build/package-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 failures=0
 passed=0
@@ -22,8 +28,25 @@ check() {  # check NAME COMMAND...: runs a step, counts it
   fi
 }
 
-deb=$("$src/scripts/package.sh" "$build" | tail -n 1)
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+if ! git -C "$src" rev-parse --verify -q HEAD >/dev/null; then
+  echo "SKIP: $src is not a git checkout, so there is no clean clone to build"
+  exit 77
+fi
+clone=$work/clone
+git clone -q "$src" "$clone"
+echo "clean clone of $(git -C "$clone" rev-parse --short HEAD)"
+# The README's commands, taken from the README itself so the two cannot drift.
+sed -n '/^## Install/,/^## /p' "$clone/README.md" | sed -n 's/^    \(bash .*\)$/\1/p' |
+  sed 's/ *#.*$//' >"$work/commands"
+echo "README commands:"; sed 's/^/  /' "$work/commands"
+check "the README names the install-deps and package commands" \
+  bash -c "grep -qx 'bash scripts/install-deps.sh --package' '$work/commands' &&
+           grep -qx 'bash scripts/package.sh' '$work/commands'"
+(cd "$clone" && env -u TOLLAN_IMPORT_WORKER bash -e "$work/commands") >"$work/readme.log" 2>&1 ||
+  { tail -n 40 "$work/readme.log"; echo "FAIL the README's commands in a clean clone"; exit 1; }
+deb=$(ls "$clone"/build/tollan_*.deb)
+build_tree=$clone/build
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_tree/CMakeCache.txt")
 check "the package is named after name, version and architecture" \
   test "$(basename "$deb")" = "tollan_${version}_$(dpkg --print-architecture).deb"
 
@@ -42,7 +65,16 @@ check "programs, private libraries, desktop entry, icon and manual pages are in 
              usr/share/applications/tollan.desktop usr/share/icons/hicolor/scalable/apps/tollan.svg \
              usr/share/man/man1/tollan.1.gz usr/share/man/man1/tollan-cli.1.gz \
              usr/share/man/man1/kestrel.1.gz usr/share/man/man1/pst-check.1.gz \
+             usr/libexec/tollan/tollan-import-worker \\
              usr/share/doc/tollan/copyright; do test -s \$f || { echo missing \$f; exit 1; }; done"
+check "the copyright file gives the project's MIT licence and those of the linked libraries" \
+  bash -c "f='$root/usr/share/doc/tollan/copyright'; grep -qx 'License: MIT' \$f &&
+           grep -q 'Permission is hereby granted, free of charge' \$f &&
+           for lib in libgmime libhivex0 libmimalloc libqt6widgets6 libstdc++6 CLI11; do
+             grep -q \$lib \$f || { echo no \$lib; exit 1; }; done"
+check "the maintainer is the project's role address, also in the changelog" \
+  bash -c "m=\$(dpkg-deb -f '$deb' Maintainer); echo \$m; test \"\$m\" = '$(sed -n 's/^TOLLAN_MAINTAINER:STRING=//p' "$build_tree/CMakeCache.txt")' &&
+           ! echo \$m | grep -qi example && zcat '$root/usr/share/doc/tollan/changelog.gz' | grep -qF \" -- \$m \""
 check "every program answers --version" \
   bash -c "for p in tollan tollan-cli kestrel pst-check; do
              '$root'/usr/bin/\$p --version | grep -qx \"\$p $version\" || { echo \$p; exit 1; }; done"
@@ -55,8 +87,9 @@ bin=$root/usr/bin
 "$build/tools/make-sample-store/make-sample-store" "$work/store" \
   --folders "Inbox,Sent Items,Archive" --messages-per-folder 12 --quiet
 "$bin/kestrel" export "$work/store" "$work/export" >/dev/null
-check "the unpacked tollan-cli converts a store into a folder it makes" \
-  "$bin/tollan-cli" --single-pst -o "$work/out/files" "$work/store" --verify
+check "the unpacked tollan-cli converts a store into a folder it makes, through its import workers" \
+  bash -c "'$bin/tollan-cli' --jobs 2 --single-pst -o '$work/out/files' '$work/store' --verify 2>&1 |
+           tee /dev/stderr | { ! grep -q 'importing in this process only'; }"
 check "every message of every folder arrived" \
   /usr/bin/python3 "$src/tests/tools/tollan-cli/verify_pst.py" "$work/export" "$work"/out/files/*.pst \
     --all-read --skip Outbox "Deleted Items"
