@@ -210,6 +210,8 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     DATE received = 0;
     message->get_DateReceived(&received);
 
+    std::string key;
+    if (LeaveOutDuplicate(state, note, text, &key, &outcome)) continue;
     MessageJob job;
     job.text = std::move(text);
     job.temp_path = IndexTempPath(output_folder, i);
@@ -219,7 +221,9 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     job.source_file = outcome.dbx_path;
     job.source_number = i;
     pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count, damage = std::move(damage),
+                                     key = std::move(key),
                                      note = std::move(note)](const Status& s, const std::string& kept) {
+      if (!s.ok()) ReleaseDuplicate(state, key);
       CountOutcome(page, s, i, count, &outcome);
       if (s.ok() && !damage.empty()) ++outcome.messages_partial;
       NoteOutcome(state, note, s, kept, damage);

@@ -46,6 +46,14 @@ inline std::string DamagedBodyText(const std::string& damage) {
   return "its body chain is damaged, the text converted is what could be read: " + damage;
 }
 
+// With state.Duplicates: true when `text` is already in the output, after
+// counting it in `outcome` and naming it in the report; otherwise the
+// message is claimed, *key receives its key, and LeaveOutDuplicate must see
+// it again only after a failed save (ReleaseDuplicate).
+bool LeaveOutDuplicate(PageState& state, const MessageNote& note, const std::string& text, std::string* key,
+                       FileOutcome* outcome);
+void ReleaseDuplicate(PageState& state, const std::string& key);
+
 // The description of a failed call's error (taking the thread's error object).
 std::string DescribeError(HRESULT hr);
 

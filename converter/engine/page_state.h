@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/engine/duplicate_filter.h"
 #include "converter/engine/pst_session.h"
 #include "platform/com/com_ptr.h"
 #include "reader/model/interfaces.h"
@@ -30,6 +31,7 @@ struct FileOutcome {
   // Saved into the .pst but not whole: a body cut short or damaged (counted
   // in messages_converted or messages_recovered too).
   int64_t messages_partial = 0;
+  int64_t messages_duplicate = 0;  // left out: already in the output (PageState::Duplicates)
   // Messages the folder file's header declares; -1 when not known.
   int64_t messages_declared = -1;
   bool interrupted = false;        // the run was stopped during this file
@@ -51,7 +53,7 @@ struct FileOutcome {
 // which the file lists it), with the subject, sender and received date its
 // record gives.
 struct MessageNote {
-  enum class What { kFailed, kSkipped, kIncomplete, kKeptOriginal, kRecovered, kMismatch };
+  enum class What { kFailed, kSkipped, kIncomplete, kKeptOriginal, kRecovered, kMismatch, kDuplicate };
   std::string folder_file;  // the .dbx file's path
   int64_t number = 0;
   std::string subject;
@@ -81,6 +83,7 @@ struct RunReport {
   int64_t MessagesFailed() const;
   int64_t MessagesPartial() const;
   int64_t MessagesUnrecovered() const;
+  int64_t MessagesDuplicate() const;
   int64_t FilesFailed() const;
   // The messages held by files skipped on purpose (the Outbox, Deleted Items
   // while skipped, ...).
@@ -116,6 +119,9 @@ struct PageState {
   // The Outbox ("Outbox.dbx", "Outbox(1).dbx") is converted too instead of
   // being skipped.
   bool ConvertOutbox = false;
+  // When set, a message already in the run's output is left out (counted in
+  // messages_duplicate and named in the report).
+  std::shared_ptr<DuplicateFilter> Duplicates;
   // The path asked for the .pst being written (its final name may differ:
   // see PstSession::CompletedPath).
   std::string PstPath;
@@ -169,6 +175,11 @@ inline bool RunReport::AllArrivedWhole() const {
     if (f.state == FileOutcome::State::kFailed || f.MessagesLost() > 0) return false;
   }
   return true;
+}
+inline int64_t RunReport::MessagesDuplicate() const {
+  int64_t n = 0;
+  for (const auto& f : files) n += f.messages_duplicate;
+  return n;
 }
 inline int64_t RunReport::FilesFailed() const {
   int64_t n = 0;

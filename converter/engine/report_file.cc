@@ -99,6 +99,7 @@ const char* NoteWhatText(MessageNote::What what) {
     case MessageNote::What::kKeptOriginal: return "kept with its original attached";
     case MessageNote::What::kRecovered: return "recovered";
     case MessageNote::What::kMismatch: return "differs when read back";
+    case MessageNote::What::kDuplicate: return "left out as a duplicate";
   }
   return "";
 }

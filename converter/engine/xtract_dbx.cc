@@ -62,6 +62,21 @@ void NoteOutcome(PageState& state, const MessageNote& note, const Status& s, con
   }
 }
 
+bool LeaveOutDuplicate(PageState& state, const MessageNote& note, const std::string& text, std::string* key,
+                       FileOutcome* outcome) {
+  if (!state.Duplicates) return false;
+  *key = DuplicateFilter::KeyOf(text);
+  if (state.Duplicates->Claim(*key)) return false;
+  ++outcome->messages_duplicate;
+  AddNote(state, note, MessageNote::What::kDuplicate,
+          "the same message (Message-ID and content) is already in the output");
+  return true;
+}
+
+void ReleaseDuplicate(PageState& state, const std::string& key) {
+  if (state.Duplicates && !key.empty()) state.Duplicates->Release(key);
+}
+
 void CountOutcome(ConversionPage& page, const Status& s, int64_t index, int64_t count,
                   FileOutcome* outcome) {
   if (!s.ok()) {
@@ -324,6 +339,8 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     MessageJob job;
     job.text.assign(reinterpret_cast<const char*>(text.get()), SysStringByteLen(text.get()));
     text = com::Bstr();  // held once, not twice, while the message is imported
+    std::string key;
+    if (LeaveOutDuplicate(state, note, job.text, &key, &outcome)) continue;
     job.temp_path = SubjectTempPath(output_folder, i, subject_text);
     job.folder_path = TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName));
     job.read = true;
@@ -331,7 +348,9 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     job.source_file = outcome.dbx_path;
     job.source_number = i + 1;
     pipeline.Submit(std::move(job), [&page, &state, &outcome, i, count, incomplete = std::move(incomplete),
+                                     key = std::move(key),
                                      note = std::move(note)](const Status& s, const std::string& kept) {
+      if (!s.ok()) ReleaseDuplicate(state, key);
       // Named by its number from 1, as the report numbers it.
       CountOutcome(page, s, i + 1, count, &outcome);
       if (s.ok() && !incomplete.empty()) ++outcome.messages_partial;

@@ -75,6 +75,17 @@ void BatchDriver::Run(PageState* state) {
   }
   for (int32_t k = 1; k <= source_->Count(); ++k) {
     if (page.Cancelled()) break;
+    if (single && k > 1 && source_->StartsNewPst(k)) {
+      EndSinglePst(state);
+      if (!StartSinglePst(state)) {
+        // The next .pst could not be made (the box said why): the ones made
+        // are complete; the rest is not converted.
+        source_->Finish(page, *state);
+        WriteReport(state);
+        ReportFailures(*state);
+        return;
+      }
+    }
     if (!WalkEntry(k, state)) {
       // The run ends on the session error; what was written stays a valid
       // file.
@@ -196,6 +207,8 @@ bool BatchDriver::WalkEntry(int32_t k, PageState* state) {
       }
     }
   }
+  const std::string parent = page.OptOnePST() && !folder_name.empty() ? source_->FolderParent(k) : "";
+  if (!parent.empty()) folder_name = parent + "\\" + folder_name;
   FileOutcome outcome;
   outcome.dbx_path = dbx_path;
   outcome.file_name = file_name;

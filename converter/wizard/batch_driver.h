@@ -45,6 +45,15 @@ class BatchSource {
   // The number of entries to walk (read again at each use).
   virtual int32_t Count() = 0;
 
+  // Single-file mode, a source of several stores: true when entry k (k > 1)
+  // begins a store that gets a .pst of its own. The driver then completes
+  // the current .pst and makes the next, named by the prefixes above.
+  virtual bool StartsNewPst(int32_t /*k*/) { return false; }
+
+  // Single-file mode: the top-level .pst folder that entry k's folder goes
+  // below ("" for none).
+  virtual std::string FolderParent(int32_t /*k*/) { return ""; }
+
   // Selects entry k (1-based), yields and forms its path. False passes the
   // entry over completely (it still counts in k and Count).
   virtual bool EntryPath(int32_t k, std::string* dbx_path) = 0;

@@ -14,7 +14,13 @@ namespace tollan {
 
 namespace {
 
-// The folders of the open store in collection order.
+std::string JoinPath(const std::string& folder, const std::string& file) {
+  if (folder.empty() || folder.back() == '/' || folder.back() == '\\') return folder + file;
+  return folder + "/" + file;
+}
+
+}  // namespace
+
 HRESULT ListFolders(_OE* oe, std::vector<com::ComPtr<_OEFolder>>* out) {
   out->clear();
   com::ComPtr<_OEFolders> folders;
@@ -39,7 +45,7 @@ HRESULT ListFolders(_OE* oe, std::vector<com::ComPtr<_OEFolder>>* out) {
   return S_OK;
 }
 
-// OEStore = folder (the member takes its argument by reference).
+// The member takes its argument by reference.
 HRESULT SetStoreFolder(_OE* oe, const std::string& folder) {
   com::Bstr dir(folder.c_str());
   BSTR arg = dir.get();
@@ -47,13 +53,6 @@ HRESULT SetStoreFolder(_OE* oe, const std::string& folder) {
   if (arg != dir.get()) SysFreeString(arg);
   return hr;
 }
-
-std::string JoinPath(const std::string& folder, const std::string& file) {
-  if (folder.empty() || folder.back() == '/' || folder.back() == '\\') return folder + file;
-  return folder + "/" + file;
-}
-
-}  // namespace
 
 HRESULT CreateReader(com::ComPtr<_OE>* out, std::string* why) {
   HRESULT hr = CoCreateInstance(kestrel::CLSID_OE, nullptr, CLSCTX_INPROC_SERVER, kestrel::IID__OE, out->OutVoid());
@@ -79,19 +78,58 @@ DefaultStoreView OpenDefaultStore(PageState& state) {
     return view;
   }
   view.store_folder = store.utf8();
-  hr = SetStoreFolder(state.MyOE.get(), view.store_folder);
+  OpenShownStore(state, &view);
+  return view;
+}
+
+DefaultStoreView OpenIdentityStore(PageState& state, const std::string& identity) {
+  if (identity.empty()) return OpenDefaultStore(state);
+  DefaultStoreView view;
+  if (!state.MyOE) {
+    HRESULT hr = CreateReader(&state.MyOE, &view.problem);
+    if (FAILED(hr)) return view;
+  }
+  view.store_folder = IdentityStoreFolder(state.MyOE.get(), identity, &view.problem);
+  if (view.problem.empty()) OpenShownStore(state, &view);
+  return view;
+}
+
+std::string IdentityStoreFolder(_OE* oe, const std::string& identity, std::string* problem) {
+  com::ComPtr<_OEIdentities> identities;
+  com::ComPtr<_OEIdentity> found;
+  com::Variant key = com::Variant::String(identity);
+  com::Bstr path;
+  HRESULT hr = oe->get_OEIdentities(identities.Out());
+  if (SUCCEEDED(hr) && identities) hr = identities->get_Item(key.get(), found.Out());
+  if (SUCCEEDED(hr) && found) hr = found->get_StorePath(path.out());
+  if (FAILED(hr) || !found) {
+    *problem = "There is no Outlook Express identity \"" + identity + "\" (" + DescribeError(hr) + ").";
+    return "";
+  }
+  // The reader opens the identity's folder where it lies on this machine;
+  // OEStore reads back that place.
+  com::Bstr host;
+  if (FAILED(SetStoreFolder(oe, path.utf8())) || FAILED(oe->get_OEStore(host.out()))) return path.utf8();
+  std::string folder = host.utf8();
+  if (folder.size() > 1 && folder.back() == '\\') folder.pop_back();
+  return folder;
+}
+
+void OpenShownStore(PageState& state, DefaultStoreView* out) {
+  DefaultStoreView& view = *out;
+  HRESULT hr = SetStoreFolder(state.MyOE.get(), view.store_folder);
   VARIANT_BOOL inactive = VARIANT_FALSE, lock = VARIANT_FALSE;
   LONG result = -1;
   if (SUCCEEDED(hr)) hr = state.MyOE->OpenStore(&inactive, &lock, &result);
   if (FAILED(hr)) {
     view.problem = "The Outlook Express store could not be opened: " + DescribeError(hr);
-    return view;
+    return;
   }
   state.StoreResult = result;
   if (result != 0) {
     view.problem = "The Outlook Express store in " + view.store_folder +
                    " could not be opened (code " + std::to_string(result) + ").";
-    return view;
+    return;
   }
   com::ComPtr<_OEFolders> folders;
   LONG count = 0;
@@ -99,7 +137,6 @@ DefaultStoreView OpenDefaultStore(PageState& state) {
       SUCCEEDED(folders->get_Count(&count))) {
     view.folder_count = std::to_string(count);
   }
-  return view;
 }
 
 DefaultStoreSource::DefaultStoreSource(ConversionPage* page, std::function<std::string()> store_folder,

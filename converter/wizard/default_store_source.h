@@ -28,8 +28,27 @@ struct DefaultStoreView {
 // read its DefaultStore, point OEStore at it, OpenStore, count the folders.
 DefaultStoreView OpenDefaultStore(PageState& state);
 
+// The same for the identity whose user name is `identity` (compared without
+// regard to case); "" is the current identity, as OpenDefaultStore.
+DefaultStoreView OpenIdentityStore(PageState& state, const std::string& identity);
+
+// The store folder of `identity` as this machine reaches it (OEStore after
+// assigning the identity's StorePath); "" with *problem set when `oe` has no
+// such identity. Leaves OEStore pointing at that folder.
+std::string IdentityStoreFolder(_OE* oe, const std::string& identity, std::string* problem);
+
+// Points OEStore of state.MyOE at view->store_folder, opens the store and
+// counts its folders, or sets view->problem.
+void OpenShownStore(PageState& state, DefaultStoreView* view);
+
 // Creates a new OE object of the registered reader component.
 HRESULT CreateReader(com::ComPtr<_OE>* out, std::string* why);
+
+// OEStore = folder.
+HRESULT SetStoreFolder(_OE* oe, const std::string& folder);
+
+// The folders of the store open in `oe`, in collection order.
+HRESULT ListFolders(_OE* oe, std::vector<com::ComPtr<_OEFolder>>* out);
 
 class DefaultStoreSource : public BatchSource {
  public:

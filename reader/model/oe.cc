@@ -95,6 +95,10 @@ HRESULT OE::get_OEFolders(_OEFolders** r) { return ReturnObject<_OEFolders>(fold
 HRESULT OE::put_OEStore(BSTR* vDir) {
   if (vDir == nullptr) return E_POINTER;
   std::u16string dir(tollan::com::BstrView(*vDir));
+  // An identity's StorePath, as a client reads it from OEIdentities, names a
+  // folder of the registry's Windows; it opens where discovery found it here.
+  const std::string host = identities_->HostFolderOf(dir);
+  if (!host.empty()) dir = text::Utf8ToUtf16(host);
   if (dir.empty() || dir.back() != u'\\') dir += u'\\';
   ThreadSession().set_store_directory(text::Utf16ToUtf8(dir));
   return S_OK;

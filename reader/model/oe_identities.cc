@@ -99,6 +99,20 @@ OEIdentity* OEIdentities::Find(std::u16string_view key) const {
   return nullptr;
 }
 
+std::string OEIdentities::HostFolderOf(std::u16string_view store_path) const {
+  auto bare = [](std::u16string_view path) {
+    while (!path.empty() && path.back() == u'\\') path.remove_suffix(1);
+    return path;
+  };
+  for (const auto& item : items_) {
+    const OEIdentity::Values& values = item.second->values();
+    if (!values.store_host_path.empty() && EqualNoCase(bare(values.store_path), bare(store_path))) {
+      return values.store_host_path;
+    }
+  }
+  return "";
+}
+
 HRESULT OEIdentities::Add(BSTR* Key, VARIANT_BOOL* OERunning, BSTR* UserName,
                           VARIANT_BOOL* BackgroundCompact, VARIANT_BOOL* MigrationDone,
                           BSTR* StorePath, BSTR* VersionNumber, _OEIdentity** result) {

@@ -63,6 +63,10 @@ class OEIdentities final : public DispatchObject<_OEIdentities> {
   // The identity filed under `key` (without regard to case), or null. No
   // reference is added.
   OEIdentity* Find(std::u16string_view key) const;
+  // Where the store folder `store_path` (an identity's StorePath, compared
+  // without regard to case and to a final "\") lies on this machine, when
+  // discovery translated it; "" for any other folder.
+  std::string HostFolderOf(std::u16string_view store_path) const;
 
   HRESULT COMCALL Add(BSTR* Key, VARIANT_BOOL* OERunning, BSTR* UserName,
                       VARIANT_BOOL* BackgroundCompact, VARIANT_BOOL* MigrationDone,

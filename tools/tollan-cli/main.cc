@@ -31,6 +31,9 @@
 #include "converter/wizard/default_store_source.h"
 #include "converter/wizard/file_list_source.h"
 #include "converter/wizard/skip_names.h"
+#include "converter/wizard/identity_stores.h"
+#include "converter/wizard/old_disk.h"
+#include "converter/wizard/store_list_source.h"
 #include "tools/tollan-cli/terminal_page.h"
 
 namespace tollan {
@@ -123,6 +126,7 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
       if (f.messages_declared > f.messages_total) std::printf(", %lld declared by its header", N(f.messages_declared));
       if (f.messages_skipped) std::printf(", %lld without body", N(f.messages_skipped));
       if (f.messages_failed) std::printf(", %lld failed", N(f.messages_failed));
+      if (f.messages_duplicate) std::printf(", %lld duplicate(s) left out", N(f.messages_duplicate));
       if (f.messages_partial) std::printf(", %lld converted in part", N(f.messages_partial));
       if (f.messages_recovered) std::printf(", %lld recovered into \"Recovered\"", N(f.messages_recovered));
       if (f.messages_unrecovered) std::printf(", %lld beyond its index not recovered", N(f.messages_unrecovered));
@@ -148,6 +152,9 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   if (r.MessagesPartial() > 0) {
     std::printf("Converted in part: %lld message(s) whose body was cut short or damaged; the bytes "
                 "that could be read are in the .pst\n", N(r.MessagesPartial()));
+  }
+  if (r.MessagesDuplicate() > 0) {
+    std::printf("Duplicates left out (already in the output): %lld message(s)\n", N(r.MessagesDuplicate()));
   }
   if (recovered > 0) {
     std::printf("Recovered: %lld message(s) that the index no longer reached, in \"Recovered\" "
@@ -213,6 +220,70 @@ void PrintStats(int64_t messages, int jobs) {
               CpuSeconds(children) * per, children.ru_maxrss / 1024);
 }
 
+// --list-identities: name, store folder and message count of each identity
+// of the registry the reader reads.
+int PrintIdentities() {
+  std::vector<IdentityStore> stores;
+  std::string current, why;
+  if (!ListIdentityStores(true, &stores, &current, &why)) {
+    std::fprintf(stderr, "tollan-cli: %s\n", why.c_str());
+    return 1;
+  }
+  if (stores.empty()) std::printf("No Outlook Express identity was found.\n");
+  for (const IdentityStore& s : stores) {
+    const char* mark = s.name == current ? " (current)" : "";
+    if (s.problem.empty()) {
+      std::printf("%s%s\t%s\t%lld messages\n", s.name.c_str(), mark, s.store_folder.c_str(),
+                  static_cast<long long>(s.messages));
+    } else {
+      std::printf("%s%s\t%s\t%s\n", s.name.c_str(), mark, s.store_folder.c_str(), s.problem.c_str());
+    }
+  }
+  return 0;
+}
+
+// --all-identities: the store of every identity, named after it.
+std::vector<NamedStore> IdentityStores(bool quiet) {
+  std::vector<IdentityStore> found;
+  std::string current, why;
+  if (!ListIdentityStores(false, &found, &current, &why)) std::fprintf(stderr, "tollan-cli: %s\n", why.c_str());
+  std::vector<NamedStore> stores;
+  for (const IdentityStore& s : found) {
+    if (!quiet) std::printf("Identity %s: %s\n", s.name.c_str(), s.store_folder.c_str());
+    stores.push_back({s.name, s.store_folder});
+  }
+  return stores;
+}
+
+// --from-disk: what the survey of an old disk found, printed, and its stores.
+bool DiskStores(const std::string& dir, bool quiet, std::vector<NamedStore>* stores) {
+  OldDisk disk;
+  std::string why;
+  if (!SurveyOldDisk(dir, &disk, &why)) {
+    std::fprintf(stderr, "tollan-cli: %s\n", why.c_str());
+    return false;
+  }
+  if (!quiet) {
+    std::printf("Profiles in %s: %zu\n", disk.profiles_folder.c_str(), disk.profiles.size());
+    for (const OldDiskProfile& p : disk.profiles) {
+      std::printf("  %s (%s)%s%s\n", p.name.c_str(), p.ntuser.c_str(), p.problem.empty() ? "" : ": ",
+                  p.problem.c_str());
+      for (const IdentityStore& i : p.identities) {
+        std::printf("    identity %s: %s", i.name.c_str(), i.store_folder.c_str());
+        if (i.problem.empty()) {
+          std::printf(" (%lld messages)\n", static_cast<long long>(i.messages));
+        } else {
+          std::printf(" (%s)\n", i.problem.c_str());
+        }
+      }
+    }
+    std::printf("Folders of .dbx files no identity points to: %zu\n", disk.strays.size());
+    for (const NamedStore& s : disk.strays) std::printf("  %s\n", s.folder.c_str());
+  }
+  *stores = disk.Stores();
+  return true;
+}
+
 int Main(int argc, char** argv) {
   CLI::App app{"Converts Outlook Express .dbx files into Outlook .pst files."};
   app.set_version_flag("--version", "tollan-cli " TOLLAN_VERSION);
@@ -228,7 +299,7 @@ int Main(int argc, char** argv) {
   single_opt->excludes(per_file_opt);
   app.add_flag("--convert-deleted-items", convert_deleted, "Convert Deleted Items.dbx too");
   app.add_flag("--convert-outbox", convert_outbox, "Convert Outbox.dbx too (its unsent messages)");
-  app.add_option("-o,--output", out_dir, "Folder for the .pst files")->required();
+  app.add_option("-o,--output", out_dir, "Folder for the .pst files (not needed with --list-identities)");
   app.add_flag("--verify", verify,
                "Check every output file with pst-check, then read every message back from it and "
                "compare it with what was written");
@@ -247,15 +318,42 @@ int Main(int argc, char** argv) {
                  "cores, else the number of cores, at most 16)")
       ->check(CLI::Range(1, 64));
   app.add_flag("--stats", stats, "Print processor time and peak memory at the end");
+  bool skip_duplicates = false;
+  app.add_flag("--skip-duplicates", skip_duplicates,
+               "Leave out a message already in the output (same Message-ID and content), so that "
+               "backups of one store merge without doubles");
   auto* ds = app.add_flag("--default-store", default_store,
                           "Convert the default store of the current Outlook Express identity");
-  app.add_option("--wine-prefix", wine_prefix, "Read the identity from this Wine prefix")->needs(ds);
-  app.add_option("--hive", hive, "Read the identity from this NTUSER.DAT")->needs(ds);
-  app.add_option("inputs", inputs, ".dbx files and folders to search for them")->excludes(ds);
+  std::string identity;
+  bool all_identities = false, list_identities = false;
+  auto* id_opt = app.add_option("--identity", identity,
+                                "Convert the store of this Outlook Express identity (its user name)");
+  auto* all_opt = app.add_flag("--all-identities", all_identities,
+                               "Convert the store of every identity: one .pst each, or with --single-pst "
+                               "one top-level folder each");
+  auto* list_opt = app.add_flag("--list-identities", list_identities,
+                                "List the identities: name, store folder and message count");
+  std::string from_disk;
+  auto* disk_opt = app.add_option("--from-disk", from_disk,
+                                  "Convert every Outlook Express store of an old Windows disk (its root, or its "
+                                  "Documents and Settings or Users folder): every identity of every profile, "
+                                  "and folders of .dbx files no identity points to");
+  disk_opt->excludes(ds)->excludes(id_opt)->excludes(all_opt)->excludes(list_opt);
+  id_opt->excludes(all_opt)->excludes(list_opt)->excludes(ds);
+  all_opt->excludes(list_opt)->excludes(ds);
+  list_opt->excludes(ds);
+  app.add_option("--wine-prefix", wine_prefix, "Read the identities from this Wine prefix");
+  app.add_option("--hive", hive, "Read the identities from this NTUSER.DAT");
+  app.add_option("inputs", inputs, ".dbx files and folders to search for them")
+      ->excludes(ds)->excludes(id_opt)->excludes(all_opt)->excludes(list_opt)->excludes(disk_opt);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : 2;
+  }
+  if (out_dir.empty() && !list_identities) {
+    std::fprintf(stderr, "tollan-cli: --output is required\n");
+    return 2;
   }
   std::error_code ec;
   if (!report_path.empty() && std::filesystem::exists(std::filesystem::symlink_status(report_path, ec))) {
@@ -273,14 +371,24 @@ int Main(int argc, char** argv) {
       return 2;
     }
   }
-  if (!default_store && inputs.empty()) {
+  const bool from_registry = default_store || !identity.empty() || all_identities || list_identities;
+  if (!from_registry && inputs.empty() && from_disk.empty()) {
     std::fprintf(stderr, "tollan-cli: give .dbx files or folders, or --default-store\n");
+    return 2;
+  }
+  if (!from_registry && (!wine_prefix.empty() || !hive.empty())) {
+    std::fprintf(stderr, "tollan-cli: --wine-prefix and --hive go with --default-store, --identity, "
+                         "--all-identities or --list-identities\n");
     return 2;
   }
   if (!wine_prefix.empty() && !hive.empty()) {
     std::fprintf(stderr, "tollan-cli: give either --wine-prefix or --hive, not both\n");
     return 2;
   }
+  // The reader component reads the registry source the environment names.
+  if (!wine_prefix.empty()) setenv("KESTREL_REGISTRY", ("wine:" + wine_prefix).c_str(), 1);
+  if (!hive.empty()) setenv("KESTREL_REGISTRY", ("hive:" + hive).c_str(), 1);
+  if (list_identities) return PrintIdentities();
   // A missing output folder is made, with its parents.
   if (!std::filesystem::is_directory(out_dir, ec)) {
     std::filesystem::create_directories(out_dir, ec);
@@ -290,9 +398,6 @@ int Main(int argc, char** argv) {
       return 2;
     }
   }
-  // The reader component reads the registry source the environment names.
-  if (!wine_prefix.empty()) setenv("KESTREL_REGISTRY", ("wine:" + wine_prefix).c_str(), 1);
-  if (!hive.empty()) setenv("KESTREL_REGISTRY", ("hive:" + hive).c_str(), 1);
 
   std::vector<std::string> files;
   PageState state;
@@ -301,9 +406,10 @@ int Main(int argc, char** argv) {
   state.KeepFolderTree = keep_tree;
   state.Verify = verify;
   state.ConvertOutbox = convert_outbox;
+  if (skip_duplicates) state.Duplicates = std::make_shared<DuplicateFilter>();
   DefaultStoreView store_view;
-  if (default_store) {
-    store_view = OpenDefaultStore(state);
+  if (default_store || !identity.empty()) {
+    store_view = OpenIdentityStore(state, identity);
     if (!store_view.problem.empty()) {
       std::fprintf(stderr, "tollan-cli: %s\n", store_view.problem.c_str());
       return 1;
@@ -328,7 +434,8 @@ int Main(int argc, char** argv) {
   }
 
   TerminalPage::Options page_options;
-  page_options.one_pst = single;
+  const bool many_stores = all_identities || !from_disk.empty();
+  page_options.one_pst = single || (many_stores && !per_file);
   page_options.each_pst = per_file;
   page_options.skip_deleted = !convert_deleted;
   page_options.output_folder = std::filesystem::absolute(out_dir).string();
@@ -356,7 +463,15 @@ int Main(int argc, char** argv) {
   VectorList list(files);
   FileListSource file_source(&page, &list, env);
   DefaultStoreSource store_source(&page, [&] { return store_view.store_folder; }, env);
-  BatchSource* source = default_store ? static_cast<BatchSource*>(&store_source) : &file_source;
+  std::vector<NamedStore> stores;
+  if (all_identities) stores = IdentityStores(quiet);
+  if (!from_disk.empty() && !DiskStores(from_disk, quiet, &stores)) return 2;
+  StoreListSource stores_source(&page, stores, single, env);
+  BatchSource* source = !inputs.empty() ? static_cast<BatchSource*>(&file_source) : &store_source;
+  if (many_stores) {
+    stores_source.Survey();
+    source = &stores_source;
+  }
   BatchDriver(&page, source, env.sessions).Run(&state);
   page.EndProgress();
   const int workers_used = workers ? workers->jobs() : 0;

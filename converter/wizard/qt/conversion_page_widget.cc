@@ -124,6 +124,7 @@ void ConversionPageWidget::OptionsClicked() {
   current.verify = state_.Verify;
   current.convert_outbox = state_.ConvertOutbox;
   current.report_path = state_.ReportPath;
+  OfferOptions(&current);
   auto* dialog = new OptionsDialog(this, current);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     ConversionOptions chosen = dialog->Chosen();
@@ -132,6 +133,7 @@ void ConversionPageWidget::OptionsClicked() {
     state_.Verify = chosen.verify;
     state_.ConvertOutbox = chosen.convert_outbox;
     state_.ReportPath = chosen.report_path;
+    TakeOptions(chosen);
   });
   dialog->open();
 }

@@ -25,6 +25,8 @@ class QVBoxLayout;
 
 namespace tollan {
 
+struct ConversionOptions;
+
 inline constexpr const char* kOptOnePstText = " Single Outlook (.pst) file for All (.dbx) files";
 inline constexpr const char* kOptEachPstText = "Separate Outlook (.pst) file for Each (.dbx) file";
 inline constexpr const char* kChkDeletedItemsText = "Skip Deleted Items";
@@ -68,6 +70,10 @@ class ConversionPageWidget : public WizardPage, public ConversionPage {
   virtual void Convert() = 0;
   // Locks or unlocks the page's own controls during a run.
   virtual void LockOwnControls(bool) {}
+  // The page's own part of the options dialog: what it offers, and what to
+  // do with the choice once accepted.
+  virtual void OfferOptions(ConversionOptions*) {}
+  virtual void TakeOptions(const ConversionOptions&) {}
   // The engine's environment: sessions over the .pst writer.
   EngineEnv Env() const;
 

@@ -8,6 +8,8 @@
 
 #include "converter/wizard/batch_driver.h"
 #include "converter/wizard/default_store_source.h"
+#include "converter/wizard/identity_stores.h"
+#include "converter/wizard/qt/options_dialog.h"
 
 namespace tollan {
 
@@ -42,7 +44,13 @@ FrmDefaultOE::FrmDefaultOE()
   resize(600, 470);
 
   // Loading: find and open the store of the default identity.
-  DefaultStoreView view = OpenDefaultStore(state_);
+  ShowStore();
+}
+
+void FrmDefaultOE::ShowStore() {
+  state_.MyOE.Reset();
+  DefaultStoreView view = OpenIdentityStore(state_, identity_);
+  problem_->hide();
   store_folder_->setText(QString::fromStdString(view.store_folder));
   store_folder_->setToolTip(store_folder_->text());
   folder_count_->setText(QString::fromStdString(view.folder_count));
@@ -55,6 +63,20 @@ FrmDefaultOE::FrmDefaultOE()
 void FrmDefaultOE::Convert() {
   DefaultStoreSource source(this, [this] { return store_folder_->text().toStdString(); }, Env());
   BatchDriver(this, &source, Env().sessions).Run(&state_);
+}
+
+void FrmDefaultOE::OfferOptions(ConversionOptions* options) {
+  std::vector<IdentityStore> stores;
+  std::string current, why;
+  if (!ListIdentityStores(false, &stores, &current, &why) || stores.empty()) return;
+  for (const IdentityStore& s : stores) options->identities.push_back(s.name);
+  options->identity = identity_.empty() ? current : identity_;
+}
+
+void FrmDefaultOE::TakeOptions(const ConversionOptions& options) {
+  if (options.identity.empty() || options.identity == identity_) return;
+  identity_ = options.identity;
+  ShowStore();
 }
 
 void FrmDefaultOE::closeEvent(QCloseEvent* event) {

@@ -6,6 +6,8 @@
 #ifndef TOLLAN_CONVERTER_WIZARD_QT_FRM_DEFAULT_OE_H_
 #define TOLLAN_CONVERTER_WIZARD_QT_FRM_DEFAULT_OE_H_
 
+#include <string>
+
 #include "converter/wizard/qt/conversion_page_widget.h"
 
 class QLabel;
@@ -19,11 +21,18 @@ class FrmDefaultOE : public ConversionPageWidget {
  protected:
   void Convert() override;
   void closeEvent(QCloseEvent* event) override;
+  void OfferOptions(ConversionOptions* options) override;
+  void TakeOptions(const ConversionOptions& options) override;
 
  private:
   QLabel* store_folder_ = nullptr;
   QLabel* folder_count_ = nullptr;
   QLabel* problem_ = nullptr;
+  // The identity whose store the page shows; "" until one is chosen (the
+  // current identity).
+  std::string identity_;
+  // Finds and opens the store of identity_, and shows it.
+  void ShowStore();
 };
 
 }  // namespace tollan

@@ -2,6 +2,7 @@
 #include "converter/wizard/qt/options_dialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +42,15 @@ OptionsDialog::OptionsDialog(QWidget* parent, const ConversionOptions& current) 
   layout->addSpacing(8);
   layout->addWidget(new QLabel(QString::fromUtf8(kReportPathLabel), this));
   layout->addWidget(report_);
+  if (!current.identities.empty()) {
+    identity_ = new QComboBox(this);
+    identity_->setObjectName(QStringLiteral("CmbIdentity"));
+    for (const std::string& name : current.identities) identity_->addItem(QString::fromStdString(name));
+    identity_->setCurrentText(QString::fromStdString(current.identity));
+    layout->addSpacing(8);
+    layout->addWidget(new QLabel(QString::fromUtf8(kIdentityLabel), this));
+    layout->addWidget(identity_);
+  }
   layout->addWidget(buttons);
 }
 
@@ -51,6 +61,7 @@ ConversionOptions OptionsDialog::Chosen() const {
   o.verify = verify_->isChecked();
   o.convert_outbox = outbox_->isChecked();
   o.report_path = report_->text().trimmed().toStdString();
+  if (identity_ != nullptr) o.identity = identity_->currentText().toStdString();
   return o;
 }
 

@@ -2,7 +2,8 @@
 // with the choices beyond the pages' own: keeping the Outlook Express folder
 // tree and names, recovering messages the folder index has lost, reading
 // every message back from the finished files, converting the Outbox too,
-// and where the report of messages not converted cleanly goes.
+// where the report of messages not converted cleanly goes and, on the
+// default-store page, which Outlook Express identity's store is converted.
 //
 //   auto* dialog = new OptionsDialog(page, current);
 //   connect(dialog, &QDialog::accepted, [=] { use(dialog->Chosen()); });
@@ -12,8 +13,10 @@
 
 #include <QDialog>
 #include <string>
+#include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 
 namespace tollan {
@@ -26,6 +29,7 @@ inline constexpr const char* kVerifyText =
 inline constexpr const char* kConvertOutboxText = "Convert the Outbox too (its unsent messages)";
 inline constexpr const char* kReportPathLabel = "Report of the messages not converted cleanly:";
 inline constexpr const char* kReportBesideText = "beside the .pst files, when anything went wrong";
+inline constexpr const char* kIdentityLabel = "Outlook Express identity:";
 
 struct ConversionOptions {
   bool keep_folder_tree = false;
@@ -33,6 +37,9 @@ struct ConversionOptions {
   bool verify = false;
   bool convert_outbox = false;
   std::string report_path;  // "" for beside the .pst files
+  // The identities to choose from (none: no choice shown) and the chosen one.
+  std::vector<std::string> identities;
+  std::string identity;
 };
 
 class OptionsDialog : public QDialog {
@@ -48,6 +55,7 @@ class OptionsDialog : public QDialog {
   QCheckBox* verify_ = nullptr;
   QCheckBox* outbox_ = nullptr;
   QLineEdit* report_ = nullptr;
+  QComboBox* identity_ = nullptr;
 };
 
 }  // namespace tollan
