@@ -75,6 +75,14 @@ class ScriptedDialogs : public Dialogs {
   std::vector<FileDialogSeen> file_dialogs;
   std::vector<Box> boxes;
   int unanswered = 0;
+
+  // The closing message of a run: the last box, or the one before it when
+  // the run ends by telling of mail in folders it skipped.
+  const Box& ClosingBox() const {
+    const bool skipped_told =
+        boxes.size() > 1 && boxes.back().text.contains(QStringLiteral("in folders that were skipped"));
+    return boxes[boxes.size() - (skipped_told ? 2 : 1)];
+  }
 };
 
 }  // namespace tollan

@@ -680,8 +680,8 @@ class WizardTest : public QObject {
       QVERIFY(!closed_mid_run);
       QVERIFY(help_mid_run);
       QCOMPARE(OpenPages().size(), 1);
-      QCOMPARE(dialogs.boxes.back().text, QString::fromStdString(ClosingText()));
-      QCOMPARE(dialogs.boxes.back().title, QStringLiteral("Tollan"));
+      QCOMPARE(dialogs.ClosingBox().text, QString::fromStdString(ClosingText()));
+      QCOMPARE(dialogs.ClosingBox().title, QStringLiteral("Tollan"));
       QVERIFY(locked);
       QCOMPARE(frame, QStringLiteral("Details : Converting - (7 of 7) file(s)"));
       QVERIFY(file.startsWith(QStringLiteral("Converting Messages... from (")));
@@ -748,7 +748,7 @@ class WizardTest : public QObject {
       Get<QRadioButton>(page, single ? "OptOnePST" : "OptEachPST")->click();
       dialogs.folders.push_back(QString::fromStdString(out.string()));
       Get<QPushButton>(page, "CmdExtractDBX")->click();
-      QCOMPARE(dialogs.boxes.back().text, QString::fromStdString(ClosingText()));
+      QCOMPARE(dialogs.ClosingBox().text, QString::fromStdString(ClosingText()));
       QCOMPARE(Get<QGroupBox>(page, "FrameConversion")->title(),
                QStringLiteral("Details : Converting - (8 of 8) file(s)"));
       QVERIFY(QApplication::overrideCursor() == nullptr);
