@@ -6,7 +6,9 @@
 # client, and compares every folder, message and body with what the Linux
 # build (build/) reads from the same store; checks the error numbers a script
 # sees; unregisters and checks that the registry holds nothing of the
-# component any more.
+# component any more. pst-check.exe reads a .pst by a long
+# non-ASCII path and shows what the Linux build's pst-check shows; the file
+# calls create exclusively and rename without replacing by such a path.
 #
 # usage: scripts/test-windows.sh [WINDOWS_BUILD [LINUX_BUILD]]
 set -euo pipefail
@@ -16,12 +18,15 @@ linux=${2:-"$here/build"}
 kestrel="$linux/tools/kestrel/kestrel"
 make_store="$linux/tools/make-sample-store/make-sample-store"
 tests="$here/tests/windows"
-for f in "$win/kestrel.dll" "$win/walk_client.exe" "$kestrel" "$make_store"; do
+cli="$linux/tools/tollan-cli/tollan-cli"
+for f in "$win/kestrel.dll" "$win/walk_client.exe" "$win/pst-check.exe" "$kestrel" "$make_store" "$cli"; do
   [ -f "$f" ] || { echo "test-windows: $f is missing; build it first" >&2; exit 2; }
 done
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all DISPLAY=
+# Non-ASCII arguments reach the programs as the UTF-8 they are here.
+export LC_ALL=C.UTF-8
 # No Mono or Gecko installer prompts in a headless prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
@@ -37,7 +42,8 @@ timeout 300 wineboot -i >/dev/null 2>&1
 wineserver -w
 drive="$WINEPREFIX/drive_c"
 mkdir -p "$drive/kestrel"
-cp "$win/kestrel.dll" "$win/walk_client.exe" "$tests/walk.vbs" "$tests/walk.js" \
+cp "$win/kestrel.dll" "$win/walk_client.exe" "$win/pst-check.exe" "$win/os_files_client.exe" \
+  "$tests/walk.vbs" "$tests/walk.js" \
   "$tests/errors.vbs" "$drive/kestrel/"
 
 # The stores: one to walk, and two with a damaged folder list or file.
@@ -87,6 +93,28 @@ w cscript //nologo 'C:\kestrel\errors.vbs' 'C:\store' 'C:\no such folder' 'C:\da
   'C:\damaged-signature' | tr -d '\r' > "$work/errors.out" || status=1
 if ! diff -u "$tests/errors.expected" "$work/errors.out"; then
   echo "test-windows: errors.vbs differs from tests/windows/errors.expected"
+  status=1
+fi
+
+# pst-check.exe reads a .pst by a long non-ASCII path, and shows its folder
+# tree as the Linux build does.
+echo "-- pst-check.exe"
+"$make_store" "$work/checked-store" --folders 'Inbox,Ärchiv,日本語' --messages-per-folder 2 --quiet
+"$cli" --single-pst --jobs 1 -q -o "$work/checked" "$work/checked-store" >/dev/null
+deep="Prüfung/$(printf 'Ordner %03d/' $(seq 22))"
+mkdir -p "$drive/$deep"
+cp "$work"/checked/*.pst "$drive/${deep}Postfach ü.pst"
+"$linux/tools/pst-check/pst-check" -v "$work"/checked/*.pst > "$work/check.linux"
+w 'C:\kestrel\pst-check.exe' -v "C:\\${deep//\//\\}Postfach ü.pst" | tr -d '\r' > "$work/check.win" ||
+  { echo "test-windows: pst-check.exe failed"; status=1; }
+if ! diff -u "$work/check.linux" "$work/check.win"; then
+  echo "test-windows: pst-check.exe shows the .pst otherwise than the Linux build"
+  status=1
+fi
+# Exclusive creation, renaming without replacing and removal by that path.
+if ! w 'C:\kestrel\os_files_client.exe' "C:\\${deep//\//\\}" > "$work/os_files.out"; then
+  echo "test-windows: os_files_client.exe failed:"
+  sed 's/^/  /' "$work/os_files.out"
   status=1
 fi
 

@@ -7,6 +7,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/os/file.h"
+
 namespace tollan {
 
 namespace fs = std::filesystem;
@@ -24,12 +26,12 @@ bool NameLess(const std::string& a, const std::string& b) {
 
 bool ListFolderOnDisk(const std::string& path, FolderListing* out) {
   std::error_code ec;
-  fs::directory_iterator it(path, ec);
+  fs::directory_iterator it(os::FsPath(path), ec);
   if (ec) return false;
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) return false;
     std::error_code type_ec;
-    std::string name = it->path().filename().string();
+    std::string name = os::Utf8Path(it->path().filename());
     if (it->is_directory(type_ec) && !it->is_symlink(type_ec)) {
       out->folders.push_back(std::move(name));
     } else if (!it->is_directory(type_ec)) {
@@ -60,7 +62,7 @@ void pathLogger::PathLogInit() {
 
 bool pathLogger::LogPath(const std::string& strPARENT) {
   std::error_code ec;
-  if (strPARENT.empty() || !fs::is_directory(strPARENT, ec)) return true;
+  if (strPARENT.empty() || !fs::is_directory(os::FsPath(strPARENT), ec)) return true;
   Yield();
   std::string start = strPARENT;
   if (start.back() != kSeparator) start += kSeparator;

@@ -88,27 +88,6 @@ int ImportJobsFor(int processors) {
   return std::min(processors, 16);
 }
 
-wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::string_view message, const mail::ImportOptions& options) {
-  wire::ImportAnswer a;
-  a.ticket = ticket;
-  mail::ImportReport report;
-  std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(message.data()), message.size());
-  try {
-    a.status = mail::ImportMessage(bytes, options, &a.content, &report);
-  } catch (const std::bad_alloc&) {
-    a.status = Status::TooLarge("not enough memory to import the message (" + std::to_string(message.size()) +
-                                " bytes)");
-  } catch (const std::exception& e) {
-    a.status = Status::Corrupt(std::string("the import failed: ") + e.what());
-  }
-  if (!a.status.ok()) a.content = pst::MessageContent();
-  a.clean = report.clean();
-  a.original_attached = report.original_attached;
-  if (a.status.ok()) a.kept_original = KeptOriginalText(report);
-  if (auto seconds = MessageDateFromHeaders(message)) a.date = UnixToFiletime(*seconds);
-  return a;
-}
-
 Status ImportWorkers::Start(const Options& options, std::unique_ptr<ImportWorkers>* out) {
   if (options.jobs < 1 || options.jobs > 64) {
     return Status::InvalidArgument("the number of import processes must be 1 to 64, not " +

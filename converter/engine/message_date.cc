@@ -5,14 +5,13 @@
 #include <gmime/gmime.h>
 #include <strings.h>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <vector>
 
 #include "platform/mail/gmime_util.h"
+#include "platform/os/file.h"
 
 namespace tollan {
 
@@ -78,7 +77,7 @@ std::optional<int64_t> MessageDateFromHeaders(std::string_view message) {
 }
 
 std::optional<int64_t> MessageDateFromFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = os::OpenForReading(path);
   if (fd < 0) return std::nullopt;
   // Read until the blank line that ends the header block (or the limit);
   // most header blocks fit the first read.
@@ -86,14 +85,14 @@ std::optional<int64_t> MessageDateFromFile(const std::string& path) {
   while (head.size() < kMaxHeaderBytes) {
     const size_t old_size = head.size();
     head.resize(old_size + kReadChunk);
-    const ssize_t n = ::read(fd, head.data() + old_size, kReadChunk);
-    head.resize(old_size + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+    const long long n = os::Read(fd, head.data() + old_size, kReadChunk);
+    head.resize(old_size + static_cast<size_t>(std::max<long long>(n, 0)));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     const size_t from = old_size >= 2 ? old_size - 2 : 0;
     if (head.find("\n\n", from) != std::string::npos || head.find("\n\r\n", from) != std::string::npos) break;
   }
-  ::close(fd);
+  os::Close(fd);
   return MessageDateFromHeaders(head);
 }
 

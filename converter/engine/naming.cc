@@ -4,9 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "platform/os/file.h"
 #include "platform/text/utf.h"
 
 namespace tollan {
@@ -31,7 +30,7 @@ constexpr size_t kMaxNameBytes = 255;
 
 std::string FormatTimestamp(std::time_t when) {
   std::tm tm{};
-  localtime_r(&when, &tm);
+  os::LocalTime(when, &tm);
   char buf[64];
   std::snprintf(buf, sizeof buf, "%d.%d.%02d %d.%d.%02d", tm.tm_mday, tm.tm_mon + 1,
                 tm.tm_year % 100, tm.tm_hour, tm.tm_min, tm.tm_sec);
@@ -69,8 +68,7 @@ std::string CleanSubject(const std::string& subject) {
 }
 
 std::string FreeFilePath(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return path;
+  if (!os::Exists(path)) return path;
   size_t slash = path.rfind('/');
   size_t dot = path.rfind('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
@@ -78,13 +76,12 @@ std::string FreeFilePath(const std::string& path) {
   const std::string ext = path.substr(dot);
   for (int n = 2;; ++n) {
     std::string candidate = stem + " (" + std::to_string(n) + ")" + ext;
-    if (::stat(candidate.c_str(), &st) != 0) return candidate;
+    if (!os::Exists(candidate)) return candidate;
   }
 }
 
 size_t NameMax(const std::string& dir) {
-  long n = ::pathconf(dir.empty() ? "." : dir.c_str(), _PC_NAME_MAX);
-  return n > 0 ? static_cast<size_t>(n) : kMaxNameBytes;
+  return os::NameMax(dir);
 }
 
 std::string Utf8PrefixBytes(const std::string& s, size_t max_bytes) {

@@ -2,8 +2,6 @@
 #include "converter/engine/pst_writer_session.h"
 
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <map>
 #include <mutex>
@@ -12,6 +10,7 @@
 
 #include "converter/engine/output_file.h"
 #include "converter/engine/written_digests.h"
+#include "platform/os/file.h"
 #include "platform/pst/pst_file.h"
 
 namespace tollan {
@@ -45,7 +44,7 @@ class WriterItem : public PstMailItem {
 
   Status Import(const std::string& eml_path) override {
     mail::ImportReport report;
-    Status s = mail::ImportMessage(std::filesystem::path(eml_path), options_, &content_, &report);
+    Status s = mail::ImportMessage(os::FsPath(eml_path), options_, &content_, &report);
     Count(s, report);
     return s;
   }
@@ -125,8 +124,7 @@ class WriterSession : public PstSession {
 
   Status AddPSTStore(const std::string& path, const std::string& display_name,
                      PstStoreHandle** store) override {
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0) {
+    if (os::Exists(path)) {
       return Status::InvalidArgument(path + " already exists; it is left untouched");
     }
     auto handle = std::make_unique<WriterStore>();
@@ -138,7 +136,7 @@ class WriterSession : public PstSession {
     if (!s.ok()) return s;
     s = pst::PstFile::Create(handle->temp_path, display_name, &handle->file);
     if (!s.ok()) {
-      ::unlink(handle->temp_path.c_str());
+      os::Remove(handle->temp_path);
       return s;
     }
     if (read_back_) handle->digests = std::make_unique<WrittenDigests>();
@@ -229,7 +227,7 @@ class WriterSession : public PstSession {
       if (s.ok()) {
         s = MoveToFreeName(store->temp_path, store->path, &final_path);
       } else {
-        ::unlink(store->temp_path.c_str());
+        os::Remove(store->temp_path);
       }
       completed_[store->path] = final_path;
       if (s.ok() && store->digests) verifications_[store->path] = store->digests->Verify(final_path);

@@ -2,13 +2,12 @@
 #include "converter/engine/report_file.h"
 
 #include <errno.h>
-#include <fcntl.h>
-#include <stdio.h>
 #include <string.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <ctime>
+
+#include "platform/os/file.h"
 
 namespace tollan {
 
@@ -48,32 +47,27 @@ std::string Numbered(const std::string& path, int n) {
 // Gives the complete file `temp` the name `path` unless that name is taken.
 // Returns 0 or the errno of the failure (EEXIST when taken).
 int MoveNoReplace(const std::string& temp, const std::string& path) {
-  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  // A file system without the exclusive rename: a hard link is exclusive too.
-  if (::link(temp.c_str(), path.c_str()) != 0) return errno;
-  ::unlink(temp.c_str());
-  return 0;
+  return os::RenameNoReplace(temp, path) == 0 ? 0 : errno;
 }
 
 // Writes the report into a new temporary file beside `near` and sets *temp.
 pst::Status WriteTemp(const RunReport& report, const std::string& near, std::string* temp) {
   const std::string text = ReportCsv(report);
   for (int n = 1;; ++n) {
-    *temp = near + "." + std::to_string(::getpid()) + "-" + std::to_string(n) + ".partial";
-    int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    *temp = near + "." + std::to_string(os::ProcessId()) + "-" + std::to_string(n) + ".partial";
+    int fd = os::CreateNew(*temp, 0644);
     if (fd < 0 && errno == EEXIST && n < 1000) continue;
     if (fd < 0) return pst::Status::IoError("cannot create " + *temp + ": " + strerror(errno));
     size_t done = 0;
     while (done < text.size()) {
-      ssize_t w = ::write(fd, text.data() + done, text.size() - done);
+      long long w = os::Write(fd, text.data() + done, text.size() - done);
       if (w < 0 && errno == EINTR) continue;
       if (w <= 0) break;
       done += static_cast<size_t>(w);
     }
     const int write_errno = done == text.size() ? 0 : (errno ? errno : EIO);
-    if (::close(fd) != 0 || write_errno != 0) {
-      ::unlink(temp->c_str());
+    if (os::Close(fd) != 0 || write_errno != 0) {
+      os::Remove(*temp);
       return pst::Status::IoError("cannot write " + *temp + ": " + strerror(write_errno ? write_errno : errno));
     }
     return pst::Status::Ok();
@@ -134,7 +128,7 @@ pst::Status WriteReportFile(const RunReport& report, const std::string& path) {
   if (!s.ok()) return s;
   int err = MoveNoReplace(temp, path);
   if (err != 0) {
-    ::unlink(temp.c_str());
+    os::Remove(temp);
     return pst::Status::IoError(err == EEXIST ? path + " already exists; the report was not written"
                                               : "cannot write " + path + ": " + strerror(err));
   }
@@ -153,7 +147,7 @@ pst::Status WriteReportBeside(const RunReport& report, const std::string& folder
     int err = MoveNoReplace(temp, *path);
     if (err == 0) return pst::Status::Ok();
     if (err != EEXIST || n >= 10000) {
-      ::unlink(temp.c_str());
+      os::Remove(temp);
       return pst::Status::IoError("cannot write " + *path + ": " + strerror(err));
     }
   }
@@ -164,7 +158,7 @@ std::string FormatReportDate(double date) {
   const double seconds = std::round((date - 25569.0) * 86400.0);
   std::time_t t = static_cast<std::time_t>(seconds);
   std::tm tm{};
-  if (gmtime_r(&t, &tm) == nullptr) return "";
+  if (!os::UtcTime(t, &tm)) return "";
   char buf[32];
   std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
   return buf;

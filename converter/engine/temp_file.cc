@@ -3,10 +3,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "converter/engine/naming.h"
+#include "platform/os/file.h"
 
 namespace tollan {
 
@@ -28,7 +27,7 @@ std::string Alternative(const std::string& wanted, int n) {
 pst::Status WriteAll(int fd, std::string_view text, const std::string& path) {
   size_t done = 0;
   while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    long long n = os::Write(fd, text.data() + done, text.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return pst::Status::IoError("cannot write " + path + ": " + std::strerror(errno));
@@ -46,7 +45,7 @@ pst::Status TempEmlFile::Create(const std::string& wanted, std::string_view text
   Remove();
   std::string candidate = wanted;
   for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = os::CreateNew(candidate, 0600);
     if (fd < 0) {
       if (errno == EEXIST) {
         candidate = Alternative(wanted, attempt + 1);
@@ -56,7 +55,7 @@ pst::Status TempEmlFile::Create(const std::string& wanted, std::string_view text
     }
     path_ = candidate;
     pst::Status s = WriteAll(fd, text, candidate);
-    if (::close(fd) != 0 && s.ok()) {
+    if (os::Close(fd) != 0 && s.ok()) {
       s = pst::Status::IoError("cannot write " + candidate + ": " + std::strerror(errno));
     }
     if (!s.ok()) Remove();
@@ -69,7 +68,7 @@ pst::Status TempEmlFile::Remove() {
   if (path_.empty()) return pst::Status::Ok();
   std::string p;
   p.swap(path_);
-  if (::unlink(p.c_str()) != 0 && errno != ENOENT) {
+  if (os::Remove(p) != 0 && errno != ENOENT) {
     return pst::Status::IoError("cannot delete " + p + ": " + std::strerror(errno));
   }
   return pst::Status::Ok();

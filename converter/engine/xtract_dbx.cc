@@ -1,7 +1,6 @@
 // XtractDBX: one hand-picked .dbx file into a .pst folder, read through the
 // DbxMessageReader component.
 #include <strings.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +19,7 @@
 #include "platform/com/automation.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/errors.h"
+#include "platform/os/file.h"
 
 namespace tollan {
 
@@ -216,7 +216,7 @@ void EndOwnPst(PageState& state) {
     if (f.state == FileOutcome::State::kFailed && f.messages_converted == 0 &&
         f.messages_recovered == 0 && !outputs.empty() &&
         state.PSTSession->CompletedPath(wanted) == outputs.back()) {
-      ::unlink(outputs.back().c_str());
+      os::Remove(outputs.back());
       std::erase_if(state.report.verifications,
                     [&](const PstVerification& v) { return v.path == outputs.back(); });
       outputs.pop_back();

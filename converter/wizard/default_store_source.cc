@@ -55,10 +55,14 @@ HRESULT SetStoreFolder(_OE* oe, const std::string& folder) {
 }
 
 HRESULT CreateReader(com::ComPtr<_OE>* out, std::string* why) {
-  HRESULT hr = CoCreateInstance(kestrel::CLSID_OE, nullptr, CLSCTX_INPROC_SERVER, kestrel::IID__OE, out->OutVoid());
+  HRESULT hr = com::CreateInstance(kestrel::CLSID_OE, kestrel::IID__OE, out->OutVoid());
   if (FAILED(hr) && why) {
     *why = "The Outlook Express reader component (Kestrel) is not available: " + DescribeError(hr) +
+#if defined(_WIN32)
+           ". Register it with \"regsvr32 kestrel.dll\".";
+#else
            ". Register it with \"kestrel register\".";
+#endif
   }
   return hr;
 }

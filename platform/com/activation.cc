@@ -117,13 +117,60 @@ std::vector<std::string> BundledServerPaths() {
 #else
 namespace tollan::com {
 
-// Windows finds classes in the system registry only.
-std::vector<std::string> BundledServerPaths() { return {}; }
+// The server library beside the program: the converter creates its reader
+// from it when no registration names the class.
+std::vector<std::string> BundledServerPaths() {
+  std::wstring self(32768, L'\0');
+  const DWORD n = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+  if (n == 0 || n >= self.size()) return {};
+  self.resize(n);
+  const size_t slash = self.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return {};
+  const std::wstring path = self.substr(0, slash + 1) + L"" TOLLAN_BUNDLED_SERVER;
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+  return {text::Utf16ToUtf8(std::u16string(path.begin(), path.end()))};
+}
+
+HRESULT CreateInstance(REFCLSID clsid, REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  // The reader's classes live in a single-threaded apartment; a thread that
+  // already chose the other kind keeps it.
+  const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  (void)init;
+  HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, riid, object);
+  if (hr != REGDB_E_CLASSNOTREG) return hr;
+  for (const std::string& path : BundledServerPaths()) {
+    const std::u16string wide = text::Utf8ToUtf16(path);
+    HMODULE library = LoadLibraryExW(reinterpret_cast<const wchar_t*>(wide.c_str()), nullptr,
+                                     LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (library == nullptr) continue;
+    using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto get_class_object =
+        reinterpret_cast<GetClassObjectFunction>(reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
+    if (get_class_object == nullptr) continue;
+    IClassFactory* factory = nullptr;
+    const HRESULT got = get_class_object(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    if (got == CLASS_E_CLASSNOTAVAILABLE) continue;
+    if (FAILED(got)) return got;
+    // The library stays loaded for the rest of the run.
+    hr = factory->CreateInstance(nullptr, riid, object);
+    factory->Release();
+    return hr;
+  }
+  return hr;
+}
 
 }  // namespace tollan::com
 #endif  // !_WIN32
 
 namespace tollan::com {
+
+#if !defined(_WIN32)
+HRESULT CreateInstance(REFCLSID clsid, REFIID riid, void** object) {
+  return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, riid, object);
+}
+#endif
 
 HRESULT CreateObject(std::string_view prog_id, REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;

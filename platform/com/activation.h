@@ -37,9 +37,16 @@ namespace tollan::com {
 
 // The server libraries shipped with the program, asked last for a class:
 // those of the same build tree or install prefix, found relative to the
-// folder of this COM runtime library. Only the ones that exist are listed.
+// folder of this COM runtime library (on Windows: kestrel.dll beside the
+// program). Only the ones that exist are listed.
 // Not asked while KESTREL_REGISTRATIONS names an isolated registration file.
 std::vector<std::string> BundledServerPaths();
+
+// Creates an in-process object of class `clsid`: the registered class, or
+// when no registration names it, the one of the server libraries shipped
+// with the program (on Windows the kestrel.dll beside the program, in a
+// single-threaded apartment the call enters for its thread).
+HRESULT CreateInstance(REFCLSID clsid, REFIID riid, void** object);
 
 // CoCreateInstance by programmatic identifier (registration files only).
 HRESULT CreateObject(std::string_view prog_id, REFIID riid, void** object);

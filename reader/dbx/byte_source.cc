@@ -8,6 +8,8 @@
 #include <io.h>
 #include <share.h>
 #include <windows.h>
+
+#include "reader/dbx/windows_path.h"
 #else
 #include <sys/file.h>
 #include <unistd.h>
@@ -96,8 +98,8 @@ long long ReadAt(int fd, uint8_t* dst, size_t n, uint64_t offset) {
 DbxStatus FileSource::Open(const std::string& path, bool deny_read,
                            std::unique_ptr<FileSource>* result) {
   int fd = -1;
-  const int err = _sopen_s(&fd, path.c_str(), _O_RDONLY | _O_BINARY,
-                           deny_read ? _SH_DENYRD : _SH_DENYNO, _S_IREAD);
+  const int err = _wsopen_s(&fd, WindowsPath(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT,
+                            deny_read ? _SH_DENYRD : _SH_DENYNO, _S_IREAD);
   if (err != 0) {
     std::string why = path + ": " + std::strerror(err);
     if (err == EACCES) return DbxStatus(kResultAccessDenied, why);

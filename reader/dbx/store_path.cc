@@ -5,15 +5,36 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include "reader/dbx/windows_path.h"
+
 namespace dbx {
 namespace {
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
+#if defined(_WIN32)
+// Windows names are found whatever their case; the listing below is for
+// POSIX file systems.
+bool IsRegularFile(const std::string& path) {
+  const DWORD a = GetFileAttributesW(WindowsPath(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD a = GetFileAttributesW(WindowsPath(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+#else
 bool IsRegularFile(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+#endif
 
 }  // namespace
 
@@ -28,8 +49,7 @@ Lookup FindStoreFile(const std::string& dir, const std::string& name, std::strin
   const std::string base = JoinStorePath(dir, "");
   const std::string dir_path = base.size() > 1 ? base.substr(0, base.size() - 1) : base;
   const std::string listed = dir.empty() ? "." : dir_path;
-  struct stat st;
-  if (::stat(listed.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return Lookup::kLookupFailed;
+  if (!IsFolder(listed)) return Lookup::kLookupFailed;
   // A name with a separator of its own cannot name a file of this directory.
   for (char c : name) {
     if (IsSeparator(c)) return Lookup::kMissing;

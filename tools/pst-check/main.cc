@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "platform/os/process.h"
 #include "platform/pst/check/check.h"
 
 namespace {
@@ -35,22 +37,25 @@ void Help() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  os::UseUtf8Console();
+  const std::vector<std::string> args = os::Utf8Arguments(argc, argv);
   bool verbose = false;
   const char* path = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-v") == 0) {
+  for (size_t i = 1; i < args.size(); ++i) {
+    const char* arg = args[i].c_str();
+    if (std::strcmp(arg, "-v") == 0) {
       verbose = true;
-    } else if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+    } else if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
       Help();
       return 0;
-    } else if (std::strcmp(argv[i], "--version") == 0) {
+    } else if (std::strcmp(arg, "--version") == 0) {
       std::printf("pst-check %s\n", TOLLAN_VERSION);
       return 0;
-    } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-      std::fprintf(stderr, "pst-check: unknown option %s\n", argv[i]);
+    } else if (arg[0] == '-' && arg[1] != '\0') {
+      std::fprintf(stderr, "pst-check: unknown option %s\n", arg);
       return Usage();
     } else if (path == nullptr) {
-      path = argv[i];
+      path = arg;
     } else {
       return Usage();
     }

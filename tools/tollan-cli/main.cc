@@ -10,12 +10,9 @@
 // failed or was lost (a file or message that failed, a message saved in
 // part, messages its index does not reach left behind, a failed check or
 // report); 2 for bad arguments; 130 when the run was interrupted (SIGINT,
-// SIGTERM or SIGHUP; every .pst made is then complete and holds what the
-// summary counts).
+// SIGTERM or SIGHUP, on Windows Ctrl-C, Ctrl-Break or the console closing;
+// every .pst made is then complete and holds what the summary counts).
 #include <CLI/CLI.hpp>
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -34,6 +31,8 @@
 #include "converter/wizard/identity_stores.h"
 #include "converter/wizard/old_disk.h"
 #include "converter/wizard/store_list_source.h"
+#include "platform/os/file.h"
+#include "platform/os/process.h"
 #include "tools/tollan-cli/terminal_page.h"
 
 namespace tollan {
@@ -177,7 +176,7 @@ void PrintSummary(const RunReport& r, const ImportTally& tally, bool quiet) {
   std::printf("Output files:\n");
   for (const auto& p : r.pst_files) {
     std::error_code ec;
-    auto size = std::filesystem::file_size(p, ec);
+    auto size = std::filesystem::file_size(os::FsPath(p), ec);
     std::printf("  %s  %s\n", QuotedPath(p).c_str(), ec ? "(missing)" : (std::to_string(size) + " bytes").c_str());
   }
 }
@@ -202,22 +201,15 @@ void PrintVerifications(const RunReport& r, bool* failed) {
   }
 }
 
-double CpuSeconds(const rusage& u) {
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // Processor time and peak memory of this process and of the import
 // processes it ran (all ended by now), for benchmarks.
 void PrintStats(int64_t messages, int jobs) {
-  rusage self{}, children{};
-  getrusage(RUSAGE_SELF, &self);
-  getrusage(RUSAGE_CHILDREN, &children);
+  const os::Usage self = os::SelfUsage(), children = os::ChildrenUsage();
   const double per = messages > 0 ? 1e6 / static_cast<double>(messages) : 0;
   std::printf("stats: writer cpu %.3f s (%.1f us/message), peak %ld MB; import processes (%d) cpu %.3f s "
               "(%.1f us/message), peak of one %ld MB\n",
-              CpuSeconds(self), CpuSeconds(self) * per, self.ru_maxrss / 1024, jobs, CpuSeconds(children),
-              CpuSeconds(children) * per, children.ru_maxrss / 1024);
+              self.cpu_seconds, self.cpu_seconds * per, self.peak_mb, jobs, children.cpu_seconds,
+              children.cpu_seconds * per, children.peak_mb);
 }
 
 // --list-identities: name, store folder and message count of each identity
@@ -285,6 +277,7 @@ bool DiskStores(const std::string& dir, bool quiet, std::vector<NamedStore>* sto
 }
 
 int Main(int argc, char** argv) {
+  os::UseUtf8Console();
   CLI::App app{"Converts Outlook Express .dbx files into Outlook .pst files."};
   app.set_version_flag("--version", "tollan-cli " TOLLAN_VERSION);
   bool single = false, per_file = false, convert_deleted = false, verify = false;
@@ -347,7 +340,11 @@ int Main(int argc, char** argv) {
   app.add_option("inputs", inputs, ".dbx files and folders to search for them")
       ->excludes(ds)->excludes(id_opt)->excludes(all_opt)->excludes(list_opt)->excludes(disk_opt);
   try {
-    app.parse(argc, argv);
+    // CLI11 takes the arguments last first, without the program's name.
+    const std::vector<std::string> args = os::Utf8Arguments(argc, argv);
+    app.name(args.empty() ? std::string() : args[0]);
+    std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
+    app.parse(reversed);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : 2;
   }
@@ -356,7 +353,11 @@ int Main(int argc, char** argv) {
     return 2;
   }
   std::error_code ec;
-  if (!report_path.empty() && std::filesystem::exists(std::filesystem::symlink_status(report_path, ec))) {
+  out_dir = os::SlashPath(out_dir);
+  report_path = os::SlashPath(report_path);
+  for (auto& input : inputs) input = os::SlashPath(input);
+  if (!report_path.empty() &&
+      std::filesystem::exists(std::filesystem::symlink_status(os::FsPath(report_path), ec))) {
     std::fprintf(stderr, "tollan-cli: report file %s already exists\n", QuotedPath(report_path).c_str());
     return 2;
   }
@@ -386,13 +387,13 @@ int Main(int argc, char** argv) {
     return 2;
   }
   // The reader component reads the registry source the environment names.
-  if (!wine_prefix.empty()) setenv("KESTREL_REGISTRY", ("wine:" + wine_prefix).c_str(), 1);
-  if (!hive.empty()) setenv("KESTREL_REGISTRY", ("hive:" + hive).c_str(), 1);
+  if (!wine_prefix.empty()) os::SetEnvironment("KESTREL_REGISTRY", "wine:" + wine_prefix);
+  if (!hive.empty()) os::SetEnvironment("KESTREL_REGISTRY", "hive:" + hive);
   if (list_identities) return PrintIdentities();
   // A missing output folder is made, with its parents.
-  if (!std::filesystem::is_directory(out_dir, ec)) {
-    std::filesystem::create_directories(out_dir, ec);
-    if (ec || !std::filesystem::is_directory(out_dir, ec)) {
+  if (!std::filesystem::is_directory(os::FsPath(out_dir), ec)) {
+    std::filesystem::create_directories(os::FsPath(out_dir), ec);
+    if (ec || !std::filesystem::is_directory(os::FsPath(out_dir), ec)) {
       std::fprintf(stderr, "tollan-cli: cannot create the output folder %s: %s\n", out_dir.c_str(),
                    ec ? ec.message().c_str() : "a file of that name is in the way");
       return 2;
@@ -420,7 +421,7 @@ int Main(int argc, char** argv) {
     }
   }
   for (const auto& input : inputs) {
-    if (std::filesystem::is_directory(input, ec)) {
+    if (std::filesystem::is_directory(os::FsPath(input), ec)) {
       DbxSearchResult found = FindDbxFiles(input);
       if (!quiet) std::printf("%s: %zu (.dbx) files found.\n", QuotedPath(input).c_str(), found.files.size());
       if (found.unreadable_folders > 0) {
@@ -438,8 +439,8 @@ int Main(int argc, char** argv) {
   page_options.one_pst = single || (many_stores && !per_file);
   page_options.each_pst = per_file;
   page_options.skip_deleted = !convert_deleted;
-  page_options.output_folder = std::filesystem::absolute(out_dir).string();
-  page_options.interactive = isatty(fileno(stderr));
+  page_options.output_folder = os::AbsolutePath(out_dir);
+  page_options.interactive = os::IsTerminal(stderr);
   page_options.quiet = quiet;
   TerminalPage page(page_options, stdout, stderr);
 

@@ -7,13 +7,14 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/os/process.h"
+
 namespace tollan {
 
 namespace {
 
 volatile sig_atomic_t g_stop_requested = 0;
 
-void OnInterrupt(int) { g_stop_requested = 1; }
 
 std::string Bar(float percent, int width) {
   int filled = static_cast<int>(std::lround(std::clamp(percent, 0.0f, 100.0f) / 100.0f * width));
@@ -50,21 +51,7 @@ const char* IconName(MsgIcon icon) {
 }  // namespace
 
 void TerminalPage::CatchInterrupts() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  // The handler is taken back on the first signal: the next one ends the
-  // process the usual way.
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  // A closed terminal or a dropped ssh session: the run ends as if stopped,
-  // its .pst complete (what it prints then may go nowhere).
-  sigaction(SIGHUP, &action, nullptr);
-  // A terminal's Ctrl-C also ends the reader of a pipe the output goes
-  // through (`| tee log`): writing to it then fails instead of ending the
-  // run before its .pst is closed.
-  signal(SIGPIPE, SIG_IGN);
+  os::CatchInterrupts([] { g_stop_requested = 1; });
 }
 
 bool TerminalPage::Cancelled() {

@@ -45,9 +45,10 @@ class TerminalPage : public ConversionPage {
   void SetRunLock(bool) override {}
   bool Cancelled() override;
 
-  // Makes SIGINT, SIGTERM and SIGHUP ask the run to stop (Cancelled() becomes true)
-  // instead of ending the process; a second signal ends it at once. Output
-  // to a closed pipe is lost rather than ending the run (SIGPIPE ignored).
+  // Makes an interrupt (os::CatchInterrupts: SIGINT, SIGTERM, SIGHUP, a Windows
+  // console's Ctrl-C or close) ask the run to stop (Cancelled() becomes
+  // true) instead of ending the process; a second one ends it at once.
+  // Output to a closed pipe is lost rather than ending the run.
   static void CatchInterrupts();
 
   // Clears the progress lines before other output.

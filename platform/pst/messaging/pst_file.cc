@@ -176,10 +176,12 @@ Status PstFile::State::WriteFolder(const Folder& f) {
 }
 
 Status PstFile::State::WriteStore() {
+  // Sized once and filled in place (GCC 12 at -O3 warns, wrongly, about
+  // the growth of a 4-byte vector).
   auto entry_id = [&](Nid nid) {
-    std::vector<uint8_t> id(4, 0);
-    id.insert(id.end(), record_key.begin(), record_key.end());
-    for (int i = 0; i < 4; ++i) id.push_back((nid >> (8 * i)) & 0xFF);
+    std::vector<uint8_t> id(4 + record_key.size() + 4, 0);
+    std::copy(record_key.begin(), record_key.end(), id.begin() + 4);
+    for (size_t i = 0; i < 4; ++i) id[4 + record_key.size() + i] = (nid >> (8 * i)) & 0xFF;
     return id;
   };
   std::vector<Property> props = {
@@ -404,9 +406,10 @@ Status PstFile::Close() {
 }
 
 std::vector<uint8_t> PstFile::EntryId(Nid nid) const {
-  std::vector<uint8_t> id(4, 0);
-  id.insert(id.end(), state_->record_key.begin(), state_->record_key.end());
-  for (int i = 0; i < 4; ++i) id.push_back((nid >> (8 * i)) & 0xFF);
+  const auto& key = state_->record_key;
+  std::vector<uint8_t> id(4 + key.size() + 4, 0);
+  std::copy(key.begin(), key.end(), id.begin() + 4);
+  for (size_t i = 0; i < 4; ++i) id[4 + key.size() + i] = (nid >> (8 * i)) & 0xFF;
   return id;
 }
 

@@ -1,31 +1,31 @@
-// POSIX OutputFile and the WriteBuffer (see file.h).
+// The OutputFile over a system file, and the WriteBuffer (see file.h).
 #include "platform/pst/ndb/file.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <string.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+
+#include "platform/os/file.h"
 
 namespace pst::ndb {
 namespace {
 
 std::string ErrnoText(int err) { return std::string(strerror(err)); }
 
-class PosixOutputFile : public OutputFile {
+class SystemOutputFile : public OutputFile {
  public:
-  PosixOutputFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
-  ~PosixOutputFile() override {
-    if (fd_ >= 0) close(fd_);
+  SystemOutputFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~SystemOutputFile() override {
+    if (fd_ >= 0) os::Close(fd_);
   }
 
   Status WriteAt(uint64_t offset, std::span<const uint8_t> bytes) override {
     const uint8_t* p = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
-      ssize_t n = pwrite(fd_, p, left, static_cast<off_t>(offset));
+      long long n = os::WriteAt(fd_, p, left, offset);
       if (n < 0) {
         if (errno == EINTR) continue;
         return Status::IoError("cannot write " + path_ + " at offset " + std::to_string(offset) +
@@ -39,7 +39,7 @@ class PosixOutputFile : public OutputFile {
   }
 
   Status Truncate(uint64_t size) override {
-    if (ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+    if (os::Truncate(fd_, size) != 0) {
       return Status::IoError("cannot set the size of " + path_ + " to " + std::to_string(size) +
                              ": " + ErrnoText(errno));
     }
@@ -47,13 +47,18 @@ class PosixOutputFile : public OutputFile {
   }
 
   Status Sync() override {
-    if (fsync(fd_) != 0) {
+    if (os::Sync(fd_) != 0) {
       return Status::IoError("cannot flush " + path_ + " to disk: " + ErrnoText(errno));
     }
     return Status::Ok();
   }
 
-  void Remove() override { unlink(path_.c_str()); }
+  // Closed first: Windows deletes no file that is open.
+  void Remove() override {
+    if (fd_ >= 0) os::Close(fd_);
+    fd_ = -1;
+    os::Remove(path_);
+  }
 
  private:
   std::string path_;
@@ -63,9 +68,9 @@ class PosixOutputFile : public OutputFile {
 }  // namespace
 
 Status OpenOutputFile(const std::string& path, std::unique_ptr<OutputFile>* out) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = os::CreateOrTruncate(path, 0644);
   if (fd < 0) return Status::IoError("cannot create " + path + ": " + ErrnoText(errno));
-  *out = std::make_unique<PosixOutputFile>(path, fd);
+  *out = std::make_unique<SystemOutputFile>(path, fd);
   return Status::Ok();
 }
 

@@ -1,0 +1,36 @@
+// The import of one message, as a worker process or the converter itself
+// does it (see import_workers.h).
+#include <exception>
+#include <new>
+#include <span>
+
+#include "converter/engine/import_workers.h"
+#include "converter/engine/message_date.h"
+#include "converter/engine/pst_writer_session.h"
+
+namespace tollan {
+
+using pst::Status;
+
+wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::string_view message, const mail::ImportOptions& options) {
+  wire::ImportAnswer a;
+  a.ticket = ticket;
+  mail::ImportReport report;
+  std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(message.data()), message.size());
+  try {
+    a.status = mail::ImportMessage(bytes, options, &a.content, &report);
+  } catch (const std::bad_alloc&) {
+    a.status = Status::TooLarge("not enough memory to import the message (" + std::to_string(message.size()) +
+                                " bytes)");
+  } catch (const std::exception& e) {
+    a.status = Status::Corrupt(std::string("the import failed: ") + e.what());
+  }
+  if (!a.status.ok()) a.content = pst::MessageContent();
+  a.clean = report.clean();
+  a.original_attached = report.original_attached;
+  if (a.status.ok()) a.kept_original = KeptOriginalText(report);
+  if (auto seconds = MessageDateFromHeaders(message)) a.date = UnixToFiletime(*seconds);
+  return a;
+}
+
+}  // namespace tollan
