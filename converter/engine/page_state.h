@@ -92,6 +92,15 @@ struct RunReport {
   // whole: nothing failed, was saved in part or was left behind the index,
   // and no file failed.
   bool AllArrivedWhole() const;
+
+ private:
+  // The sum of per_file(f) over every file of the run.
+  template <typename PerFile>
+  int64_t SumOverFiles(PerFile per_file) const {
+    int64_t n = 0;
+    for (const auto& f : files) n += per_file(f);
+    return n;
+  }
 };
 
 struct PageState {
@@ -136,39 +145,25 @@ struct PageState {
 };
 
 inline int64_t RunReport::MessagesConverted() const {
-  int64_t n = 0;
-  for (const auto& f : files) n += f.messages_converted;
-  return n;
+  return SumOverFiles([](const FileOutcome& f) -> int64_t { return f.messages_converted; });
 }
 inline int64_t RunReport::MessagesSaved() const {
-  int64_t n = 0;
-  for (const auto& f : files) n += f.messages_converted + f.messages_recovered;
-  return n;
+  return SumOverFiles([](const FileOutcome& f) -> int64_t { return f.messages_converted + f.messages_recovered; });
 }
 inline int64_t RunReport::MessagesSkipped() const {
-  int64_t n = 0;
-  for (const auto& f : files) n += f.messages_skipped;
-  return n;
+  return SumOverFiles([](const FileOutcome& f) -> int64_t { return f.messages_skipped; });
 }
 inline int64_t RunReport::MessagesFailed() const {
-  int64_t n = 0;
-  for (const auto& f : files) n += f.messages_failed;
-  return n;
+  return SumOverFiles([](const FileOutcome& f) -> int64_t { return f.messages_failed; });
 }
 inline int64_t RunReport::MessagesPartial() const {
-  int64_t n = 0;
-  for (const auto& f : files) n += f.messages_partial;
-  return n;
+  return SumOverFiles([](const FileOutcome& f) -> int64_t { return f.messages_partial; });
 }
 inline int64_t RunReport::MessagesUnrecovered() const {
-  int64_t n = 0;
-  for (const auto& f : files) n += f.messages_unrecovered;
-  return n;
+  return SumOverFiles([](const FileOutcome& f) -> int64_t { return f.messages_unrecovered; });
 }
 inline int64_t RunReport::MessagesInSkippedFiles() const {
-  int64_t n = 0;
-  for (const auto& f : files) n += f.state == FileOutcome::State::kSkipped ? f.messages_total : 0;
-  return n;
+  return SumOverFiles([](const FileOutcome& f) -> int64_t { return f.state == FileOutcome::State::kSkipped ? f.messages_total : 0; });
 }
 inline bool RunReport::AllArrivedWhole() const {
   for (const auto& f : files) {
@@ -177,14 +172,10 @@ inline bool RunReport::AllArrivedWhole() const {
   return true;
 }
 inline int64_t RunReport::MessagesDuplicate() const {
-  int64_t n = 0;
-  for (const auto& f : files) n += f.messages_duplicate;
-  return n;
+  return SumOverFiles([](const FileOutcome& f) -> int64_t { return f.messages_duplicate; });
 }
 inline int64_t RunReport::FilesFailed() const {
-  int64_t n = 0;
-  for (const auto& f : files) n += f.state == FileOutcome::State::kFailed ? 1 : 0;
-  return n;
+  return SumOverFiles([](const FileOutcome& f) -> int64_t { return f.state == FileOutcome::State::kFailed ? 1 : 0; });
 }
 
 }  // namespace tollan
