@@ -2,7 +2,8 @@
 // stored text, byte for byte, as an .eml file (a damaged body as far as it
 // can be read, named on the error output); a store gets one subfolder
 // per folder file. With --mbox each folder file becomes one mbox file
-// instead (mbox_file.h).
+// instead (mbox_file.h). The exit status is 0 only when every message was
+// written whole.
 #include <fcntl.h>
 #include <stdio.h>
 #include <strings.h>
@@ -208,6 +209,12 @@ int RunExport(const ExportOptions& opt) {
   std::printf(", %llu skipped\n", static_cast<unsigned long long>(counts.skipped));
   if (failed_folders > 0) {
     return Fail(std::to_string(failed_folders) + " folder(s) could not be exported in full");
+  }
+  // Each message left out or cut short is named above; the status says that
+  // the export is not whole.
+  if (counts.skipped > 0 || counts.damaged > 0) {
+    return Fail(std::to_string(counts.skipped) + " message(s) not written and " + std::to_string(counts.damaged) +
+                " written in part (named above)");
   }
   return 0;
 }

@@ -101,6 +101,32 @@ TEST(KestrelToolTest, BadInputsFailWithNonZeroStatus) {
   EXPECT_FALSE(fs::exists("/tmp/kestrel-never-written"));
 }
 
+TEST(KestrelToolTest, ExportOfAMessageSkippedOrWrittenInPartExitsNonZero) {
+  const fs::path tmp = fs::temp_directory_path() / ("kestrel-partial-" + std::to_string(::getpid()));
+  struct Case {
+    long offset;  // of the two bytes changed in a copy of the real Inbox
+    const char* out;
+  } cases[] = {
+      {0xEAD4, "0 written, 1 skipped\n"},                          // the first body block's own offset
+      {0xEAD4 + 0x210 * 3 + 8, "1 written (1 in part), 0 skipped\n"},  // a block's used length
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(tmp);
+    ASSERT_TRUE(fs::create_directories(tmp));
+    fs::copy_file(kStore + "/Inbox.dbx", tmp / "Inbox.dbx");
+    fs::permissions(tmp / "Inbox.dbx", fs::perms::owner_write, fs::perm_options::add);
+    {
+      std::fstream inbox(tmp / "Inbox.dbx", std::ios::in | std::ios::out | std::ios::binary);
+      inbox.seekp(c.offset);
+      inbox.write("\x55\x55", 2);
+    }
+    ToolRun run = Kestrel("export " + (tmp / "Inbox.dbx").string() + " " + (tmp / "out").string());
+    EXPECT_EQ(run.status, 1) << c.out;
+    EXPECT_EQ(run.out, c.out);
+  }
+  fs::remove_all(tmp);
+}
+
 TEST(KestrelToolTest, RecoverGivesBackTheRealInboxMessageAfterItsRootIsDamaged) {
   const fs::path tmp = fs::temp_directory_path() / ("kestrel-recover-" + std::to_string(::getpid()));
   fs::remove_all(tmp);
