@@ -343,7 +343,9 @@ void ImportWorkers::Assign() {
       if (best == nullptr || w.held.size() < best->held.size()) best = &w;
     }
     if (best == nullptr) return;
-    if (best->held.empty()) best->front_since = Clock::now();
+    // A worker started again has its start-up to itself: the clock of its
+    // front message starts when it has greeted.
+    if (best->held.empty() || !best->greeted) best->front_since = Clock::now();
     best->held.push_back(std::move(queue_.front()));
     queue_.pop_front();
   }
@@ -399,6 +401,7 @@ bool ImportWorkers::Receive(Worker& w, std::vector<wire::ImportAnswer>* done, st
         return false;
       }
       if (!w.greeted) continue;
+      w.front_since = Clock::now();
     }
     // Whole frames are taken off the front as they complete.
     size_t used = 0;
@@ -504,9 +507,12 @@ void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) 
       fds[i].events = POLLIN;
       if (w.sending < w.held.size()) fds[i].events |= POLLOUT;
       if (!w.held.empty()) {
-        const auto deadline = w.front_since + LimitFor(w.held.front());
+        const auto limit = w.greeted ? LimitFor(w.held.front()) : options_.greeting_limit;
+        const auto deadline = w.front_since + limit;
         if (now >= deadline) {
-          Replace(w, "the import did not finish within " + DescribeLimit(LimitFor(w.held.front())), done);
+          Replace(w, w.greeted ? "the import did not finish within " + DescribeLimit(limit)
+                               : "the import process did not greet within " + DescribeLimit(limit),
+                  done);
           fds[i].fd = -1;
           continue;
         }

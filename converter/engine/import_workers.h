@@ -76,10 +76,12 @@ class ImportWorkers {
     int jobs = 1;
     std::string program;  // the worker program; FindImportWorker() when empty
     mail::ImportOptions import;
-    // A message may take this long, plus `time_per_mb` per MB of its size.
+    // A message may take this long, plus `time_per_mb` per MB of its size,
+    // counted from when its worker has it and has greeted.
     std::chrono::milliseconds time_limit{60000};
     std::chrono::milliseconds time_per_mb{2000};
-    // The workers must have greeted within this time of their start.
+    // The workers (and each one started again) must have greeted within
+    // this time of their start.
     std::chrono::milliseconds greeting_limit{10000};
   };
 

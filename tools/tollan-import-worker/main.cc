@@ -19,6 +19,7 @@
 
 #include "converter/engine/import_wire.h"
 #include "converter/engine/import_workers.h"
+#include "platform/mail/gmime_util.h"
 
 namespace {
 
@@ -84,7 +85,9 @@ int main(int argc, char** argv) {
   ::signal(SIGHUP, SIG_IGN);
 
   // The converter takes this program for its worker only once it has said
-  // so.
+  // so; the import library is set up first, so that the time a message may
+  // take is not spent on it.
+  mail::EnsureGMimeInitialized();
   if (!WriteFull(1, tollan::kImportWorkerGreeting.data(), tollan::kImportWorkerGreeting.size())) return 1;
 
   std::string request;
