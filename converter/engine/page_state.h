@@ -53,7 +53,7 @@ struct FileOutcome {
 // which the file lists it), with the subject, sender and received date its
 // record gives.
 struct MessageNote {
-  enum class What { kFailed, kSkipped, kIncomplete, kKeptOriginal, kRecovered, kMismatch, kDuplicate };
+  enum class What { kFailed, kSkipped, kIncomplete, kKeptOriginal, kRecovered, kMismatch, kDuplicate, kNewPart };
   std::string folder_file;  // the .dbx file's path
   int64_t number = 0;
   std::string subject;
@@ -65,7 +65,9 @@ struct MessageNote {
 
 struct RunReport {
   std::vector<FileOutcome> files;
-  std::vector<MessageNote> messages;   // every message not converted cleanly
+  // Every message not converted cleanly, and the first of each further part
+  // of a .pst split at a size limit.
+  std::vector<MessageNote> messages;
   std::vector<std::string> pst_files;  // every .pst made, in order
   // What reading each .pst back found, in order (runs that verify).
   std::vector<PstVerification> verifications;

@@ -81,6 +81,13 @@ class PstMailItem {
   virtual Status Save() = 0;
 };
 
+// A source message, as the report names it: its folder file and its number
+// there.
+struct PstMessageSource {
+  std::string folder_file;
+  int64_t number = 0;
+};
+
 // What reading a completed .pst back found: the structural check of the
 // file, then every message saved into it read back and compared with what
 // the session was handed for it.
@@ -149,8 +156,34 @@ class PstSession {
   // no file of it is left.
   virtual std::string CompletedPath(const std::string& path) const { return path; }
 
+  // After Logoff: every file the store asked for at `path` became, in order:
+  // the file of CompletedPath, then the further parts a size limit began
+  // ("NAME (part 2).pst", ...). Empty when no part was completed.
+  virtual std::vector<std::string> CompletedParts(const std::string& path) const {
+    std::string done = CompletedPath(path);
+    return done.empty() ? std::vector<std::string>() : std::vector<std::string>{done};
+  }
+
+  // After Logoff: the first message of each part after the first of the
+  // store asked for at `path`, in the order of CompletedParts.
+  virtual std::vector<PstMessageSource> PartStarts(const std::string& path) const {
+    (void)path;
+    return {};
+  }
+
+  // After Logoff, when parts of that store were completed but a later one
+  // could not be: the messages saved into the part that is gone, and in
+  // *why the reason. (When no part was completed, every message saved into
+  // the store is gone.)
+  virtual std::vector<PstMessageSource> LostInParts(const std::string& path, std::string* why) const {
+    (void)path;
+    (void)why;
+    return {};
+  }
+
   // After Logoff, for a session that reads its files back: what reading the
-  // store asked for at `path` back found; null when it was not read back.
+  // completed file at `path` (the store's own path, or a part that
+  // CompletedParts names) back found; null when it was not read back.
   virtual const PstVerification* Verification(const std::string& path) const {
     (void)path;
     return nullptr;

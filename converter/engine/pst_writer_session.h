@@ -29,10 +29,22 @@ std::string KeptOriginalText(const mail::ImportReport& report);
 // `read_back`, every file is proven after its Logoff: the structural check,
 // then each message read back and compared with what was saved
 // (PstSession::Verification).
+//
+// With `max_pst_bytes` (0: no limit) no file passes that size: before a
+// message would take a .pst past it, the file is completed and the next
+// part, "NAME (part 2).pst", "NAME (part 3).pst", ... (display name "NAME
+// (part N)"), takes the following messages, with the same folder tree.
+// Each part is a complete file of its own, written under a temporary name
+// and read back like any other; every message is in exactly one part. A
+// part takes at least one message, so a single message larger than the
+// limit still goes in (that part passes the size). CompletedParts names
+// the parts; a part that cannot be completed ends the store (the following
+// saves fail) and LostInParts names its messages.
 std::unique_ptr<PstSession> NewPstWriterSession(const mail::ImportOptions& options,
                                                 ImportTally* tally = nullptr,
                                                 ImportWorkers* workers = nullptr,
-                                                bool read_back = false);
+                                                bool read_back = false,
+                                                uint64_t max_pst_bytes = 0);
 
 }  // namespace tollan
 

@@ -77,7 +77,10 @@ pst::Status WriteTemp(const RunReport& report, const std::string& near, std::str
 }  // namespace
 
 bool ReportHasEntries(const RunReport& report) {
-  if (!report.messages.empty()) return true;
+  // Where a part of a split .pst begins is named, but is no fault.
+  for (const MessageNote& m : report.messages) {
+    if (m.what != MessageNote::What::kNewPart) return true;
+  }
   for (const FileOutcome& f : report.files) {
     if (f.state == FileOutcome::State::kFailed || f.messages_unrecovered > 0) return true;
     if (f.state == FileOutcome::State::kSkipped && f.messages_total > 0) return true;
@@ -94,6 +97,7 @@ const char* NoteWhatText(MessageNote::What what) {
     case MessageNote::What::kRecovered: return "recovered";
     case MessageNote::What::kMismatch: return "differs when read back";
     case MessageNote::What::kDuplicate: return "left out as a duplicate";
+    case MessageNote::What::kNewPart: return "begins a new part of the .pst";
   }
   return "";
 }

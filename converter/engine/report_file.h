@@ -22,8 +22,8 @@ namespace tollan {
 // The name of the report written beside the outputs.
 inline constexpr const char* kReportFileName = "conversion-report.csv";
 
-// True when something of the run went wrong: a message noted or a file that
-// failed.
+// True when something of the run went wrong: a message noted (other than
+// where a part of a .pst begins) or a file that failed.
 bool ReportHasEntries(const RunReport& report);
 
 // The CSV text: the header row, then the failed files, then the messages in

@@ -156,10 +156,10 @@ bool StartOwnPst(ConversionPage& page, PageState& state, const EngineEnv& env,
 
 namespace {
 
-// Keeps what reading the completed .pst asked for at `wanted` back found,
-// and names each message that differs in the report.
-void RecordVerification(PageState& state, const std::string& wanted) {
-  const PstVerification* v = state.PSTSession->Verification(wanted);
+// Keeps what reading the completed .pst at `path` back found, and names
+// each message that differs in the report.
+void RecordVerification(PageState& state, const std::string& path) {
+  const PstVerification* v = state.PSTSession->Verification(path);
   if (v == nullptr) return;
   state.report.verifications.push_back(*v);
   for (const PstVerification::Mismatch& m : v->mismatches) {
@@ -172,6 +172,43 @@ void RecordVerification(PageState& state, const std::string& wanted) {
   }
 }
 
+// Names in the report where each part after the first begins.
+void NoteParts(PageState& state, const std::vector<std::string>& parts,
+               const std::vector<PstMessageSource>& starts) {
+  for (size_t k = 0; k < starts.size() && k + 1 < parts.size(); ++k) {
+    MessageNote note;
+    note.folder_file = starts[k].folder_file;
+    note.number = starts[k].number;
+    note.what = MessageNote::What::kNewPart;
+    note.why = parts[k] + " reached the size limit; this message and the ones after it are in " + parts[k + 1];
+    state.report.messages.push_back(std::move(note));
+  }
+}
+
+// The messages of a part of the .pst asked for at `wanted` that could not be
+// completed: counted as failed instead of saved, and named in the report.
+void DropLostMessages(PageState& state, size_t first_file, const std::string& wanted) {
+  std::string why;
+  for (const PstMessageSource& m : state.PSTSession->LostInParts(wanted, &why)) {
+    for (size_t k = first_file; k < state.report.files.size(); ++k) {
+      FileOutcome& f = state.report.files[k];
+      if (f.dbx_path != m.folder_file) continue;
+      int64_t& saved = f.messages_converted > 0 ? f.messages_converted : f.messages_recovered;
+      if (saved > 0) {
+        --saved;
+        ++f.messages_failed;
+      }
+      break;
+    }
+    MessageNote note;
+    note.folder_file = m.folder_file;
+    note.number = m.number;
+    note.what = MessageNote::What::kFailed;
+    note.why = PstIncompleteText(why);
+    state.report.messages.push_back(std::move(note));
+  }
+}
+
 }  // namespace
 
 void SettleOutput(PageState& state, size_t first_file, const Status& logoff) {
@@ -180,10 +217,13 @@ void SettleOutput(PageState& state, size_t first_file, const Status& logoff) {
   state.PstPath.clear();
   auto it = std::find(outputs.rbegin(), outputs.rend(), wanted);
   if (wanted.empty() || it == outputs.rend() || !state.PSTSession) return;
-  const std::string final_path = state.PSTSession->CompletedPath(wanted);
-  if (!final_path.empty()) {
-    *it = final_path;
-    RecordVerification(state, wanted);
+  const std::vector<std::string> parts = state.PSTSession->CompletedParts(wanted);
+  if (!parts.empty()) {
+    *it = parts.front();
+    outputs.insert(it.base(), parts.begin() + 1, parts.end());
+    for (const std::string& part : parts) RecordVerification(state, part);
+    NoteParts(state, parts, state.PSTSession->PartStarts(wanted));
+    DropLostMessages(state, first_file, wanted);
     return;
   }
   outputs.erase(std::next(it).base());

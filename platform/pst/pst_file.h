@@ -84,6 +84,11 @@ class PstFile {
   // node database's indexes and header. No call is allowed afterwards.
   Status Close();
 
+  // Bytes the file takes so far: the messages and folders written. Close
+  // adds the folders' tables (a row per message), the store's maps and the
+  // indexes of every node and block; afterwards, the file's size.
+  uint64_t FileSize() const;
+
   // The 24-byte entry id of a node of this store.
   std::vector<uint8_t> EntryId(Nid nid) const;
 

@@ -311,6 +311,11 @@ int Main(int argc, char** argv) {
                  "cores, else the number of cores, at most 16)")
       ->check(CLI::Range(1, 64));
   app.add_flag("--stats", stats, "Print processor time and peak memory at the end");
+  uint64_t max_pst_size = 0;
+  app.add_option("--max-pst-size", max_pst_size,
+                 "Begin a new file, NAME (part 2).pst, ..., before a .pst would pass this size "
+                 "(e.g. 20GB, 500MB; KB = 1024 bytes)")
+      ->transform(CLI::AsSizeValue(false));
   bool skip_duplicates = false;
   app.add_flag("--skip-duplicates", skip_duplicates,
                "Leave out a message already in the output (same Message-ID and content), so that "
@@ -459,7 +464,9 @@ int Main(int argc, char** argv) {
     }
   }
   EngineEnv env;
-  env.sessions = [&] { return NewPstWriterSession(import_options, &tally, workers.get(), verify); };
+  env.sessions = [&] {
+    return NewPstWriterSession(import_options, &tally, workers.get(), verify, max_pst_size);
+  };
   TerminalPage::CatchInterrupts();
   VectorList list(files);
   FileListSource file_source(&page, &list, env);
@@ -482,13 +489,14 @@ int Main(int argc, char** argv) {
   if (!state.report.report_error.empty()) {
     std::fprintf(stderr, "tollan-cli: %s\n", state.report.report_error.c_str());
   } else if (!state.report.report_file.empty()) {
-    size_t file_rows = 0;
+    size_t file_rows = 0, message_rows = 0;
+    for (const auto& m : state.report.messages) message_rows += m.what != MessageNote::What::kNewPart;
     for (const auto& f : state.report.files) {
       file_rows += f.state == FileOutcome::State::kFailed || f.messages_unrecovered > 0 ||
                    (f.state == FileOutcome::State::kSkipped && f.messages_total > 0);
     }
     std::printf("Report of what did not convert cleanly (%zu folder file(s), %zu message(s)): %s\n", file_rows,
-                state.report.messages.size(), QuotedPath(state.report.report_file).c_str());
+                message_rows, QuotedPath(state.report.report_file).c_str());
   }
   bool failed = !state.report.finished || !state.report.AllArrivedWhole();
   if (verify) PrintVerifications(state.report, &failed);

@@ -405,6 +405,8 @@ Status PstFile::Close() {
   return state_->ndb->Close();
 }
 
+uint64_t PstFile::FileSize() const { return state_->ndb->FileSize(); }
+
 std::vector<uint8_t> PstFile::EntryId(Nid nid) const {
   const auto& key = state_->record_key;
   std::vector<uint8_t> id(4 + key.size() + 4, 0);
