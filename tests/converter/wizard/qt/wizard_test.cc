@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -763,6 +764,49 @@ class WizardTest : public QObject {
       }
     }
     QVERIFY(fs::exists(mail / "Folders.dbx"));  // the store is left as it was
+  }
+
+  void optionsOfferTheIdentityAndConvertTheChosenOnesStore() {
+    ScriptedDialogs dialogs;
+    // Two identities, the current one with the sample store, the other with
+    // a store of two messages.
+    fs::path mail = testing::WritePrefix(root_ / "two-identities", store_);
+    dbxgen::StoreSpec spec;
+    spec.folders = dbxgen::StandardFolders();
+    for (int i = 1; i <= 2; ++i) {
+      spec.folders[2].messages.push_back({});
+      spec.folders[2].messages.back().subject = "k" + std::to_string(i);
+      spec.folders[2].messages.back().text = "Subject: k" + std::to_string(i) + "\r\n\r\nbody\r\n";
+    }
+    QVERIFY(dbxgen::WriteStore(mail.parent_path() / "Kids", spec).ok());
+    std::ofstream(mail.parent_path().parent_path() / "user.reg", std::ios::app)
+        << "\n[Identities\\\\{B}] 1700000000\n\"UserName\"=\"Kids\"\n\n"
+        << "[Identities\\\\{B}\\\\Software\\\\Microsoft\\\\Outlook Express\\\\5.0] 1700000000\n"
+        << "\"Store Root\"=\"C:\\\\Kids\"\n";
+    QWidget* page = StartAt(false);
+    QCOMPARE(fs::path(Label(page, "LblDefaultOEIdentity").toStdString()).filename(), "Mail");
+
+    // Offered with the current identity chosen; Cancel changes nothing,
+    // OK opens the chosen identity's store, and the dialog shows it after.
+    for (const char* answer : {"cancel", "ok", "again"}) {
+      Get<QPushButton>(page, "CmdOptions")->click();
+      auto* dialog = page->findChild<QDialog*>(QStringLiteral("OptionsDialog"));
+      auto* identity = Get<QComboBox>(dialog, "CmbIdentity");
+      QCOMPARE(identity->count(), 2);
+      QCOMPARE(identity->itemText(0) + "," + identity->itemText(1), QStringLiteral("Main Identity,Kids"));
+      QCOMPARE(identity->currentText(), QString::fromLatin1(std::string(answer) == "again" ? "Kids" : "Main Identity"));
+      identity->setCurrentText(QStringLiteral("Kids"));
+      std::string(answer) == "ok" ? dialog->accept() : dialog->reject();
+      testing::FlushClosedPages();
+      QCOMPARE(fs::path(Label(page, "LblDefaultOEIdentity").toStdString()).filename(),
+               std::string(answer) == "cancel" ? "Mail" : "Kids");
+    }
+    fs::path out = root_ / "kids-out";
+    fs::create_directories(out);
+    Get<QRadioButton>(page, "OptOnePST")->click();
+    dialogs.folders.push_back(QString::fromStdString(out.string()));
+    Get<QPushButton>(page, "CmdExtractDBX")->click();
+    QCOMPARE(CheckPsts(out), int64_t{2});
   }
 
   void defaultStorePageSaysWhyThereIsNoStore() {
