@@ -8,6 +8,7 @@
 
 #include "platform/pst/check/crc.h"
 #include "platform/pst/check/format.h"
+#include "platform/pst/check/subnode_tree.h"
 
 namespace pst::check {
 namespace {
@@ -833,28 +834,15 @@ bool NdbChecker::ReadData(uint64_t bid, uint64_t limit,
 
 bool NdbChecker::ReadSubnodes(uint64_t bid, std::map<uint32_t, Subnode>* out) const {
   out->clear();
-  if (bid == 0) return true;
-  std::vector<std::pair<uint64_t, int>> stack{{bid, 0}};
-  while (!stack.empty()) {
-    auto [b_id, depth] = stack.back();
-    stack.pop_back();
-    const BlockEntry* e = FindBlock(b_id);
-    std::vector<uint8_t> b;
-    if (e == nullptr || depth > 1 || !ReadBlockRaw(*e, &b)) return false;
-    if (b.size() < 8 || b[0] != kBtypeSBlock || b[1] > 1) return false;
-    size_t c_ent = Le16(&b[2]);
-    size_t ent = b[1] == 0 ? 24 : 16;
-    if (b.size() < 8 + ent * c_ent) return false;
-    for (size_t i = 0; i < c_ent; ++i) {
-      const uint8_t* p = &b[8 + ent * i];
-      if (b[1] == 1) {
-        stack.push_back({Le64(p + 8), depth + 1});
-      } else {
-        (*out)[Le32(p)] = Subnode{Le64(p + 8), Le64(p + 16)};
-      }
-    }
-  }
-  return true;
+  std::vector<uint8_t> b;
+  auto read = [&](uint64_t block, const uint8_t** data, size_t* size) {
+    const BlockEntry* e = FindBlock(block);
+    if (e == nullptr || !ReadBlockRaw(*e, &b)) return false;
+    *data = b.data();
+    *size = b.size();
+    return true;
+  };
+  return ReadSubnodeTree(bid, read, [&](uint32_t nid, const Subnode& s) { (*out)[nid] = s; });
 }
 
 uint64_t NdbChecker::DataOffset(uint64_t bid) const {

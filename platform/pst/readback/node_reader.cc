@@ -7,6 +7,7 @@
 #include "platform/pst/check/crc.h"
 #include "platform/pst/check/format.h"
 #include "platform/pst/check/report.h"
+#include "platform/pst/check/subnode_tree.h"
 
 namespace pst::readback {
 
@@ -34,30 +35,31 @@ bool NodeReader::Open(std::string* error) {
   return true;
 }
 
-bool NodeReader::ReadAt(Window* window, uint64_t offset, void* out, size_t n) const {
+const uint8_t* NodeReader::WindowAt(Window* window, uint64_t offset, size_t n) const {
   const uint64_t size = source_.size();
-  if (offset > size || n > size - offset) return false;
+  if (offset > size || n > size - offset) return nullptr;
   if (offset < window->start || offset + n > window->start + window->bytes.size()) {
     const size_t want = window == &page_window_ ? kPageWindow : kBlockWindow;
     const size_t len = static_cast<size_t>(std::min<uint64_t>(std::max(want, n), size - offset));
     window->bytes.resize(len);
     if (!source_.ReadAt(offset, window->bytes.data(), len)) {
       window->bytes.clear();
-      return false;
+      return nullptr;
     }
     window->start = offset;
   }
-  std::memcpy(out, window->bytes.data() + (offset - window->start), n);
-  return true;
+  return window->bytes.data() + (offset - window->start);
 }
 
 const NodeReader::Page* NodeReader::ReadPage(uint64_t ib) const {
   auto it = pages_.find(ib);
   if (it != pages_.end()) return &it->second;
-  Page page;
-  if (ib % kPageSize != 0 || !ReadAt(&page_window_, ib, page.data(), page.size())) return nullptr;
+  const uint8_t* bytes = ib % kPageSize == 0 ? WindowAt(&page_window_, ib, kPageSize) : nullptr;
+  if (bytes == nullptr) return nullptr;
   if (pages_.size() >= kMaxCachedPages) pages_.clear();
-  return &pages_.emplace(ib, page).first->second;
+  Page& page = pages_[ib];
+  std::memcpy(page.data(), bytes, page.size());
+  return &page;
 }
 
 bool NodeReader::Lookup(bool nbt, uint64_t key, uint8_t* entry) const {
@@ -97,36 +99,43 @@ bool NodeReader::FindNode(uint32_t nid, Subnode* node) const {
   return true;
 }
 
-bool NodeReader::ReadBlock(uint64_t bid, std::vector<uint8_t>* out) const {
+bool NodeReader::BlockView(uint64_t bid, const uint8_t** data, size_t* size) const {
   uint8_t e[kBtEntrySize];
   if (!Lookup(false, bid & ~kBidReserved, e)) return false;
   const uint64_t ib = Le64(e + 8);
   const uint16_t cb = Le16(e + 16);
   if (cb > kMaxBlockData) return false;
-  out->resize(cb);
-  if (!ReadAt(&block_window_, ib, out->data(), cb)) return false;
-  if (!(bid & kBidInternal) && header_.crypt_method == kCryptPermute) DecodePermute(out->data(), cb);
+  const uint8_t* bytes = WindowAt(&block_window_, ib, cb);
+  if (bytes == nullptr) return false;
+  if (!(bid & kBidInternal) && header_.crypt_method == kCryptPermute) {
+    decoded_.assign(bytes, bytes + cb);
+    DecodePermute(decoded_.data(), cb);
+    bytes = decoded_.data();
+  }
+  *data = bytes;
+  *size = cb;
   return true;
 }
 
 bool NodeReader::ForEachBlock(uint64_t bid,
                               const std::function<bool(const uint8_t*, size_t)>& take) const {
-  struct Frame { uint64_t bid; int depth; };
-  std::vector<Frame> stack{{bid, 0}};
-  std::vector<uint8_t> b;
+  std::vector<Frame>& stack = data_stack_;
+  stack.assign(1, Frame{bid, 0});
   while (!stack.empty()) {
-    Frame f = stack.back();
+    const Frame f = stack.back();
     stack.pop_back();
-    if (f.depth > 2 || !ReadBlock(f.bid, &b)) return false;
+    const uint8_t* b = nullptr;
+    size_t n = 0;
+    if (f.depth > 2 || !BlockView(f.bid, &b, &n)) return false;
     if (!(f.bid & kBidInternal)) {
-      if (!take(b.data(), b.size())) return false;
+      if (!take(b, n)) return false;
       continue;
     }
     // XBLOCK (level 1) or XXBLOCK (level 2): the child bids, in order.
-    if (b.size() < 8 || b[0] != kBtypeXBlock || b[1] < 1 || b[1] > 2) return false;
-    const size_t c_ent = Le16(&b[2]);
-    if (b.size() < 8 + 8 * c_ent) return false;
-    for (size_t i = c_ent; i-- > 0;) stack.push_back({Le64(&b[8 + 8 * i]), f.depth + 1});
+    if (n < 8 || b[0] != kBtypeXBlock || b[1] < 1 || b[1] > 2) return false;
+    const size_t c_ent = Le16(b + 2);
+    if (n < 8 + 8 * c_ent) return false;
+    for (size_t i = c_ent; i-- > 0;) stack.push_back({Le64(b + 8 + 8 * i), f.depth + 1});
   }
   return true;
 }
@@ -147,28 +156,8 @@ bool NodeReader::ReadData(uint64_t bid, uint64_t limit, std::vector<std::vector<
 
 bool NodeReader::ReadSubnodes(uint64_t bid, std::map<uint32_t, Subnode>* out) const {
   out->clear();
-  if (bid == 0) return true;
-  std::vector<std::pair<uint64_t, int>> stack{{bid, 0}};
-  std::vector<uint8_t> b;
-  while (!stack.empty()) {
-    auto [block, depth] = stack.back();
-    stack.pop_back();
-    // SLBLOCK (level 0) entries are 24 bytes, SIBLOCK (level 1) ones 16.
-    if (depth > 1 || !ReadBlock(block, &b)) return false;
-    if (b.size() < 8 || b[0] != kBtypeSBlock || b[1] > 1) return false;
-    const size_t c_ent = Le16(&b[2]);
-    const size_t ent = b[1] == 0 ? 24 : 16;
-    if (b.size() < 8 + ent * c_ent) return false;
-    for (size_t i = 0; i < c_ent; ++i) {
-      const uint8_t* p = &b[8 + ent * i];
-      if (b[1] == 1) {
-        stack.push_back({Le64(p + 8), depth + 1});
-      } else {
-        (*out)[Le32(p)] = Subnode{Le64(p + 8), Le64(p + 16)};
-      }
-    }
-  }
-  return true;
+  return ReadSubnodeTree(bid, [this](uint64_t b, const uint8_t** d, size_t* n) { return BlockView(b, d, n); },
+                         [&](uint32_t nid, const Subnode& s) { (*out)[nid] = s; });
 }
 
 }  // namespace pst::readback

@@ -47,9 +47,15 @@ class NodeReader : public check::NodeSource {
   // The data and subnode trees of node `nid` (from the NBT).
   bool FindNode(uint32_t nid, check::Subnode* node) const;
 
+  // The bytes of block `bid` (decoded when external), in place: valid until
+  // the next read through this reader. False when the block is missing or
+  // larger than a block can be.
+  bool BlockView(uint64_t bid, const uint8_t** data, size_t* size) const;
+
   // Hands the decoded external blocks of a data tree to `take`, in order,
-  // one at a time. False when a block is missing or malformed, or when
-  // `take` returns false.
+  // one at a time, in place (valid during the call; `take` must not read
+  // through this reader). False when a block is missing or malformed, or
+  // when `take` returns false.
   bool ForEachBlock(uint64_t bid, const std::function<bool(const uint8_t*, size_t)>& take) const;
 
   bool ReadData(uint64_t bid, uint64_t limit, std::vector<std::vector<uint8_t>>* blocks) const override;
@@ -62,18 +68,23 @@ class NodeReader : public check::NodeSource {
     uint64_t start = 0;
     std::vector<uint8_t> bytes;
   };
-  // Reads n bytes at offset through `window`, refilling it when needed.
-  bool ReadAt(Window* window, uint64_t offset, void* out, size_t n) const;
+  struct Frame {
+    uint64_t bid;
+    int depth;
+  };
+  // n bytes at offset, in place in `window`, refilled when needed; valid
+  // until the window's next refill. Null past the end or on a read error.
+  const uint8_t* WindowAt(Window* window, uint64_t offset, size_t n) const;
   // The leaf entry with `key` in the NBT (nbt) or BBT, copied to *entry.
   bool Lookup(bool nbt, uint64_t key, uint8_t* entry) const;
   const Page* ReadPage(uint64_t ib) const;
-  // The raw bytes of block `bid`, decoded when it is external.
-  bool ReadBlock(uint64_t bid, std::vector<uint8_t>* out) const;
 
   const check::Source& source_;
   check::Header header_;
   mutable std::unordered_map<uint64_t, Page> pages_;   // bounded: cleared when full
   mutable Window page_window_, block_window_;
+  mutable std::vector<uint8_t> decoded_;       // a permuted block, decoded
+  mutable std::vector<Frame> data_stack_;      // ForEachBlock's walk
 };
 
 }  // namespace pst::readback
