@@ -55,6 +55,9 @@ uint64_t ValueHash(uint16_t type, const uint8_t* data, size_t n) {
 ValueHasher::ValueHasher(uint16_t type) : state_(XXH3_createState()) {
   XXH3_64bits_reset_withSeed(static_cast<XXH3_state_t*>(state_), type);
 }
+void ValueHasher::Reset(uint16_t type) {
+  XXH3_64bits_reset_withSeed(static_cast<XXH3_state_t*>(state_), type);
+}
 ValueHasher::~ValueHasher() { XXH3_freeState(static_cast<XXH3_state_t*>(state_)); }
 void ValueHasher::Update(const uint8_t* data, size_t n) {
   XXH3_64bits_update(static_cast<XXH3_state_t*>(state_), data, n);

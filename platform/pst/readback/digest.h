@@ -74,6 +74,8 @@ class ValueHasher {
   ~ValueHasher();
   ValueHasher(const ValueHasher&) = delete;
   ValueHasher& operator=(const ValueHasher&) = delete;
+  // Starts over for a new value of property type `type`.
+  void Reset(uint16_t type);
   void Update(const uint8_t* data, size_t n);
   uint64_t Finish();
 

@@ -2,9 +2,13 @@
 #include "platform/pst/readback/message_reader.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <functional>
 
 #include "platform/pst/check/format.h"
-#include "platform/pst/check/ltp.h"
+#include "platform/pst/readback/heap_view.h"
+#include "platform/pst/readback/table_view.h"
 
 namespace pst::readback {
 
@@ -12,155 +16,282 @@ using namespace pst::check;
 
 namespace {
 
-constexpr int kMaxEmbedding = 32;   // as deep as the writer nests
+constexpr size_t kMaxEmbedding = 32;        // as deep as the writer nests
+constexpr uint64_t kCellLimit = 1u << 20;   // a larger table cell is not compared
+constexpr uint32_t kTagAttachDataObject = 0x3701000D;
 
-bool LoadHeap(const NodeReader& ndb, const Subnode& node, const std::string& what, Heap* heap,
+bool LoadHeap(const NodeReader& ndb, const Subnode& node, const std::string& what, HeapView* heap,
               std::string* error) {
-  if (heap->Load(ndb, node.bid_data, node.bid_sub, error)) return true;
+  if (heap->Load(ndb, node, error)) return true;
   *error = what + ": " + *error;
   return false;
 }
 
-// The hash of property `tag` of a property context: as loaded, or when too
-// large to load, streamed from its subnode. 0 when absent.
-bool PcValueHash(const NodeReader& ndb, const Heap& heap, const PropMap& props, uint32_t tag,
-                 uint64_t* hash, std::string* error) {
-  *hash = 0;
-  auto it = props.find(tag);
-  if (it == props.end()) return true;
-  const PropValue& v = it->second;
-  if (v.complete) {
-    uint8_t le[8] = {};
-    const bool fixed = v.data.size() <= 8 && (tag & 0xFFFF) != 0x001F && (tag & 0xFFFF) != 0x0102 &&
-                       (tag & 0xFFFF) != 0x000D;
-    if (fixed) std::copy(v.data.begin(), v.data.end(), le);
-    *hash = fixed ? ValueHash(v.type, le, 8) : ValueHash(v.type, v.data.data(), v.data.size());
-    return true;
-  }
-  // Too large for the reader's limit: find its subnode through the PC's BTH.
-  std::vector<BthRecord> records;
-  if (!ReadBth(heap, heap.user_root(), 2, 6, &records, error)) return false;
-  for (const BthRecord& r : records) {
-    if (Le16(r.key.data()) != tag >> 16) continue;
-    auto sub = heap.subnodes().find(Le32(r.data.data() + 2));
-    if (sub == heap.subnodes().end()) break;
-    ValueHasher hasher(v.type);
-    if (!ndb.ForEachBlock(sub->second.bid_data, [&](const uint8_t* d, size_t n) {
-          hasher.Update(d, n);
-          return true;
-        })) {
-      break;
-    }
-    *hash = hasher.Finish();
-    return true;
-  }
-  *error = "value " + std::to_string(tag) + " cannot be read";
-  return false;
+// The tags of `fields`, in order, then `extra`.
+std::vector<uint32_t> TagsOf(const std::vector<DigestField>& fields, uint32_t extra = 0) {
+  std::vector<uint32_t> tags;
+  for (const DigestField& f : fields) tags.insert(tags.end(), f.tags.begin(), f.tags.end());
+  if (extra != 0) tags.push_back(extra);
+  return tags;
 }
 
-bool FieldHash(const NodeReader& ndb, const Heap& heap, const PropMap& props, const DigestField& field,
-               uint64_t* hash, std::string* error) {
-  for (uint32_t tag : field.tags) {
-    if (!PcValueHash(ndb, heap, props, tag, hash, error)) return false;
-    if (*hash != 0) return true;
-  }
-  return true;
+const std::vector<uint32_t>& MessageTags() {
+  static const std::vector<uint32_t> tags = TagsOf(MessageFields());
+  return tags;
+}
+const std::vector<uint32_t>& RecipientTags() {
+  static const std::vector<uint32_t> tags = TagsOf(RecipientFields());
+  return tags;
+}
+const std::vector<uint32_t>& AttachmentTags() {
+  static const std::vector<uint32_t> tags = TagsOf(AttachmentFields(), kTagAttachDataObject);
+  return tags;
 }
 
-bool ReadTable(const NodeReader& ndb, const Heap& owner, uint32_t nid, const std::string& what,
-               Table* table, bool* present, std::string* error) {
-  auto it = owner.subnodes().find(nid);
-  *present = it != owner.subnodes().end();
-  if (!*present) return true;
-  Heap heap;
-  std::vector<std::string> problems;
-  if (!LoadHeap(ndb, it->second, what, &heap, error)) return false;
-  if (!ReadTc(heap, table, error, &problems)) {
-    *error = what + ": " + *error;
+// A fixed-size value of up to 8 bytes, hashed as 8 little-endian bytes.
+uint64_t FixedHash(uint16_t type, const uint8_t* data, size_t n) {
+  uint8_t le[8] = {};
+  std::copy_n(data, std::min<size_t>(n, 8), le);
+  return ValueHash(type, le, 8);
+}
+
+// A property of a property context, as its PC record holds it.
+struct PropRef {
+  bool present = false;
+  uint16_t type = 0;
+  const uint8_t* value = nullptr;   // the record's 4 value bytes
+};
+
+// The records of the property context in `heap` whose tags are `tags`
+// (ascending ids not needed); out[i] for tags[i].
+bool ScanProperties(const HeapView& heap, const std::vector<uint32_t>& tags, PropRef* out, std::string* error) {
+  if (heap.client_sig() != kClientPc) {
+    char sig[8];
+    std::snprintf(sig, sizeof sig, "0x%x", heap.client_sig());
+    *error = std::string("heap client signature ") + sig + ", expected 0xbc (property context)";
     return false;
   }
-  return true;
+  uint16_t last_id = 0;
+  for (size_t i = 0; i < tags.size(); ++i) {
+    out[i] = PropRef();
+    last_id = std::max<uint16_t>(last_id, static_cast<uint16_t>(tags[i] >> 16));
+  }
+  const bool ok = heap.ForEachRecord(heap.user_root(), 2, 6, [&](const uint8_t* key, const uint8_t* data) {
+    const uint16_t id = Le16(key);
+    const uint32_t tag = (static_cast<uint32_t>(id) << 16) | Le16(data);
+    for (size_t i = 0; i < tags.size(); ++i) {
+      if (tags[i] == tag) out[i] = {true, Le16(data), data + 2};
+    }
+    return id < last_id;   // the records come in id order: none wanted after
+  }, error);
+  if (!ok) *error = "property context: " + *error;
+  return ok;
 }
 
-// A table cell's hash, as PcValueHash hashes a property.
-uint64_t CellHash(const Row& row, uint32_t tag) {
-  auto it = row.cells.find(tag);
-  if (it == row.cells.end()) return 0;
-  const PropValue& v = it->second;
-  if (!v.complete) return 1;   // too large to compare: never equal to a written value
-  const uint16_t type = static_cast<uint16_t>(tag & 0xFFFF);
-  if (type == 0x001F || type == 0x0102) return ValueHash(v.type, v.data.data(), v.data.size());
-  uint8_t le[8] = {};
-  std::copy_n(v.data.begin(), std::min<size_t>(8, v.data.size()), le);
-  return ValueHash(v.type, le, 8);
+enum class Found { kAbsent, kRead, kUnreadable };
+
+// Hands the bytes behind `hnid` (a heap item, or a subnode's data block by
+// block) to `take`. kAbsent when it names nothing; kUnreadable when a
+// subnode's data cannot be read or `take` stops.
+Found ForEachPiece(const NodeReader& ndb, const HeapView& heap, uint32_t hnid,
+                   const std::function<bool(const uint8_t*, size_t)>& take) {
+  if (hnid == 0) return Found::kRead;
+  if ((hnid & kNidTypeMask) == kNidTypeHid) {
+    const uint8_t* data = nullptr;
+    size_t n = 0;
+    std::string ignored;
+    if (!heap.Get(hnid, &data, &n, &ignored)) return Found::kAbsent;
+    return take(data, n) ? Found::kRead : Found::kUnreadable;
+  }
+  const Subnode* sub = heap.FindSubnode(hnid);
+  if (sub == nullptr) return Found::kAbsent;
+  return ndb.ForEachBlock(sub->bid_data, take) ? Found::kRead : Found::kUnreadable;
 }
 
-bool ReadDigest(const NodeReader& ndb, const Subnode& node, int depth, MessageDigest* out,
-                std::string* error) {
+// Up to sizeof *buf bytes of the value behind `hnid`, and its full size.
+Found SmallValue(const NodeReader& ndb, const HeapView& heap, uint32_t hnid, std::array<uint8_t, 16>* buf,
+                 size_t* size) {
+  *size = 0;
+  return ForEachPiece(ndb, heap, hnid, [&](const uint8_t* d, size_t n) {
+    if (*size < buf->size()) std::copy_n(d, std::min(n, buf->size() - *size), buf->data() + *size);
+    *size += n;
+    return true;
+  });
+}
+
+}  // namespace
+
+struct MessageReader::Level {
+  HeapView message, table, attachment;
+  TableView rows;
+  std::vector<uint32_t> attachment_ids;
+  std::vector<PropRef> props;
+};
+
+MessageReader::MessageReader(const NodeReader& ndb) : ndb_(ndb), hasher_(0) {}
+MessageReader::~MessageReader() = default;
+
+bool MessageReader::Read(const Subnode& node, MessageDigest* out, std::string* error) {
+  *out = MessageDigest();
+  return ReadAt(node, 0, out, error);
+}
+
+bool MessageReader::ReadAt(const Subnode& node, size_t depth, MessageDigest* out, std::string* error) {
   if (depth > kMaxEmbedding) {
     *error = "embedded messages nested too deep";
     return false;
   }
-  Heap heap;
-  PropMap props;
-  std::vector<std::string> problems;
-  if (!LoadHeap(ndb, node, "message", &heap, error)) return false;
-  if (!ReadPc(heap, &props, error, &problems)) {
+  if (levels_.size() <= depth) levels_.push_back(std::make_unique<Level>());
+  Level& level = *levels_[depth];
+
+  // The hash of a property: its bytes as stored, a large one streamed
+  // block by block; 0 when absent. False when its data cannot be read.
+  auto prop_hash = [&](const HeapView& heap, const PropRef& p, uint32_t tag, uint64_t* hash) {
+    *hash = 0;
+    if (!p.present) return true;
+    const int fixed = FixedValueSize(p.type);
+    if (fixed > 0 && fixed <= 4) {
+      *hash = FixedHash(p.type, p.value, static_cast<size_t>(fixed));
+      return true;
+    }
+    const uint32_t hnid = Le32(p.value);
+    if (fixed > 4) {
+      // Held in the heap; a value of the wrong size counts as absent.
+      std::array<uint8_t, 16> buf;
+      size_t size = 0;
+      if (SmallValue(ndb_, heap, hnid, &buf, &size) == Found::kRead && size == static_cast<size_t>(fixed)) {
+        *hash = fixed <= 8 ? FixedHash(p.type, buf.data(), size) : ValueHash(p.type, buf.data(), size);
+      }
+      return true;
+    }
+    hasher_.Reset(p.type);
+    switch (ForEachPiece(ndb_, heap, hnid, [&](const uint8_t* d, size_t n) {
+      hasher_.Update(d, n);
+      return true;
+    })) {
+      case Found::kAbsent: return true;
+      case Found::kRead: *hash = hasher_.Finish(); return true;
+      case Found::kUnreadable: break;
+    }
+    *error = "value " + std::to_string(tag) + " cannot be read";
+    return false;
+  };
+  // The hash of the first of a field's tags that is present.
+  auto field_hash = [&](const HeapView& heap, const std::vector<uint32_t>& tags, size_t first,
+                        const DigestField& field, uint64_t* hash) {
+    for (size_t k = 0; k < field.tags.size(); ++k) {
+      if (!prop_hash(heap, level.props[first + k], tags[first + k], hash)) return false;
+      if (*hash != 0) return true;
+    }
+    return true;
+  };
+  // A table cell's hash, as a property's; a value too large to compare
+  // hashes to 1, never equal to a written value's.
+  auto cell_hash = [&](const HeapView& heap, const CellRef& c) -> uint64_t {
+    if (!c.present) return 0;
+    if (c.bytes != nullptr) return FixedHash(c.type, c.bytes, c.size);
+    if (c.type != 0x001F && c.type != 0x0102) {
+      std::array<uint8_t, 16> buf;
+      size_t size = 0;
+      switch (SmallValue(ndb_, heap, c.hnid, &buf, &size)) {
+        case Found::kAbsent: return 0;
+        case Found::kRead: return size <= kCellLimit ? FixedHash(c.type, buf.data(), size) : 1;
+        case Found::kUnreadable: return 1;
+      }
+    }
+    uint64_t total = 0;
+    hasher_.Reset(c.type);
+    switch (ForEachPiece(ndb_, heap, c.hnid, [&](const uint8_t* d, size_t n) {
+      total += n;
+      hasher_.Update(d, n);
+      return total <= kCellLimit;
+    })) {
+      case Found::kAbsent: return 0;
+      case Found::kRead: return hasher_.Finish();
+      case Found::kUnreadable: break;
+    }
+    return 1;
+  };
+
+  // The message's own properties.
+  if (!LoadHeap(ndb_, node, "message", &level.message, error)) return false;
+  const std::vector<uint32_t>& message_tags = MessageTags();
+  level.props.resize(std::max(MessageTags().size(), AttachmentTags().size()));
+  if (!ScanProperties(level.message, message_tags, level.props.data(), error)) {
     *error = "message: " + *error;
     return false;
   }
-  for (size_t i = 0; i < kMessageValues; ++i) {
-    if (!FieldHash(ndb, heap, props, MessageFields()[i], &out->values[i], error)) return false;
+  for (size_t i = 0, first = 0; i < kMessageValues; first += MessageFields()[i].tags.size(), ++i) {
+    if (!field_hash(level.message, message_tags, first, MessageFields()[i], &out->values[i])) return false;
   }
 
-  Table recipients;
-  bool present = false;
-  if (!ReadTable(ndb, heap, kNidRecipientTable, "recipient table", &recipients, &present, error)) return false;
-  out->recipient_count = static_cast<uint32_t>(recipients.rows.size());
-  for (size_t g = 0; g < kRecipientGroups; ++g) {
-    uint64_t h = 0;
-    for (const Row& row : recipients.rows) {
-      for (uint32_t tag : RecipientFields()[g].tags) h = MixHash(h, CellHash(row, tag));
+  // The recipients: each group of values hashed over every row, in order.
+  out->recipient_count = 0;
+  out->recipients.fill(0);
+  if (const Subnode* table = level.message.FindSubnode(kNidRecipientTable)) {
+    const std::vector<uint32_t>& tags = RecipientTags();
+    auto take = [&](uint32_t, const CellRef* cells) {
+      ++out->recipient_count;
+      for (size_t g = 0, k = 0; g < kRecipientGroups; ++g) {
+        for (size_t t = 0; t < RecipientFields()[g].tags.size(); ++t, ++k) {
+          out->recipients[g] = MixHash(out->recipients[g], cell_hash(level.table, cells[k]));
+        }
+      }
+    };
+    if (!LoadHeap(ndb_, *table, "recipient table", &level.table, error)) return false;
+    if (!level.rows.Scan(ndb_, level.table, tags.data(), tags.size(), take, error)) {
+      *error = "recipient table: " + *error;
+      return false;
     }
-    out->recipients[g] = h;
   }
 
-  Table attachments;
-  if (!ReadTable(ndb, heap, kNidAttachmentTable, "attachment table", &attachments, &present, error)) {
-    return false;
+  // The attachments, in the order of the attachment table's rows.
+  level.attachment_ids.clear();
+  if (const Subnode* table = level.message.FindSubnode(kNidAttachmentTable)) {
+    auto take = [&](uint32_t id, const CellRef*) { level.attachment_ids.push_back(id); };
+    if (!LoadHeap(ndb_, *table, "attachment table", &level.table, error)) return false;
+    if (!level.rows.Scan(ndb_, level.table, nullptr, 0, take, error)) {
+      *error = "attachment table: " + *error;
+      return false;
+    }
   }
-  for (const Row& row : attachments.rows) {
+  const std::vector<uint32_t>& attachment_tags = AttachmentTags();
+  for (uint32_t id : level.attachment_ids) {
     const std::string what = "attachment " + std::to_string(out->attachments.size() + 1);
-    auto sub = heap.subnodes().find(row.id);
-    if (sub == heap.subnodes().end()) {
+    const Subnode* sub = level.message.FindSubnode(id);
+    if (sub == nullptr) {
       *error = what + " is missing";
       return false;
     }
-    Heap aheap;
-    PropMap aprops;
-    if (!LoadHeap(ndb, sub->second, what, &aheap, error)) return false;
-    if (!ReadPc(aheap, &aprops, error, &problems)) {
+    if (!LoadHeap(ndb_, *sub, what, &level.attachment, error)) return false;
+    if (!ScanProperties(level.attachment, attachment_tags, level.props.data(), error)) {
       *error = what + ": " + *error;
       return false;
     }
     AttachmentDigest ad;
-    for (size_t i = 0; i < kAttachmentValues; ++i) {
-      if (!FieldHash(ndb, aheap, aprops, AttachmentFields()[i], &ad.values[i], error)) return false;
+    for (size_t i = 0, first = 0; i < kAttachmentValues; first += AttachmentFields()[i].tags.size(), ++i) {
+      if (!field_hash(level.attachment, attachment_tags, first, AttachmentFields()[i], &ad.values[i])) return false;
     }
-    // An embedded message: PidTagAttachDataObject holds its subnode id.
-    auto object = aprops.find(0x3701000D);
-    if (object != aprops.end()) {
-      auto inner = object->second.data.size() >= 4
-                       ? aheap.subnodes().find(Le32(object->second.data.data()))
-                       : aheap.subnodes().end();
-      if (inner == aheap.subnodes().end()) {
+    // An embedded message: PidTagAttachDataObject names its subnode.
+    const PropRef& object = level.props[attachment_tags.size() - 1];
+    if (object.present) {
+      std::array<uint8_t, 16> buf;
+      size_t size = 0;
+      const Found found = SmallValue(ndb_, level.attachment, Le32(object.value), &buf, &size);
+      const Subnode* inner = found == Found::kRead && size >= 4 ? level.attachment.FindSubnode(Le32(buf.data()))
+                                                                 : nullptr;
+      if (found != Found::kAbsent && inner == nullptr) {
         *error = what + ": its embedded message is missing";
         return false;
       }
-      ad.embedded = std::make_unique<MessageDigest>();
-      if (!ReadDigest(ndb, inner->second, depth + 1, ad.embedded.get(), error)) {
-        *error = what + " embedded message: " + *error;
-        return false;
+      if (inner != nullptr) {
+        // Read before the next attachment reuses this level's buffers.
+        const Subnode message = *inner;
+        ad.embedded = std::make_unique<MessageDigest>();
+        if (!ReadAt(message, depth + 1, ad.embedded.get(), error)) {
+          *error = what + " embedded message: " + *error;
+          return false;
+        }
       }
     }
     out->attachments.push_back(std::move(ad));
@@ -168,11 +299,9 @@ bool ReadDigest(const NodeReader& ndb, const Subnode& node, int depth, MessageDi
   return true;
 }
 
-}  // namespace
-
 bool ReadMessageDigest(const NodeReader& ndb, const Subnode& node, MessageDigest* out, std::string* error) {
-  *out = MessageDigest();
-  return ReadDigest(ndb, node, 0, out, error);
+  MessageReader reader(ndb);
+  return reader.Read(node, out, error);
 }
 
 bool ReadFolderOrder(const NodeReader& ndb, uint32_t folder_nid, std::vector<uint32_t>* nids,
@@ -184,10 +313,11 @@ bool ReadFolderOrder(const NodeReader& ndb, uint32_t folder_nid, std::vector<uin
     *error = "the folder's contents table is missing";
     return false;
   }
-  Heap heap;
+  HeapView heap;
   if (!LoadHeap(ndb, node, "contents table", &heap, error)) return false;
-  Bytes info;
-  if (heap.client_sig() != kClientTc || !heap.Get(heap.user_root(), &info, error) || info.size() < 22) {
+  const uint8_t* info = nullptr;
+  size_t info_size = 0;
+  if (heap.client_sig() != kClientTc || !heap.Get(heap.user_root(), &info, &info_size, error) || info_size < 22) {
     *error = "the contents table's TCINFO cannot be read";
     return false;
   }
@@ -207,13 +337,14 @@ bool ReadFolderOrder(const NodeReader& ndb, uint32_t folder_nid, std::vector<uin
     return true;
   };
   if ((hnid_rows & kNidTypeMask) == kNidTypeHid) {
-    Bytes rows;
-    if (!heap.Get(hnid_rows, &rows, error)) return false;
-    take(rows.data(), rows.size());
+    const uint8_t* rows = nullptr;
+    size_t size = 0;
+    if (!heap.Get(hnid_rows, &rows, &size, error)) return false;
+    take(rows, size);
     return true;
   }
-  auto sub = heap.subnodes().find(hnid_rows);
-  if (sub == heap.subnodes().end() || !ndb.ForEachBlock(sub->second.bid_data, take)) {
+  const Subnode* sub = heap.FindSubnode(hnid_rows);
+  if (sub == nullptr || !ndb.ForEachBlock(sub->bid_data, take)) {
     *error = "the contents table's rows cannot be read";
     return false;
   }

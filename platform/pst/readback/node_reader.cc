@@ -17,7 +17,11 @@ namespace {
 constexpr size_t kMaxCachedPages = 1024;   // 512 KB
 constexpr int kMaxDepth = 8;
 constexpr size_t kPageWindow = 64 << 10;
-constexpr size_t kBlockWindow = 256 << 10;
+constexpr size_t kBlockWindow = 512 << 10;
+// How far a block window reaches back from the read that refills it: the
+// writer puts a message's property context after its other blocks, so the
+// reads that follow a miss go back as well as forward.
+constexpr size_t kBlockWindowBehind = 64 << 10;
 }  // namespace
 
 bool NodeReader::Open(std::string* error) {
@@ -39,22 +43,24 @@ const uint8_t* NodeReader::WindowAt(Window* window, uint64_t offset, size_t n) c
   const uint64_t size = source_.size();
   if (offset > size || n > size - offset) return nullptr;
   if (offset < window->start || offset + n > window->start + window->bytes.size()) {
-    const size_t want = window == &page_window_ ? kPageWindow : kBlockWindow;
-    const size_t len = static_cast<size_t>(std::min<uint64_t>(std::max(want, n), size - offset));
+    const bool pages = window != &block_window_;
+    const size_t want = pages ? kPageWindow : kBlockWindow;
+    const uint64_t start = offset - std::min<uint64_t>(offset, pages ? 0 : kBlockWindowBehind);
+    const size_t len = static_cast<size_t>(std::min<uint64_t>(std::max<uint64_t>(want, offset - start + n), size - start));
     window->bytes.resize(len);
-    if (!source_.ReadAt(offset, window->bytes.data(), len)) {
+    if (!source_.ReadAt(start, window->bytes.data(), len)) {
       window->bytes.clear();
       return nullptr;
     }
-    window->start = offset;
+    window->start = start;
   }
   return window->bytes.data() + (offset - window->start);
 }
 
-const NodeReader::Page* NodeReader::ReadPage(uint64_t ib) const {
+const NodeReader::Page* NodeReader::ReadPage(bool nbt, uint64_t ib) const {
   auto it = pages_.find(ib);
   if (it != pages_.end()) return &it->second;
-  const uint8_t* bytes = ib % kPageSize == 0 ? WindowAt(&page_window_, ib, kPageSize) : nullptr;
+  const uint8_t* bytes = ib % kPageSize == 0 ? WindowAt(&page_windows_[nbt ? 1 : 0], ib, kPageSize) : nullptr;
   if (bytes == nullptr) return nullptr;
   if (pages_.size() >= kMaxCachedPages) pages_.clear();
   Page& page = pages_[ib];
@@ -66,7 +72,7 @@ bool NodeReader::Lookup(bool nbt, uint64_t key, uint8_t* entry) const {
   const uint8_t ptype = nbt ? kPtypeNbt : kPtypeBbt;
   uint64_t ib = nbt ? header_.nbt.ib : header_.bbt.ib;
   for (int depth = 0; depth < kMaxDepth; ++depth) {
-    const Page* page = ReadPage(ib);
+    const Page* page = ReadPage(nbt, ib);
     if (page == nullptr) return false;
     const uint8_t* p = page->data();
     if (p[kPageTrailerOffset] != ptype) return false;

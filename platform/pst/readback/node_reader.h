@@ -77,12 +77,15 @@ class NodeReader : public check::NodeSource {
   const uint8_t* WindowAt(Window* window, uint64_t offset, size_t n) const;
   // The leaf entry with `key` in the NBT (nbt) or BBT, copied to *entry.
   bool Lookup(bool nbt, uint64_t key, uint8_t* entry) const;
-  const Page* ReadPage(uint64_t ib) const;
+  // A page of the NBT (nbt) or BBT, through the cache.
+  const Page* ReadPage(bool nbt, uint64_t ib) const;
 
   const check::Source& source_;
   check::Header header_;
   mutable std::unordered_map<uint64_t, Page> pages_;   // bounded: cleared when full
-  mutable Window page_window_, block_window_;
+  // The pages of each B-tree lie together, apart from the other's.
+  mutable Window page_windows_[2];   // BBT, NBT
+  mutable Window block_window_;
   mutable std::vector<uint8_t> decoded_;       // a permuted block, decoded
   mutable std::vector<Frame> data_stack_;      // ForEachBlock's walk
 };

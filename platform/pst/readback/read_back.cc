@@ -22,6 +22,7 @@ ReadBackReport ReadBack(const std::string& path,
     report.error = path + ": " + error;
     return report;
   }
+  MessageReader reader(ndb);
   std::vector<uint32_t> order;
   for (const auto& [folder, digests] : written) {
     if (!ReadFolderOrder(ndb, folder, &order, &error)) {
@@ -45,7 +46,7 @@ ReadBackReport ReadBack(const std::string& path,
         report.mismatches.push_back({folder, i, "cannot be read: its node is missing"});
         continue;
       }
-      if (!ReadMessageDigest(ndb, node, &got, &error)) {
+      if (!reader.Read(node, &got, &error)) {
         report.mismatches.push_back({folder, i, "cannot be read: " + error});
         continue;
       }
