@@ -25,7 +25,7 @@ namespace pst::check {
 using BlockViewReader = std::function<bool(uint64_t bid, const uint8_t** data, size_t* size)>;
 
 // Hands every SLENTRY of the tree rooted at block `bid` to `take` (nothing
-// when bid is 0). Entries come block by block; within a block, in order.
+// when bid is 0), in the order of the tree. Allocates nothing.
 bool ReadSubnodeTree(uint64_t bid, const BlockViewReader& read,
                      const std::function<void(uint32_t nid, const Subnode& node)>& take);
 

@@ -27,24 +27,30 @@ bool LoadHeap(const NodeReader& ndb, const Subnode& node, const std::string& wha
   return false;
 }
 
-// The tags of `fields`, in order, then `extra`.
-std::vector<uint32_t> TagsOf(const std::vector<DigestField>& fields, uint32_t extra = 0) {
+// The tags a digest reads from one kind of object, in the order of its
+// fields (then `extra`), and the same in ascending order, as a property
+// context's records come.
+struct TagList {
+  TagList(const std::vector<DigestField>& fields, uint32_t extra = 0) {
+    for (const DigestField& f : fields) tags.insert(tags.end(), f.tags.begin(), f.tags.end());
+    if (extra != 0) tags.push_back(extra);
+    for (size_t i = 0; i < tags.size(); ++i) sorted.emplace_back(tags[i], i);
+    std::sort(sorted.begin(), sorted.end());
+  }
   std::vector<uint32_t> tags;
-  for (const DigestField& f : fields) tags.insert(tags.end(), f.tags.begin(), f.tags.end());
-  if (extra != 0) tags.push_back(extra);
-  return tags;
-}
+  std::vector<std::pair<uint32_t, size_t>> sorted;   // (tag, its place in tags)
+};
 
-const std::vector<uint32_t>& MessageTags() {
-  static const std::vector<uint32_t> tags = TagsOf(MessageFields());
+const TagList& MessageTags() {
+  static const TagList tags(MessageFields());
   return tags;
 }
-const std::vector<uint32_t>& RecipientTags() {
-  static const std::vector<uint32_t> tags = TagsOf(RecipientFields());
+const TagList& RecipientTags() {
+  static const TagList tags(RecipientFields());
   return tags;
 }
-const std::vector<uint32_t>& AttachmentTags() {
-  static const std::vector<uint32_t> tags = TagsOf(AttachmentFields(), kTagAttachDataObject);
+const TagList& AttachmentTags() {
+  static const TagList tags(AttachmentFields(), kTagAttachDataObject);
   return tags;
 }
 
@@ -62,27 +68,26 @@ struct PropRef {
   const uint8_t* value = nullptr;   // the record's 4 value bytes
 };
 
-// The records of the property context in `heap` whose tags are `tags`
-// (ascending ids not needed); out[i] for tags[i].
-bool ScanProperties(const HeapView& heap, const std::vector<uint32_t>& tags, PropRef* out, std::string* error) {
+// The records of the property context in `heap` with the tags of `list`:
+// out[i] for list.tags[i].
+bool ScanProperties(const HeapView& heap, const TagList& list, PropRef* out, std::string* error) {
   if (heap.client_sig() != kClientPc) {
     char sig[8];
     std::snprintf(sig, sizeof sig, "0x%x", heap.client_sig());
     *error = std::string("heap client signature ") + sig + ", expected 0xbc (property context)";
     return false;
   }
-  uint16_t last_id = 0;
-  for (size_t i = 0; i < tags.size(); ++i) {
-    out[i] = PropRef();
-    last_id = std::max<uint16_t>(last_id, static_cast<uint16_t>(tags[i] >> 16));
-  }
+  std::fill_n(out, list.tags.size(), PropRef());
+  // The records come in id order, one per id: a wanted tag below the
+  // record's is not in the context.
+  size_t next = 0;
   const bool ok = heap.ForEachRecord(heap.user_root(), 2, 6, [&](const uint8_t* key, const uint8_t* data) {
-    const uint16_t id = Le16(key);
-    const uint32_t tag = (static_cast<uint32_t>(id) << 16) | Le16(data);
-    for (size_t i = 0; i < tags.size(); ++i) {
-      if (tags[i] == tag) out[i] = {true, Le16(data), data + 2};
+    const uint32_t tag = (static_cast<uint32_t>(Le16(key)) << 16) | Le16(data);
+    while (next < list.sorted.size() && list.sorted[next].first < tag) ++next;
+    for (; next < list.sorted.size() && list.sorted[next].first == tag; ++next) {
+      out[list.sorted[next].second] = {true, Le16(data), data + 2};
     }
-    return id < last_id;   // the records come in id order: none wanted after
+    return next < list.sorted.size();
   }, error);
   if (!ok) *error = "property context: " + *error;
   return ok;
@@ -117,6 +122,47 @@ Found SmallValue(const NodeReader& ndb, const HeapView& heap, uint32_t hnid, std
     *size += n;
     return true;
   });
+}
+
+// The hash of the value behind `hnid` in `heap` (a heap item, or a
+// subnode's data, streamed through `hasher` when it spans blocks). kAbsent
+// when it names nothing; kUnreadable when the data cannot be read or
+// passes `limit` bytes.
+Found HashValue(const NodeReader& ndb, ValueHasher* hasher, const HeapView& heap, uint16_t type, uint32_t hnid,
+                uint64_t limit, uint64_t* hash) {
+  *hash = 0;
+  // A value in one block, the most common, is hashed at once.
+  const uint8_t* data = nullptr;
+  size_t n = 0;
+  const Subnode* sub = nullptr;
+  if (hnid == 0) {
+    *hash = ValueHash(type, nullptr, 0);
+    return Found::kRead;
+  }
+  if ((hnid & kNidTypeMask) == kNidTypeHid) {
+    std::string ignored;
+    if (!heap.Get(hnid, &data, &n, &ignored)) return Found::kAbsent;
+    *hash = ValueHash(type, data, n);
+    return Found::kRead;
+  }
+  if ((sub = heap.FindSubnode(hnid)) == nullptr) return Found::kAbsent;
+  if (!(sub->bid_data & kBidInternal)) {
+    if (!ndb.BlockView(sub->bid_data, &data, &n)) return Found::kUnreadable;
+    if (n > limit) return Found::kUnreadable;
+    *hash = ValueHash(type, data, n);
+    return Found::kRead;
+  }
+  uint64_t total = 0;
+  hasher->Reset(type);
+  if (!ndb.ForEachBlock(sub->bid_data, [&](const uint8_t* d, size_t size) {
+        total += size;
+        hasher->Update(d, size);
+        return total <= limit;
+      })) {
+    return Found::kUnreadable;
+  }
+  *hash = hasher->Finish();
+  return Found::kRead;
 }
 
 }  // namespace
@@ -164,23 +210,19 @@ bool MessageReader::ReadAt(const Subnode& node, size_t depth, MessageDigest* out
       }
       return true;
     }
-    hasher_.Reset(p.type);
-    switch (ForEachPiece(ndb_, heap, hnid, [&](const uint8_t* d, size_t n) {
-      hasher_.Update(d, n);
-      return true;
-    })) {
-      case Found::kAbsent: return true;
-      case Found::kRead: *hash = hasher_.Finish(); return true;
+    switch (HashValue(ndb_, &hasher_, heap, p.type, hnid, UINT64_MAX, hash)) {
+      case Found::kAbsent: case Found::kRead: return true;
       case Found::kUnreadable: break;
     }
     *error = "value " + std::to_string(tag) + " cannot be read";
     return false;
   };
   // The hash of the first of a field's tags that is present.
-  auto field_hash = [&](const HeapView& heap, const std::vector<uint32_t>& tags, size_t first,
-                        const DigestField& field, uint64_t* hash) {
+  // fields[i] reads the tags from `first` on.
+  auto field_hash = [&](const HeapView& heap, const TagList& list, size_t first, const DigestField& field,
+                        uint64_t* hash) {
     for (size_t k = 0; k < field.tags.size(); ++k) {
-      if (!prop_hash(heap, level.props[first + k], tags[first + k], hash)) return false;
+      if (!prop_hash(heap, level.props[first + k], list.tags[first + k], hash)) return false;
       if (*hash != 0) return true;
     }
     return true;
@@ -199,41 +241,33 @@ bool MessageReader::ReadAt(const Subnode& node, size_t depth, MessageDigest* out
         case Found::kUnreadable: return 1;
       }
     }
-    uint64_t total = 0;
-    hasher_.Reset(c.type);
-    switch (ForEachPiece(ndb_, heap, c.hnid, [&](const uint8_t* d, size_t n) {
-      total += n;
-      hasher_.Update(d, n);
-      return total <= kCellLimit;
-    })) {
-      case Found::kAbsent: return 0;
-      case Found::kRead: return hasher_.Finish();
-      case Found::kUnreadable: break;
-    }
-    return 1;
+    uint64_t hash = 0;
+    return HashValue(ndb_, &hasher_, heap, c.type, c.hnid, kCellLimit, &hash) == Found::kUnreadable ? 1 : hash;
   };
 
   // The message's own properties.
   if (!LoadHeap(ndb_, node, "message", &level.message, error)) return false;
-  const std::vector<uint32_t>& message_tags = MessageTags();
-  level.props.resize(std::max(MessageTags().size(), AttachmentTags().size()));
+  const TagList& message_tags = MessageTags();
+  level.props.resize(std::max(message_tags.tags.size(), AttachmentTags().tags.size()));
   if (!ScanProperties(level.message, message_tags, level.props.data(), error)) {
     *error = "message: " + *error;
     return false;
   }
-  for (size_t i = 0, first = 0; i < kMessageValues; first += MessageFields()[i].tags.size(), ++i) {
-    if (!field_hash(level.message, message_tags, first, MessageFields()[i], &out->values[i])) return false;
+  const std::vector<DigestField>& message_fields = MessageFields();
+  for (size_t i = 0, first = 0; i < kMessageValues; first += message_fields[i].tags.size(), ++i) {
+    if (!field_hash(level.message, message_tags, first, message_fields[i], &out->values[i])) return false;
   }
 
   // The recipients: each group of values hashed over every row, in order.
   out->recipient_count = 0;
   out->recipients.fill(0);
   if (const Subnode* table = level.message.FindSubnode(kNidRecipientTable)) {
-    const std::vector<uint32_t>& tags = RecipientTags();
+    const std::vector<uint32_t>& tags = RecipientTags().tags;
+    const std::vector<DigestField>& fields = RecipientFields();
     auto take = [&](uint32_t, const CellRef* cells) {
       ++out->recipient_count;
       for (size_t g = 0, k = 0; g < kRecipientGroups; ++g) {
-        for (size_t t = 0; t < RecipientFields()[g].tags.size(); ++t, ++k) {
+        for (size_t t = 0; t < fields[g].tags.size(); ++t, ++k) {
           out->recipients[g] = MixHash(out->recipients[g], cell_hash(level.table, cells[k]));
         }
       }
@@ -255,7 +289,8 @@ bool MessageReader::ReadAt(const Subnode& node, size_t depth, MessageDigest* out
       return false;
     }
   }
-  const std::vector<uint32_t>& attachment_tags = AttachmentTags();
+  const TagList& attachment_tags = AttachmentTags();
+  const std::vector<DigestField>& attachment_fields = AttachmentFields();
   for (uint32_t id : level.attachment_ids) {
     const std::string what = "attachment " + std::to_string(out->attachments.size() + 1);
     const Subnode* sub = level.message.FindSubnode(id);
@@ -269,11 +304,11 @@ bool MessageReader::ReadAt(const Subnode& node, size_t depth, MessageDigest* out
       return false;
     }
     AttachmentDigest ad;
-    for (size_t i = 0, first = 0; i < kAttachmentValues; first += AttachmentFields()[i].tags.size(), ++i) {
-      if (!field_hash(level.attachment, attachment_tags, first, AttachmentFields()[i], &ad.values[i])) return false;
+    for (size_t i = 0, first = 0; i < kAttachmentValues; first += attachment_fields[i].tags.size(), ++i) {
+      if (!field_hash(level.attachment, attachment_tags, first, attachment_fields[i], &ad.values[i])) return false;
     }
     // An embedded message: PidTagAttachDataObject names its subnode.
-    const PropRef& object = level.props[attachment_tags.size() - 1];
+    const PropRef& object = level.props[attachment_tags.tags.size() - 1];
     if (object.present) {
       std::array<uint8_t, 16> buf;
       size_t size = 0;

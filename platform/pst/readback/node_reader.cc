@@ -2,6 +2,7 @@
 #include "platform/pst/readback/node_reader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/pst/check/crc.h"
@@ -16,7 +17,7 @@ using namespace pst::check;
 namespace {
 constexpr size_t kMaxCachedPages = 1024;   // 512 KB
 constexpr int kMaxDepth = 8;
-constexpr size_t kPageWindow = 64 << 10;
+constexpr size_t kPageWindow = 16 << 10;
 constexpr size_t kBlockWindow = 512 << 10;
 // How far a block window reaches back from the read that refills it: the
 // writer puts a message's property context after its other blocks, so the
@@ -69,30 +70,42 @@ const NodeReader::Page* NodeReader::ReadPage(bool nbt, uint64_t ib) const {
 }
 
 bool NodeReader::Lookup(bool nbt, uint64_t key, uint8_t* entry) const {
-  const uint8_t ptype = nbt ? kPtypeNbt : kPtypeBbt;
-  uint64_t ib = nbt ? header_.nbt.ib : header_.bbt.ib;
-  for (int depth = 0; depth < kMaxDepth; ++depth) {
-    const Page* page = ReadPage(nbt, ib);
-    if (page == nullptr) return false;
-    const uint8_t* p = page->data();
-    if (p[kPageTrailerOffset] != ptype) return false;
-    const uint8_t c_ent = p[488], cb_ent = p[490], level = p[491];
-    const uint8_t want = level > 0 ? kBtEntrySize : (nbt ? kNbtEntrySize : kBtEntrySize);
-    if (cb_ent != want || size_t{c_ent} * cb_ent > kBtEntriesSize) return false;
-    if (level == 0) {
-      for (int i = 0; i < c_ent; ++i) {
-        if (Le64(p + i * cb_ent) == key) {
-          std::memcpy(entry, p + i * cb_ent, cb_ent);
-          return true;
-        }
+  // Keys looked up one after another mostly share a leaf: one in the last
+  // leaf's range is found there without walking down from the root.
+  Leaf& leaf = leaves_[nbt ? 1 : 0];
+  if (!leaf.valid || key < leaf.lo || key >= leaf.hi) {
+    const uint8_t ptype = nbt ? kPtypeNbt : kPtypeBbt;
+    uint64_t ib = nbt ? header_.nbt.ib : header_.bbt.ib;
+    uint64_t lo = 0, hi = UINT64_MAX;
+    leaf.valid = false;
+    for (int depth = 0;; ++depth) {
+      const Page* page = depth < kMaxDepth ? ReadPage(nbt, ib) : nullptr;
+      if (page == nullptr) return false;
+      const uint8_t* p = page->data();
+      if (p[kPageTrailerOffset] != ptype) return false;
+      const uint8_t c_ent = p[488], cb_ent = p[490], level = p[491];
+      const uint8_t want = level > 0 ? kBtEntrySize : (nbt ? kNbtEntrySize : kBtEntrySize);
+      if (cb_ent != want || size_t{c_ent} * cb_ent > kBtEntriesSize) return false;
+      if (level == 0) {
+        leaf = {*page, lo, hi, c_ent, cb_ent, true};
+        break;
       }
-      return false;
+      // The last child whose first key is not above `key`; every key from
+      // its key to the next child's takes the same way down.
+      int child = -1;
+      for (int i = 0; i < c_ent && Le64(p + i * cb_ent) <= key; ++i) child = i;
+      if (child < 0) return false;
+      lo = std::max(lo, Le64(p + child * cb_ent));
+      if (child + 1 < c_ent) hi = std::min(hi, Le64(p + (child + 1) * cb_ent));
+      ib = Le64(p + child * cb_ent + 16);
     }
-    // The last child whose first key is not above `key`.
-    int child = -1;
-    for (int i = 0; i < c_ent && Le64(p + i * cb_ent) <= key; ++i) child = i;
-    if (child < 0) return false;
-    ib = Le64(p + child * cb_ent + 16);
+  }
+  const uint8_t* p = leaf.page.data();
+  for (int i = 0; i < leaf.c_ent; ++i) {
+    if (Le64(p + i * leaf.cb_ent) == key) {
+      std::memcpy(entry, p + i * leaf.cb_ent, leaf.cb_ent);
+      return true;
+    }
   }
   return false;
 }

@@ -1,11 +1,13 @@
 // NodeReader: finds nodes and blocks of a Unicode PST by walking its two
 // B-trees (NBT and BBT) page by page as it goes, instead of loading them, so
 // that reading a file back takes the same small memory whatever its size:
-// the header, a bounded cache of B-tree pages, two read-ahead windows (one
-// for B-tree pages, one for blocks: a message's blocks mostly lie together,
-// so most reads cost no system call) and the blocks in hand. It
-// serves the checker's heap, property and table readers (check/ltp.h)
-// through check::NodeSource, and streams large values block by block.
+// the header, a bounded cache of B-tree pages and the last leaf found in
+// each tree (keys looked up one after another mostly share it), three
+// read-ahead windows (one for each tree's pages, one for blocks: a message's
+// blocks mostly lie together, so most reads cost no system call) and the
+// blocks in hand. Blocks are handed out in place (BlockView, ForEachBlock);
+// it also serves the checker's heap, property and table readers (check/ltp.h)
+// through check::NodeSource.
 //
 // It trusts the structure as far as it must to find its way (bounds and
 // page types are checked, block CRCs are not: the structural check that
@@ -75,6 +77,13 @@ class NodeReader : public check::NodeSource {
   // n bytes at offset, in place in `window`, refilled when needed; valid
   // until the window's next refill. Null past the end or on a read error.
   const uint8_t* WindowAt(Window* window, uint64_t offset, size_t n) const;
+  // The last leaf page found in a B-tree, and the keys that lead to it.
+  struct Leaf {
+    Page page;
+    uint64_t lo = 0, hi = 0;   // [lo, hi)
+    uint8_t c_ent = 0, cb_ent = 0;
+    bool valid = false;
+  };
   // The leaf entry with `key` in the NBT (nbt) or BBT, copied to *entry.
   bool Lookup(bool nbt, uint64_t key, uint8_t* entry) const;
   // A page of the NBT (nbt) or BBT, through the cache.
@@ -86,6 +95,7 @@ class NodeReader : public check::NodeSource {
   // The pages of each B-tree lie together, apart from the other's.
   mutable Window page_windows_[2];   // BBT, NBT
   mutable Window block_window_;
+  mutable Leaf leaves_[2];           // BBT, NBT
   mutable std::vector<uint8_t> decoded_;       // a permuted block, decoded
   mutable std::vector<Frame> data_stack_;      // ForEachBlock's walk
 };

@@ -101,6 +101,15 @@ TEST(ReadBackTest, OneChangedByteIsNamedWhileTheStructureStaysSound) {
   std::copy(mark.begin(), mark.end(), bytes.begin() + 4000);
   a.props.push_back(MakeBinary(0x3701, bytes));
   m.attachments.push_back(std::move(a));
+  // Enough recipients that their table's rows fill several blocks of a
+  // subnode; the marker is in the last one's address.
+  for (int i = 0; i < 400; ++i) {
+    const std::u16string n = i == 399 ? u"RCPTMARK" : u"r" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26));
+    RecipientContent r;
+    r.props = {MakeInt32(0x0C15, 1), MakeString(0x3001, n), MakeString(0x3002, u"SMTP"),
+               MakeString(0x3003, n + u"@example.com")};
+    m.recipients.push_back(std::move(r));
+  }
 
   const struct {
     std::vector<uint8_t> marker;
@@ -109,6 +118,7 @@ TEST(ReadBackTest, OneChangedByteIsNamedWhileTheStructureStaysSound) {
       {Utf16("SUBJMARK"), "subject"},
       {Utf16("BODYMARK"), "plain body"},
       {std::vector<uint8_t>(mark.begin(), mark.end()), "attachment 1 bytes"},
+      {Utf16("RCPTMARK@"), "recipient addresses"},
   };
   TempDir dir;
   const std::string path = (dir.path / "one.pst").string();
