@@ -37,14 +37,18 @@ void StoreListSource::Survey() {
   for (const NamedStore& store : stores_) {
     std::string problem = why;
     LONG count = 0;
+    std::vector<std::string> files;
     if (oe) {
       VARIANT_BOOL inactive = VARIANT_FALSE, lock = VARIANT_FALSE;
       LONG result = -1;
       HRESULT hr = SetStoreFolder(oe.get(), store.folder);
       if (SUCCEEDED(hr)) hr = oe->OpenStore(&inactive, &lock, &result);
       com::ComPtr<_OEFolders> folders;
+      if (SUCCEEDED(hr) && result == kStoreWithoutFolderList) files = FolderFilesIn(store.folder);
       if (FAILED(hr)) {
         problem = "the store could not be opened: " + DescribeError(hr);
+      } else if (!files.empty()) {
+        count = static_cast<LONG>(files.size());
       } else if (result != 0) {
         problem = StoreOpenProblem(result);
       } else if (SUCCEEDED(oe->get_OEFolders(folders.Out())) && folders) {
@@ -60,7 +64,7 @@ void StoreListSource::Survey() {
       failed_.push_back(std::move(outcome));
       continue;
     }
-    walked_.push_back({store, total_ + 1, static_cast<int32_t>(count)});
+    walked_.push_back({store, total_ + 1, static_cast<int32_t>(count), std::move(files)});
     total_ += static_cast<int32_t>(count);
   }
   // The first .pst is made before the walk: it belongs to the first store
@@ -136,8 +140,14 @@ bool StoreListSource::OpenStore(size_t i) {
 bool StoreListSource::EntryPath(int32_t k, std::string* dbx_path) {
   if (walked_.empty()) return false;
   const size_t i = StoreOf(k);
-  if (i != open_ && !OpenStore(i)) return false;
   const size_t j = static_cast<size_t>(k - walked_[i].first);
+  if (!walked_[i].files.empty()) {
+    if (j >= walked_[i].files.size()) return false;
+    *dbx_path = walked_[i].files[j];
+    page_->DoEvents();
+    return true;
+  }
+  if (i != open_ && !OpenStore(i)) return false;
   if (j >= folders_.size()) return false;
   com::Bstr file;
   if (FAILED(folders_[j]->get_FolderFile(file.out())) || file.view().empty()) return false;
@@ -149,8 +159,12 @@ bool StoreListSource::EntryPath(int32_t k, std::string* dbx_path) {
 
 void StoreListSource::Convert(int32_t k, const std::string& dbx_path, const std::string& folder_name,
                               PageState& state) {
-  const size_t j = static_cast<size_t>(k - walked_[StoreOf(k)].first);
-  ConvertMyDBX(*page_, state, env_, dbx_path, folder_name, folders_[j].get());
+  const Walked& walked = walked_[StoreOf(k)];
+  if (!walked.files.empty()) {
+    XtractDBX(*page_, state, env_, dbx_path, folder_name);
+    return;
+  }
+  ConvertMyDBX(*page_, state, env_, dbx_path, folder_name, folders_[static_cast<size_t>(k - walked.first)].get());
 }
 
 void StoreListSource::Finish(ConversionPage& page, PageState& state) {

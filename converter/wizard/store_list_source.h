@@ -14,9 +14,11 @@
 //   source.Survey();  // opens each store once; names the ones that do not open
 //   BatchDriver(&page, &source, env.sessions).Run(&state);
 //
-// A store that does not open (its folder gone, no Folders.dbx) is left out of
-// the walk and appears in the run's report as a failed entry named after its
-// folder, so the run does not end with status 0.
+// A store folder without a folder list (Folders.dbx) has its .dbx files
+// converted one by one, as files given by hand are. A store that does not
+// open (its folder gone, no .dbx file in it) is left out of the walk and
+// appears in the run's report as a failed entry named after its folder, so
+// the run does not end with status 0.
 #ifndef TOLLAN_CONVERTER_WIZARD_STORE_LIST_SOURCE_H_
 #define TOLLAN_CONVERTER_WIZARD_STORE_LIST_SOURCE_H_
 
@@ -61,6 +63,9 @@ class StoreListSource : public BatchSource {
     NamedStore store;
     int32_t first = 0;  // its first entry (1-based)
     int32_t count = 0;  // its folders
+    // A store folder without a folder list: its .dbx files, converted one
+    // by one as files given by hand are.
+    std::vector<std::string> files;
   };
   // The walked store holding entry k.
   size_t StoreOf(int32_t k) const;

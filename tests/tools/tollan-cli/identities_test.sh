@@ -73,6 +73,31 @@ check "--identity with an unknown name fails and says so" \
   bash -c "'$cli' --single-pst --identity Nobody --wine-prefix '$prefix' -o '$work/out-none' 2>'$work/none.log';
            test \$? -eq 1 && grep -q 'no Outlook Express identity \"Nobody\"' '$work/none.log'"
 
+# The count is what the folder files hold, whatever the folder list says or
+# when it is missing; a store without one still converts, file by file.
+# variant | damage | remove Folders.dbx
+while IFS='|' read -r variant damage no_list; do
+  rm -rf "$prefix/drive_c/Mail/Main.$variant"
+  "$gen" "$prefix/drive_c/Mail/Main.$variant" --folders "Inbox,Sent Items" --messages-per-folder 6 $damage --quiet
+  [ -z "$no_list" ] || rm "$prefix/drive_c/Mail/Main.$variant/Folders.dbx"
+  sed "s/Mail\\\\\\\\Main\"/Mail\\\\\\\\Main.$variant\"/" "$prefix/user.reg" >"$work/user.reg.$variant"
+  mkdir -p "$work/prefix-$variant"
+  cp "$prefix/system.reg" "$work/prefix-$variant/"
+  cp "$work/user.reg.$variant" "$work/prefix-$variant/user.reg"
+  ln -sfn "$prefix/drive_c" "$work/prefix-$variant/drive_c"
+  check "--list-identities and --all-identities, store $variant: 12 messages counted and converted" \
+    bash -c "'$cli' --list-identities --wine-prefix '$work/prefix-$variant' >'$work/list-$variant' &&
+             grep -qP '^Main Identity \\(current\\)\\t.*Main.$variant\\t12 messages\$' '$work/list-$variant' &&
+             { '$cli' --all-identities --wine-prefix '$work/prefix-$variant' -o '$work/out-$variant' \
+                 >'$work/run-$variant.log'; true; } &&
+             ! grep -q 'FAILED.*Main' '$work/run-$variant.log' &&
+             $verify '$work/export-main' '$work'/out-$variant/Main\\ Identity*.pst --skip Outbox 'Deleted Items'"
+done <<'CASES'
+stale-high|--damage overstated-count|
+stale-low|--damage understated-count|
+no-list||yes
+CASES
+
 # --all-identities: a .pst per identity; the gone store is named and fails the run.
 set +e
 "$cli" --all-identities --wine-prefix "$prefix" -o "$work/out-all" --verify >"$work/all.log" 2>&1

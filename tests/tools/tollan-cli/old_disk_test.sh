@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # --from-disk on a generated old disk: two profiles, three identities (one
 # with a non-ASCII name, store roots with %USERPROFILE% and as plain paths,
-# one whose store folder is gone) and one stray store folder. Every store
+# one whose store folder is gone) and two stray store folders, one without
+# its folder list (Folders.dbx). Every store
 # must arrive in the .pst named for it (read back with pypff), the gone one
 # must be named, and nothing on the disk may change.
 #
@@ -30,9 +31,12 @@ mkdir -p "$users/alice" "$users/bob" "$disk/Backup"
 "$gen" "$alice_store" --folders "Inbox,Sent Items" --messages-per-folder 5 --quiet
 "$gen" "$users/bob/Mail" --folders "Inbox,Archive" --messages-per-folder 3 --seed 4 --quiet
 "$gen" "$disk/Backup/OE copy" --folders "Inbox,Old" --messages-per-folder 2 --seed 8 --quiet
-for s in "$alice_store:alice" "$users/bob/Mail:bob" "$disk/Backup/OE copy:stray"; do
+# A stray copy of folder files without their folder list.
+"$gen" "$disk/Backup/Loose" --folders "Inbox,Kept" --messages-per-folder 3 --seed 6 --quiet
+for s in "$alice_store:alice" "$users/bob/Mail:bob" "$disk/Backup/OE copy:stray" "$disk/Backup/Loose:loose"; do
   "$kestrel" export "${s%:*}" "$work/export-${s##*:}" >/dev/null
 done
+rm "$disk/Backup/Loose/Folders.dbx"
 make_hive "$users/alice/NTUSER.DAT" "{A}" \
   "{A}" "Main Identity" '%USERPROFILE%\Local Settings\Application Data\Identities\{A}\Microsoft\Outlook Express' \
   "{K}" "Kids" 'C:\Documents and Settings\alice\Kids Mail'
@@ -48,16 +52,18 @@ check "it prints what it found: the profiles, the identities with their stores, 
   bash -c "grep -q 'identity Main Identity: .*/alice/Local Settings/.*Outlook Express (10 messages)' '$work/run.log' &&
            grep -q 'identity Jürgen: .*/bob/Mail (6 messages)' '$work/run.log' &&
            grep -q 'identity Kids: .*/alice/Kids Mail (.*could not be opened' '$work/run.log' &&
-           grep -qx '  $disk/Backup/OE copy' '$work/run.log'"
+           grep -qx '  $disk/Backup/OE copy' '$work/run.log' && grep -qx '  $disk/Backup/Loose' '$work/run.log'"
 check "the identity whose store is gone is named as failed, and the run ends with status 1" \
-  bash -c "test $status -eq 1 && grep -q 'FAILED.*Kids Mail.*alice - Kids: the store could not be opened' '$work/run.log'"
+  bash -c "test $status -eq 1 && grep -q 'FAILED.*Kids Mail.*alice - Kids: the store could not be opened' '$work/run.log' &&
+           test \$(grep -c FAILED '$work/run.log') -eq 1"
 check "one .pst per store, named after profile and identity (strays after their path)" \
   bash -c "cd '$work/out' && ls alice\\ -\\ Main\\ Identity*.pst bob\\ -\\ Jürgen*.pst Backup\\ -\\ OE\\ copy*.pst &&
-           test \$(ls | grep -c '\\.pst$') -eq 3"
+           ls Backup\\ -\\ Loose*.pst && test \$(ls | grep -c '\\.pst$') -eq 4"
 check "every message is in the .pst named for its store" \
   bash -c "$verify '$work/export-alice' '$work'/out/alice*.pst --skip Outbox 'Deleted Items' &&
            $verify '$work/export-bob' '$work'/out/bob*.pst --skip Outbox 'Deleted Items' &&
-           $verify '$work/export-stray' '$work'/out/Backup*.pst --skip Outbox 'Deleted Items'"
+           $verify '$work/export-stray' '$work'/out/Backup\\ -\\ OE*.pst --skip Outbox 'Deleted Items' &&
+           $verify '$work/export-loose' '$work'/out/Backup\\ -\\ Loose*.pst --skip Outbox 'Deleted Items'"
 check "nothing on the disk changed" \
   test "$sums_before" = "$(cd "$disk" && find . -type f -print0 | sort -z | xargs -0 sha256sum)"
 
