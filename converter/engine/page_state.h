@@ -127,6 +127,9 @@ struct PageState {
   // message read back and compared with what was written (the sessions
   // the page makes read back; report.verifications holds the outcome).
   bool Verify = false;
+  // The sessions the page makes begin a new part of a .pst before it would
+  // pass this size (0: no limit; see NewPstWriterSession).
+  uint64_t MaxPstBytes = 0;
   // The Outbox ("Outbox.dbx", "Outbox(1).dbx") is converted too instead of
   // being skipped.
   bool ConvertOutbox = false;

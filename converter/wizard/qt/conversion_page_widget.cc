@@ -124,6 +124,7 @@ void ConversionPageWidget::OptionsClicked() {
   current.verify = state_.Verify;
   current.convert_outbox = state_.ConvertOutbox;
   current.report_path = state_.ReportPath;
+  current.max_pst_mb = static_cast<int>(state_.MaxPstBytes >> 20);
   OfferOptions(&current);
   auto* dialog = new OptionsDialog(this, current);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
@@ -133,6 +134,7 @@ void ConversionPageWidget::OptionsClicked() {
     state_.Verify = chosen.verify;
     state_.ConvertOutbox = chosen.convert_outbox;
     state_.ReportPath = chosen.report_path;
+    state_.MaxPstBytes = static_cast<uint64_t>(chosen.max_pst_mb) << 20;
     TakeOptions(chosen);
   });
   dialog->open();
@@ -180,8 +182,9 @@ EngineEnv ConversionPageWidget::Env() const {
   EngineEnv env;
   ImportWorkers* workers = workers_.get();
   const bool verify = state_.Verify;
-  env.sessions = [workers, verify] {
-    return NewPstWriterSession(mail::ImportOptions(), nullptr, workers, verify);
+  const uint64_t max_pst_bytes = state_.MaxPstBytes;
+  env.sessions = [workers, verify, max_pst_bytes] {
+    return NewPstWriterSession(mail::ImportOptions(), nullptr, workers, verify, max_pst_bytes);
   };
   return env;
 }

@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace tollan {
@@ -30,6 +31,11 @@ OptionsDialog::OptionsDialog(QWidget* parent, const ConversionOptions& current) 
   report_->setObjectName(QStringLiteral("TxtReportPath"));
   report_->setPlaceholderText(QString::fromUtf8(kReportBesideText));
   report_->setMinimumWidth(360);
+  max_pst_mb_ = new QSpinBox(this);
+  max_pst_mb_->setObjectName(QStringLiteral("SpnMaxPstSize"));
+  max_pst_mb_->setRange(0, 1 << 30);
+  max_pst_mb_->setSuffix(QStringLiteral(" MB"));
+  max_pst_mb_->setValue(current.max_pst_mb);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -42,6 +48,8 @@ OptionsDialog::OptionsDialog(QWidget* parent, const ConversionOptions& current) 
   layout->addSpacing(8);
   layout->addWidget(new QLabel(QString::fromUtf8(kReportPathLabel), this));
   layout->addWidget(report_);
+  layout->addWidget(new QLabel(QString::fromUtf8(kMaxPstSizeLabel), this));
+  layout->addWidget(max_pst_mb_);
   if (!current.identities.empty()) {
     identity_ = new QComboBox(this);
     identity_->setObjectName(QStringLiteral("CmbIdentity"));
@@ -61,6 +69,7 @@ ConversionOptions OptionsDialog::Chosen() const {
   o.verify = verify_->isChecked();
   o.convert_outbox = outbox_->isChecked();
   o.report_path = report_->text().trimmed().toStdString();
+  o.max_pst_mb = max_pst_mb_->value();
   if (identity_ != nullptr) o.identity = identity_->currentText().toStdString();
   return o;
 }

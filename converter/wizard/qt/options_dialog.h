@@ -2,8 +2,9 @@
 // with the choices beyond the pages' own: keeping the Outlook Express folder
 // tree and names, recovering messages the folder index has lost, reading
 // every message back from the finished files, converting the Outbox too,
-// where the report of messages not converted cleanly goes and, on the
-// default-store page, which Outlook Express identity's store is converted.
+// where the report of messages not converted cleanly goes, the size at
+// which a .pst goes on in a new part and, on the default-store page, which
+// Outlook Express identity's store is converted.
 //
 //   auto* dialog = new OptionsDialog(page, current);
 //   connect(dialog, &QDialog::accepted, [=] { use(dialog->Chosen()); });
@@ -18,6 +19,7 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 
 namespace tollan {
 
@@ -30,6 +32,8 @@ inline constexpr const char* kConvertOutboxText = "Convert the Outbox too (its u
 inline constexpr const char* kReportPathLabel = "Report of the messages not converted cleanly:";
 inline constexpr const char* kReportBesideText = "beside the .pst files, when anything went wrong";
 inline constexpr const char* kIdentityLabel = "Outlook Express identity:";
+inline constexpr const char* kMaxPstSizeLabel =
+    "Begin a new .pst file, NAME (part 2).pst, before one passes this size (0: never):";
 
 struct ConversionOptions {
   bool keep_folder_tree = false;
@@ -37,6 +41,7 @@ struct ConversionOptions {
   bool verify = false;
   bool convert_outbox = false;
   std::string report_path;  // "" for beside the .pst files
+  int max_pst_mb = 0;       // the size limit of a .pst in MB (1024 KB); 0 for none
   // The identities to choose from (none: no choice shown) and the chosen one.
   std::vector<std::string> identities;
   std::string identity;
@@ -55,6 +60,7 @@ class OptionsDialog : public QDialog {
   QCheckBox* verify_ = nullptr;
   QCheckBox* outbox_ = nullptr;
   QLineEdit* report_ = nullptr;
+  QSpinBox* max_pst_mb_ = nullptr;
   QComboBox* identity_ = nullptr;
 };
 

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 #include <QTextBrowser>
@@ -428,6 +429,40 @@ class WizardTest : public QObject {
       QCOMPARE(named, 1);
       page->close();
     }
+  }
+
+  void optionsSizeLimitSplitsThePst() {
+    ScriptedDialogs dialogs;
+    dbxgen::StoreSpec spec;
+    spec.folders = dbxgen::StandardFolders();
+    for (int i = 1; i <= 40; ++i) {
+      spec.folders[2].messages.push_back({});
+      spec.folders[2].messages.back().subject = "s" + std::to_string(i);
+      spec.folders[2].messages.back().text =
+          "Subject: s" + std::to_string(i) + "\r\n\r\n" + std::string(30000, 'x') + "\r\n";
+    }
+    QVERIFY(dbxgen::WriteStore(root_ / "large", spec).ok());
+    auto* page = static_cast<ConversionPageWidget*>(NewFileListPage());
+    page->show();
+    Get<QPushButton>(page, "CmdOptions")->click();
+    auto* dialog = page->findChild<QDialog*>(QStringLiteral("OptionsDialog"));
+    Get<QSpinBox>(dialog, "SpnMaxPstSize")->setValue(1);
+    dialog->accept();
+    QCOMPARE(page->state().MaxPstBytes, uint64_t{1} << 20);
+    fs::path out = root_ / "out-parts";
+    fs::create_directories(out);
+    dialogs.files.push_back({QString::fromStdString((root_ / "large" / "Inbox.dbx").string())});
+    Get<QPushButton>(page, "cmdAdd")->click();
+    Get<QRadioButton>(page, "OptOnePST")->click();
+    dialogs.folders.push_back(QString::fromStdString(out.string()));
+    Get<QPushButton>(page, "CmdExtractDBX")->click();
+    const std::vector<std::string> psts = FilesIn(out, ".pst");
+    QVERIFY(psts.size() >= 2);
+    QVERIFY(std::any_of(psts.begin(), psts.end(),
+                        [](const std::string& p) { return p.find(" (part 2).pst") != std::string::npos; }));
+    for (const std::string& p : psts) QVERIFY(fs::file_size(out / p) <= (uintmax_t{1} << 20));
+    QCOMPARE(CheckPsts(out), int64_t{40});
+    page->close();
   }
 
   void conversionPagesAtRest() {
