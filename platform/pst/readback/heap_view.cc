@@ -14,7 +14,7 @@ using namespace pst::check;
 
 namespace {
 
-constexpr uint64_t kHeapLimit = 64u << 20;   // as the checker's heap reader
+constexpr size_t kMaxPages = (64u << 20) / 8192;   // 64 MB, as the checker's heap reader
 constexpr size_t kMaxRecords = 1u << 20;
 constexpr int kMaxLevels = 8;
 
@@ -34,25 +34,21 @@ uint64_t Key(const uint8_t* p, size_t n) {
 }  // namespace
 
 bool HeapView::Load(const NodeReader& ndb, const Subnode& node, std::string* error) {
+  ndb_ = &ndb;
   page_count_ = 0;
+  page_bids_.clear();
   subnodes_.clear();
-  uint64_t total = 0;
-  const bool read = ndb.ForEachBlock(node.bid_data, [&](const uint8_t* data, size_t n) {
-    total += n;
-    if (total > kHeapLimit) return false;
-    if (page_count_ == pages_.size()) pages_.emplace_back();
-    pages_[page_count_++].assign(data, data + n);
-    return true;
+  const bool listed = ndb.ForEachBlockId(node.bid_data, [this](uint64_t bid) {
+    page_bids_.push_back(bid);
+    return page_bids_.size() <= kMaxPages;
   });
-  if (!read || page_count_ == 0) {
-    page_count_ = 0;
+  if (!listed || page_bids_.empty()) {
     *error = "data tree cannot be read";
     return false;
   }
   if (!ReadSubnodeTree(
           node.bid_sub, [&ndb](uint64_t bid, const uint8_t** d, size_t* n) { return ndb.BlockView(bid, d, n); },
           [this](uint32_t nid, const Subnode& s) { subnodes_.emplace_back(nid, s); })) {
-    page_count_ = 0;
     *error = "subnode tree cannot be read";
     return false;
   }
@@ -60,14 +56,29 @@ bool HeapView::Load(const NodeReader& ndb, const Subnode& node, std::string* err
   // checker's map.
   std::stable_sort(subnodes_.begin(), subnodes_.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (size_t i = 0; i < page_count_; ++i) {
-    if (!CheckPage(i, error)) {
-      page_count_ = 0;
-      return false;
-    }
+  if (pages_.size() < page_bids_.size()) pages_.resize(page_bids_.size());
+  loaded_.assign(page_bids_.size(), 0);
+  page_count_ = page_bids_.size();
+  if (!LoadPage(0, error)) {
+    page_count_ = 0;
+    return false;
   }
   client_sig_ = pages_[0][3];
   user_root_ = Le32(&pages_[0][4]);
+  return true;
+}
+
+bool HeapView::LoadPage(size_t i, std::string* error) const {
+  if (loaded_[i]) return true;
+  const uint8_t* data = nullptr;
+  size_t n = 0;
+  if (!ndb_->BlockView(page_bids_[i], &data, &n)) {
+    *error = "heap page " + std::to_string(i) + " cannot be read";
+    return false;
+  }
+  pages_[i].assign(data, data + n);
+  if (!CheckPage(i, error)) return false;
+  loaded_[i] = 1;
   return true;
 }
 
@@ -123,8 +134,9 @@ bool HeapView::Get(uint32_t hid, const uint8_t** data, size_t* size, std::string
     *error = "HID " + Hex(hid) + " is not a heap id";
     return false;
   }
-  // Every page was checked on load: its map lies inside it, in order.
   if (page < page_count_ && index > 0) {
+    if (!LoadPage(page, error)) return false;
+    // The page is checked: its map lies inside it, in order.
     const std::vector<uint8_t>& p = pages_[page];
     const uint8_t* map = &p[Le16(&p[0])];
     if (index <= Le16(map)) {

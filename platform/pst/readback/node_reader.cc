@@ -136,27 +136,35 @@ bool NodeReader::BlockView(uint64_t bid, const uint8_t** data, size_t* size) con
   return true;
 }
 
-bool NodeReader::ForEachBlock(uint64_t bid,
-                              const std::function<bool(const uint8_t*, size_t)>& take) const {
+bool NodeReader::ForEachBlockId(uint64_t bid, const std::function<bool(uint64_t)>& take) const {
   std::vector<Frame>& stack = data_stack_;
   stack.assign(1, Frame{bid, 0});
   while (!stack.empty()) {
     const Frame f = stack.back();
     stack.pop_back();
-    const uint8_t* b = nullptr;
-    size_t n = 0;
-    if (f.depth > 2 || !BlockView(f.bid, &b, &n)) return false;
+    if (f.depth > 2) return false;
     if (!(f.bid & kBidInternal)) {
-      if (!take(b, n)) return false;
+      if (!take(f.bid)) return false;
       continue;
     }
     // XBLOCK (level 1) or XXBLOCK (level 2): the child bids, in order.
-    if (n < 8 || b[0] != kBtypeXBlock || b[1] < 1 || b[1] > 2) return false;
+    const uint8_t* b = nullptr;
+    size_t n = 0;
+    if (!BlockView(f.bid, &b, &n) || n < 8 || b[0] != kBtypeXBlock || b[1] < 1 || b[1] > 2) return false;
     const size_t c_ent = Le16(b + 2);
     if (n < 8 + 8 * c_ent) return false;
     for (size_t i = c_ent; i-- > 0;) stack.push_back({Le64(b + 8 + 8 * i), f.depth + 1});
   }
   return true;
+}
+
+bool NodeReader::ForEachBlock(uint64_t bid,
+                              const std::function<bool(const uint8_t*, size_t)>& take) const {
+  return ForEachBlockId(bid, [&](uint64_t block) {
+    const uint8_t* b = nullptr;
+    size_t n = 0;
+    return BlockView(block, &b, &n) && take(b, n);
+  });
 }
 
 bool NodeReader::ReadData(uint64_t bid, uint64_t limit, std::vector<std::vector<uint8_t>>* blocks) const {

@@ -59,6 +59,9 @@ class NodeReader : public check::NodeSource {
   // through this reader). False when a block is missing or malformed, or
   // when `take` returns false.
   bool ForEachBlock(uint64_t bid, const std::function<bool(const uint8_t*, size_t)>& take) const;
+  // The same without reading the external blocks: their ids, in order.
+  // `take` may read through this reader, but not walk another data tree.
+  bool ForEachBlockId(uint64_t bid, const std::function<bool(uint64_t)>& take) const;
 
   bool ReadData(uint64_t bid, uint64_t limit, std::vector<std::vector<uint8_t>>* blocks) const override;
   bool ReadSubnodes(uint64_t bid, std::map<uint32_t, check::Subnode>* out) const override;
