@@ -353,6 +353,13 @@ int Main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : 2;
   }
+  // Below a megabyte nearly every message would take a file of its own (a
+  // size given without its unit, most likely).
+  if (max_pst_size > 0 && max_pst_size < (uint64_t{1} << 20)) {
+    std::fprintf(stderr, "tollan-cli: --max-pst-size must be at least 1MB (a .pst with no message "
+                         "takes about 265 KB)\n");
+    return 2;
+  }
   if (out_dir.empty() && !list_identities) {
     std::fprintf(stderr, "tollan-cli: --output is required\n");
     return 2;

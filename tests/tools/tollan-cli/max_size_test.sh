@@ -78,9 +78,16 @@ while IFS='|' read -r store size bytes mode; do
     failures=$((failures + 1)); echo "FAIL $name: $problems"
   fi
 done <<'CASES'
-big|400KB|409600|--single-pst
+big|1MB|1048576|--single-pst
 small|1MB|1048576|--single-pst
 CASES
+
+if "$cli" --single-pst --max-pst-size 900KB -o "$work/out-tiny" "$work/big" >"$work/tiny.log" 2>&1 ||
+   ! grep -q 'must be at least 1MB' "$work/tiny.log" || [ -e "$work/out-tiny" ]; then
+  failures=$((failures + 1)); echo "FAIL a size below 1MB is refused before anything is written"
+else
+  passed=$((passed + 1)); echo "ok   a size below 1MB is refused before anything is written"
+fi
 
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]
