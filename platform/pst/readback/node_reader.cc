@@ -8,7 +8,6 @@
 #include "platform/pst/check/crc.h"
 #include "platform/pst/check/format.h"
 #include "platform/pst/check/report.h"
-#include "platform/pst/check/subnode_tree.h"
 
 namespace pst::readback {
 
@@ -165,26 +164,6 @@ bool NodeReader::ForEachBlock(uint64_t bid,
     size_t n = 0;
     return BlockView(block, &b, &n) && take(b, n);
   });
-}
-
-bool NodeReader::ReadData(uint64_t bid, uint64_t limit, std::vector<std::vector<uint8_t>>* blocks) const {
-  std::vector<std::vector<uint8_t>> out;
-  uint64_t total = 0;
-  bool ok = ForEachBlock(bid, [&](const uint8_t* data, size_t n) {
-    total += n;
-    if (total > limit) return false;
-    out.emplace_back(data, data + n);
-    return true;
-  });
-  if (!ok) return false;
-  *blocks = std::move(out);
-  return true;
-}
-
-bool NodeReader::ReadSubnodes(uint64_t bid, std::map<uint32_t, Subnode>* out) const {
-  out->clear();
-  return ReadSubnodeTree(bid, [this](uint64_t b, const uint8_t** d, size_t* n) { return BlockView(b, d, n); },
-                         [&](uint32_t nid, const Subnode& s) { (*out)[nid] = s; });
 }
 
 }  // namespace pst::readback

@@ -5,9 +5,8 @@
 // each tree (keys looked up one after another mostly share it), three
 // read-ahead windows (one for each tree's pages, one for blocks: a message's
 // blocks mostly lie together, so most reads cost no system call) and the
-// blocks in hand. Blocks are handed out in place (BlockView, ForEachBlock);
-// it also serves the checker's heap, property and table readers (check/ltp.h)
-// through check::NodeSource.
+// blocks in hand. Blocks are handed out in place (BlockView, ForEachBlock)
+// to the read-back's heap and table readers (heap_view.h, table_view.h).
 //
 // It trusts the structure as far as it must to find its way (bounds and
 // page types are checked, block CRCs are not: the structural check that
@@ -19,7 +18,7 @@
 //   NodeReader ndb(*file);
 //   if (!ndb.Open(&error)) ...;
 //   check::Subnode message;
-//   if (ndb.FindNode(nid, &message)) { check::Heap heap; heap.Load(ndb, ...); }
+//   if (ndb.FindNode(nid, &message)) { HeapView heap; heap.Load(ndb, message, &error); }
 //
 // Not thread-safe (the page cache is shared by the const lookups).
 #ifndef TOLLAN_PLATFORM_PST_READBACK_NODE_READER_H_
@@ -28,7 +27,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -38,7 +36,7 @@
 
 namespace pst::readback {
 
-class NodeReader : public check::NodeSource {
+class NodeReader {
  public:
   explicit NodeReader(const check::Source& source) : source_(source) {}
 
@@ -62,9 +60,6 @@ class NodeReader : public check::NodeSource {
   // The same without reading the external blocks: their ids, in order.
   // `take` may read through this reader, but not walk another data tree.
   bool ForEachBlockId(uint64_t bid, const std::function<bool(uint64_t)>& take) const;
-
-  bool ReadData(uint64_t bid, uint64_t limit, std::vector<std::vector<uint8_t>>* blocks) const override;
-  bool ReadSubnodes(uint64_t bid, std::map<uint32_t, check::Subnode>* out) const override;
 
  private:
   using Page = std::array<uint8_t, 512>;
