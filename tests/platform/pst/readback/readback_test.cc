@@ -153,5 +153,70 @@ TEST(ReadBackTest, OneChangedByteIsNamedWhileTheStructureStaysSound) {
   }
 }
 
+// The file offset of heap item `hid` of the one-page heap whose block is at `ib`.
+uint64_t ItemAt(const check::testing::ScratchPst& f, uint64_t ib, uint32_t hid) {
+  const uint64_t map = ib + f.U16(ib);
+  return ib + f.U16(map + 4 + 2 * (((hid >> 5) & 0x7FF) - 1));
+}
+// The leaf records of the one-level BTH whose header is heap item `hid`.
+uint64_t LeafAt(const check::testing::ScratchPst& f, uint64_t ib, uint32_t hid) {
+  return ItemAt(f, ib, f.U32(ItemAt(f, ib, hid) + 4));
+}
+
+TEST(ReadBackTest, ADamagedHeapOrTableIsNamedAsUnreadable) {
+  MessageContent m;
+  m.props.push_back(MakeString(0x0037, u"SUBJMARK"));
+  RecipientContent r;
+  r.props = {MakeInt32(0x0C15, 1), MakeString(0x3001, u"Ann"), MakeString(0x3003, u"RCPTMARK@example.com")};
+  m.recipients.push_back(std::move(r));
+  using Damage = std::function<void(check::testing::ScratchPst&, uint64_t)>;
+  const struct {
+    uint8_t client_sig;             // of the heap to damage: 0xBC message, 0x7C recipient table
+    std::vector<uint8_t> marker;    // a value the heap holds
+    Damage damage;
+    std::string named;
+  } cases[] = {
+      {0xBC, Utf16("SUBJMARK"), [](auto& f, uint64_t ib) { f.PutU16(ib, 0x0FFF); },
+       "cannot be read: message: heap page 0: ibHnpm 4095 is outside the page"},
+      {0xBC, Utf16("SUBJMARK"), [](auto& f, uint64_t ib) { f.PutU8(ItemAt(f, ib, f.U32(ib + 4)) + 1, 4); },
+       "cannot be read: message: property context: BTH key/data sizes 4/6, expected 2/6"},
+      {0xBC, Utf16("SUBJMARK"), [](auto& f, uint64_t ib) { f.PutU16(LeafAt(f, ib, f.U32(ib + 4)) + 8, 0); },
+       "cannot be read: message: property context: BTH keys out of order"},
+      {0x7C, Utf16("RCPTMARK@"), [](auto& f, uint64_t ib) { f.PutU8(ItemAt(f, ib, f.U32(ib + 4)) + 1, 99); },
+       "cannot be read: recipient table: TCINFO size"},
+      {0x7C, Utf16("RCPTMARK@"),
+       [](auto& f, uint64_t ib) { f.PutU32(LeafAt(f, ib, f.U32(ItemAt(f, ib, f.U32(ib + 4)) + 10)) + 4, 7); },
+       "cannot be read: recipient table: row index entry for row"},
+  };
+  TempDir dir;
+  const std::string path = (dir.path / "damaged.pst").string();
+  std::vector<MessageContent> one;
+  one.push_back(std::move(m));
+  Written written = WriteStore(path, one);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.named);
+    check::testing::ScratchPst copy(path);
+    std::vector<uint8_t> all = copy.Read(0, fs::file_size(copy.path()));
+    std::vector<std::pair<uint64_t, uint16_t>> blocks;
+    CollectBlocks(copy, check::Le64(&all[240]), &blocks);
+    int damaged = 0;
+    for (const auto& [ib, cb] : blocks) {
+      const auto begin = all.begin() + static_cast<ptrdiff_t>(ib), end = begin + cb;
+      if (cb < 12 || begin[2] != 0xEC || begin[3] != c.client_sig ||
+          std::search(begin, end, c.marker.begin(), c.marker.end()) == end) {
+        continue;
+      }
+      c.damage(copy, ib);
+      copy.FixBlockCrc(ib, cb);
+      ++damaged;
+    }
+    ASSERT_EQ(damaged, 1);
+    ReadBackReport r = ReadBack(copy.path(), written);
+    EXPECT_EQ(r.verified, 0u);
+    ASSERT_EQ(r.mismatches.size(), 1u);
+    EXPECT_EQ(r.mismatches[0].what.rfind(c.named, 0), 0u) << r.mismatches[0].what;
+  }
+}
+
 }  // namespace
 }  // namespace pst::readback
