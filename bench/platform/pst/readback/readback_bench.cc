@@ -5,7 +5,11 @@
 // itself first (a read-back compares them, so the timed pass does all the
 // work a verifying run does).
 //
-// usage: pst_readback_bench FILE.pst [ROUNDS]   (bench/platform/pst/readback/readback_bench.sh)
+// With --cold, the file's pages are dropped from the page cache before each
+// timed read, so both reads come from the disk as a fresh verifying run's
+// would (give a FILE on a disk, not on a memory-backed folder).
+//
+// usage: pst_readback_bench FILE.pst [ROUNDS] [--cold]   (bench/platform/pst/readback/readback_bench.sh)
 #include <fcntl.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -51,6 +55,16 @@ long StatusKb(const char* field) {
   return -1;
 }
 
+// Asks the kernel to forget the file's cached pages (clean pages only; a
+// file just written must be synced first).
+void DropCached(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  ::fdatasync(fd);
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  ::close(fd);
+}
+
 bool PlainRead(const std::string& path, uint64_t* bytes) {
   int fd = ::open(path.c_str(), O_RDONLY);
   if (fd < 0) return false;
@@ -92,11 +106,12 @@ bool DigestsOf(const std::string& path, Written* written, std::string* error) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: pst_readback_bench FILE.pst [ROUNDS]\n");
+    std::fprintf(stderr, "usage: pst_readback_bench FILE.pst [ROUNDS] [--cold]\n");
     return 2;
   }
   const std::string path = argv[1];
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+  const bool cold = argc > 3 && std::string(argv[3]) == "--cold";
   Written written;
   std::string error;
   if (!DigestsOf(path, &written, &error)) {
@@ -112,6 +127,7 @@ int main(int argc, char** argv) {
   long grown_kb = 0;
   uint64_t bytes = 0;
   for (int r = 0; r < rounds; ++r) {
+    if (cold) DropCached(path);
     Clock::time_point t = Clock::now();
     double cpu = CpuNow();
     if (!PlainRead(path, &bytes)) return 1;
@@ -120,6 +136,7 @@ int main(int argc, char** argv) {
     // Peak memory from here on: reset the high-water mark.
     std::ofstream("/proc/self/clear_refs") << "5";
     const long before = StatusKb("VmRSS:");
+    if (cold) DropCached(path);
     t = Clock::now();
     cpu = CpuNow();
     pst::readback::ReadBackReport report = pst::readback::ReadBack(path, written);
@@ -132,8 +149,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::printf("file: %.1f MB, %llu messages\n", static_cast<double>(bytes) / 1e6,
-              static_cast<unsigned long long>(messages));
+  std::printf("file: %.1f MB, %llu messages%s\n", static_cast<double>(bytes) / 1e6,
+              static_cast<unsigned long long>(messages), cold ? ", read from the disk (cache dropped)" : "");
   std::printf("plain read: %.3f s wall, %.3f s cpu (%.0f MB/s)\n", best_plain, cpu_plain,
               static_cast<double>(bytes) / 1e6 / best_plain);
   std::printf("read back:  %.3f s wall, %.3f s cpu (%.0f MB/s, %.1f us/message), peak memory grew %ld KB\n",
