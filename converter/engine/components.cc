@@ -65,15 +65,18 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
   }
   HRESULT COMCALL GetMessageText(LONG index, BSTR* text) override {
     std::string bytes;
-    HRESULT hr = ReadMessage(index, text, &bytes);
+    HRESULT hr = text == nullptr ? E_POINTER : ReadMessage(index, &bytes);
     if (SUCCEEDED(hr)) *text = com::AllocBstr(com::Utf16FromAnsi(bytes));
     return hr;
   }
   HRESULT COMCALL GetMessageBytes(LONG index, BSTR* out) override {
     std::string bytes;
-    HRESULT hr = ReadMessage(index, out, &bytes);
+    HRESULT hr = out == nullptr ? E_POINTER : ReadMessage(index, &bytes);
     if (SUCCEEDED(hr)) *out = SysAllocStringByteLen(bytes.data(), static_cast<UINT>(bytes.size()));
     return hr;
+  }
+  HRESULT COMCALL TakeMessageBytes(LONG index, std::string* bytes) override {
+    return bytes == nullptr ? E_POINTER : ReadMessage(index, bytes);
   }
   HRESULT COMCALL GetSender(LONG index, BSTR* sender) override {
     const dbx::DbxMessage* m = Message(index);
@@ -99,9 +102,9 @@ class DbxMessageReader final : public com::SimpleObject<IDbxMessageReader, IID_I
 
  private:
   // The stored message `index`, for either form of the text.
-  HRESULT ReadMessage(LONG index, BSTR* out, std::string* bytes) {
+  HRESULT ReadMessage(LONG index, std::string* bytes) {
     const dbx::DbxMessage* m = Message(index);
-    if (m == nullptr || out == nullptr) return BadIndex(index);
+    if (m == nullptr) return BadIndex(index);
     if (m->body_position == 0 || m->body_unreadable) {
       return com::RaiseError(com::kErrInvalidArgument, "DbxMessageReader",
                              "the message has no readable body");

@@ -5,6 +5,8 @@
 #ifndef TOLLAN_CONVERTER_ENGINE_COMPONENTS_H_
 #define TOLLAN_CONVERTER_ENGINE_COMPONENTS_H_
 
+#include <string>
+
 #include "platform/com/interfaces.h"
 
 namespace tollan {
@@ -62,6 +64,11 @@ struct IDbxMessageReader : IUnknown {
   // could not read, in words for the user ("" when it was read whole or has
   // not been read).
   virtual HRESULT COMCALL GetBodyDamage(LONG index, BSTR* text) = 0;
+  // Added after GetBodyDamage, for a caller in this process: the same as
+  // GetMessageBytes, the bytes handed over into *bytes (replacing what it
+  // held) instead of copied into a byte string, so that a message of
+  // hundreds of megabytes is not held twice on its way.
+  virtual HRESULT COMCALL TakeMessageBytes(LONG index, std::string* bytes) = 0;
 };
 
 // Reads the date of a written .eml file.

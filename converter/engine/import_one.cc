@@ -12,13 +12,18 @@ namespace tollan {
 
 using pst::Status;
 
-wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::string_view message, const mail::ImportOptions& options) {
+namespace {
+
+// The import of `bytes`, or of `shared` when given (the same text).
+wire::ImportAnswer Import(uint64_t ticket, std::string_view message, std::shared_ptr<const std::string> shared,
+                          const mail::ImportOptions& options) {
   wire::ImportAnswer a;
   a.ticket = ticket;
   mail::ImportReport report;
   std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(message.data()), message.size());
   try {
-    a.status = mail::ImportMessage(bytes, options, &a.content, &report);
+    a.status = shared ? mail::ImportMessage(std::move(shared), options, &a.content, &report)
+                      : mail::ImportMessage(bytes, options, &a.content, &report);
   } catch (const std::bad_alloc&) {
     a.status = Status::TooLarge("not enough memory to import the message (" + std::to_string(message.size()) +
                                 " bytes)");
@@ -31,6 +36,18 @@ wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::string_view message, c
   if (a.status.ok()) a.kept_original = KeptOriginalText(report);
   if (auto seconds = MessageDateFromHeaders(message)) a.date = UnixToFiletime(*seconds);
   return a;
+}
+
+}  // namespace
+
+wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::string_view message, const mail::ImportOptions& options) {
+  return Import(ticket, message, nullptr, options);
+}
+
+wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::shared_ptr<const std::string> message,
+                                    const mail::ImportOptions& options) {
+  const std::string_view text = message ? std::string_view(*message) : std::string_view();
+  return Import(ticket, text, std::move(message), options);
 }
 
 }  // namespace tollan

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/mail/part_source.h"
+
 namespace tollan::wire {
 
 namespace {
@@ -76,7 +78,11 @@ Status Mismatch(const Property& p) {
                                  " holds a value of another type");
 }
 
-Status PutValue(std::string* out, const Property& p) {
+// A binary value's length that says the value is a window on the message
+// text instead: u64 offset, u64 length, u8 transfer encoding, u64 size.
+constexpr uint32_t kTextWindow = 0xFFFFFFFF;
+
+Status PutValue(std::string* out, const Property& p, const std::string* message) {
   switch (p.type) {
     case PropType::kInt16:
     case PropType::kInt32:
@@ -101,6 +107,22 @@ Status PutValue(std::string* out, const Property& p) {
     case PropType::kGuid:
     case PropType::kBinary:
       if (auto* v = std::get_if<std::vector<uint8_t>>(&p.value)) return PutBytes(out, *v), Status::Ok();
+      if (auto* v = std::get_if<std::shared_ptr<const pst::ValueSource>>(&p.value); v && *v) {
+        // A part of the message the converter holds too: named, not sent.
+        const auto* part = dynamic_cast<const mail::PartSource*>(v->get());
+        if (part != nullptr && message != nullptr && part->text() == message && p.type == PropType::kBinary) {
+          Put32(out, kTextWindow);
+          Put64(out, part->offset());
+          Put64(out, part->length());
+          Put8(out, static_cast<uint8_t>(part->encoding()));
+          Put64(out, part->size());
+          return Status::Ok();
+        }
+        std::vector<uint8_t> bytes;
+        Status s = pst::ReadWhole(**v, &bytes);
+        if (s.ok()) PutBytes(out, bytes);
+        return s;
+      }
       return Mismatch(p);
     case PropType::kMvInt32:
       if (auto* v = std::get_if<std::vector<int32_t>>(&p.value)) {
@@ -129,7 +151,7 @@ Status PutValue(std::string* out, const Property& p) {
   return Status::InvalidArgument("property 0x" + std::to_string(p.tag()) + " is of a type the worker cannot send");
 }
 
-Status PutProps(std::string* out, const std::vector<Property>& props) {
+Status PutProps(std::string* out, const std::vector<Property>& props, const std::string* message) {
   Put32(out, static_cast<uint32_t>(props.size()));
   for (const Property& p : props) {
     Put16(out, p.id);
@@ -145,28 +167,28 @@ Status PutProps(std::string* out, const std::vector<Property>& props) {
         PutUtf16(out, p.name.name);
       }
     }
-    Status s = PutValue(out, p);
+    Status s = PutValue(out, p, message);
     if (!s.ok()) return s;
   }
   return Status::Ok();
 }
 
-Status PutMessage(std::string* out, const MessageContent& m, int depth) {
+Status PutMessage(std::string* out, const MessageContent& m, int depth, const std::string* message) {
   if (depth > kMaxDepth) return Status::InvalidArgument("embedded messages nested too deep to send");
-  Status s = PutProps(out, m.props);
+  Status s = PutProps(out, m.props, message);
   if (!s.ok()) return s;
   Put32(out, static_cast<uint32_t>(m.recipients.size()));
   for (const auto& r : m.recipients) {
-    s = PutProps(out, r.props);
+    s = PutProps(out, r.props, message);
     if (!s.ok()) return s;
   }
   Put32(out, static_cast<uint32_t>(m.attachments.size()));
   for (const auto& a : m.attachments) {
-    s = PutProps(out, a.props);
+    s = PutProps(out, a.props, message);
     if (!s.ok()) return s;
     Put8(out, a.embedded ? 1 : 0);
     if (a.embedded) {
-      s = PutMessage(out, *a.embedded, depth + 1);
+      s = PutMessage(out, *a.embedded, depth + 1, message);
       if (!s.ok()) return s;
     }
   }
@@ -183,7 +205,12 @@ void PutHeader(std::string* out, const char (&tag)[4], size_t at) {
 // Reads the payload front to back; every read checks what is left.
 class Reader {
  public:
-  explicit Reader(std::string_view data) : data_(data) {}
+  // `message`: the text the answer is about, for the values that are
+  // windows on it (null: none may be).
+  Reader(std::string_view data, std::shared_ptr<const std::string> message)
+      : data_(data), message_(std::move(message)) {}
+
+  const std::shared_ptr<const std::string>& message() const { return message_; }
 
   size_t left() const { return data_.size() - pos_; }
   bool Get8(uint8_t* v) {
@@ -249,6 +276,7 @@ class Reader {
   }
 
   std::string_view data_;
+  std::shared_ptr<const std::string> message_;
   size_t pos_ = 0;
 };
 
@@ -291,6 +319,24 @@ Status GetValue(Reader& r, Property* p) {
     }
     case PropType::kGuid:
     case PropType::kBinary: {
+      if (p->type == PropType::kBinary) {
+        uint32_t n = 0;
+        Reader ahead = r;
+        if (ahead.Get32(&n) && n == kTextWindow) {
+          uint64_t offset, length, size;
+          uint8_t encoding;
+          r = ahead;
+          if (!r.Get64(&offset) || !r.Get64(&length) || !r.Get8(&encoding) || !r.Get64(&size)) break;
+          // Decoding never makes a part longer than its encoded text.
+          if (!r.message() || encoding > 3 || size > length || offset > r.message()->size() ||
+              length > r.message()->size() - offset) {
+            return Bad("a value names a part outside the message");
+          }
+          p->value = std::shared_ptr<const pst::ValueSource>(mail::PartSource::WithSize(
+              r.message(), offset, length, static_cast<mail::TransferEncoding>(encoding), size));
+          return Status::Ok();
+        }
+      }
       std::vector<uint8_t> b;
       if (!r.GetBytes(&b)) break;
       if (p->type == PropType::kGuid && b.size() != 16) return Bad("a GUID value is not 16 bytes");
@@ -418,7 +464,7 @@ std::string RequestPrefix(uint64_t ticket, size_t message_size) {
   return out;
 }
 
-Status AppendAnswer(const ImportAnswer& a, std::string* out) {
+Status AppendAnswer(const ImportAnswer& a, std::string* out, const std::string* message) {
   const size_t at = out->size();
   out->resize(at + kHeaderSize);
   Put64(out, a.ticket);
@@ -428,7 +474,7 @@ Status AppendAnswer(const ImportAnswer& a, std::string* out) {
   Put64(out, a.date.value_or(0));
   Put8(out, (a.clean ? 1 : 0) | (a.original_attached ? 2 : 0));
   PutText(out, a.kept_original);
-  Status s = PutMessage(out, a.content, 0);
+  Status s = PutMessage(out, a.content, 0, message);
   if (!s.ok()) {
     out->resize(at);
     return s;
@@ -458,14 +504,14 @@ Status ReadHeader(std::string_view buffer, FrameKind kind, size_t max_payload,
 }
 
 Status DecodeRequest(std::string_view payload, uint64_t* ticket, std::string_view* message) {
-  Reader r(payload);
+  Reader r(payload, nullptr);
   if (!r.Get64(ticket)) return Status::Corrupt("import request without a ticket");
   *message = payload.substr(8);
   return Status::Ok();
 }
 
-Status DecodeAnswer(std::string_view payload, ImportAnswer* a) {
-  Reader r(payload);
+Status DecodeAnswer(std::string_view payload, ImportAnswer* a, std::shared_ptr<const std::string> text) {
+  Reader r(payload, std::move(text));
   uint8_t code, has_date, bits;
   std::string message;
   uint64_t date;

@@ -6,8 +6,8 @@
 // Every frame starts with a four-byte tag (three letters and the format
 // version) and the payload length, little-endian:
 //
-//   request: "TLQ" 1, u32 length, u64 ticket, message bytes
-//   answer:  "TLA" 1, u32 length, u64 ticket, u8 status code, text status
+//   request: "TLQ" 2, u32 length, u64 ticket, message bytes
+//   answer:  "TLA" 2, u32 length, u64 ticket, u8 status code, text status
 //            message, u8 has date, u64 date, u8 report bits, text kept-
 //            original reasons, message
 //   message: u32 count, properties; u32 count, recipients (u32 count,
@@ -17,6 +17,11 @@
 //            value as its type says (integers as i64, times as u64, text as
 //            u32 count + UTF-16LE units, binary as u32 length + bytes,
 //            multi-valued as u32 count + values)
+//   binary window: a large attachment the import left in the message text
+//            (mail::PartSource) goes as u32 0xFFFFFFFF, u64 offset, u64
+//            length, u8 transfer encoding, u64 decoded size: the converter
+//            holds the same text and decodes the part as it writes it, so
+//            the attachment never crosses the socket nor sits in memory.
 //
 // An answer comes from another process and is read as untrusted input: every
 // length and count is checked against the bytes present, every type against
@@ -27,6 +32,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,7 +43,7 @@
 namespace tollan::wire {
 
 inline constexpr size_t kHeaderSize = 8;
-inline constexpr uint8_t kVersion = 1;
+inline constexpr uint8_t kVersion = 2;
 // Embedded messages deeper than this are refused (the writer stops at 32).
 inline constexpr int kMaxDepth = 40;
 
@@ -62,8 +68,9 @@ std::string RequestPrefix(uint64_t ticket, size_t message_size);
 
 // Appends an answer frame to `out`. Fails (and appends nothing) for content
 // the format cannot carry (a property of an unknown type, or a value that
-// does not match its type).
-pst::Status AppendAnswer(const ImportAnswer& answer, std::string* out);
+// does not match its type). A value that is a window on `message` (the
+// text the answer is about) is sent as that window; any other is sent whole.
+pst::Status AppendAnswer(const ImportAnswer& answer, std::string* out, const std::string* message = nullptr);
 
 // Reads a frame header at the start of `buffer`: the payload length, or
 // nullopt while fewer than kHeaderSize bytes are there. A wrong tag or a
@@ -74,8 +81,11 @@ pst::Status ReadHeader(std::string_view buffer, FrameKind kind, size_t max_paylo
 // Splits a request payload into ticket and message bytes.
 pst::Status DecodeRequest(std::string_view payload, uint64_t* ticket, std::string_view* message);
 
-// Decodes an answer payload (the bytes after the header).
-pst::Status DecodeAnswer(std::string_view payload, ImportAnswer* answer);
+// Decodes an answer payload (the bytes after the header). A window is taken
+// on `text` (the message the answer is about), which the values keep; one
+// that does not lie inside it, or without a `text`, is an error.
+pst::Status DecodeAnswer(std::string_view payload, ImportAnswer* answer,
+                         std::shared_ptr<const std::string> text = nullptr);
 
 }  // namespace tollan::wire
 

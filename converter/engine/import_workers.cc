@@ -320,7 +320,7 @@ Status ImportWorkers::Spawn(Worker* w) {
 uint64_t ImportWorkers::Send(std::string message) {
   const uint64_t ticket = next_ticket_++;
   ++outstanding_;
-  queue_.push_back(Request{ticket, std::move(message)});
+  queue_.push_back(Request{ticket, std::make_shared<const std::string>(std::move(message))});
   return ticket;
 }
 
@@ -331,7 +331,7 @@ std::vector<pid_t> ImportWorkers::Pids() const {
 }
 
 std::chrono::milliseconds ImportWorkers::LimitFor(const Request& r) const {
-  return options_.time_limit + options_.time_per_mb * static_cast<int64_t>(r.message.size() >> 20);
+  return options_.time_limit + options_.time_per_mb * static_cast<int64_t>(r.message->size() >> 20);
 }
 
 void ImportWorkers::Assign() {
@@ -354,16 +354,17 @@ void ImportWorkers::Assign() {
 bool ImportWorkers::Flush(Worker& w) {
   while (w.sending < w.held.size()) {
     const Request& r = w.held[w.sending];
-    const std::string prefix = wire::RequestPrefix(r.ticket, r.message.size());
-    const size_t total = prefix.size() + r.message.size();
+    const std::string& text = *r.message;
+    const std::string prefix = wire::RequestPrefix(r.ticket, text.size());
+    const size_t total = prefix.size() + text.size();
     iovec iov[2];
     int n = 0;
     if (w.sent < prefix.size()) {
       iov[n++] = {const_cast<char*>(prefix.data()) + w.sent, prefix.size() - w.sent};
-      iov[n++] = {const_cast<char*>(r.message.data()), r.message.size()};
+      iov[n++] = {const_cast<char*>(text.data()), text.size()};
     } else {
       const size_t off = w.sent - prefix.size();
-      iov[n++] = {const_cast<char*>(r.message.data()) + off, r.message.size() - off};
+      iov[n++] = {const_cast<char*>(text.data()) + off, text.size() - off};
     }
     msghdr msg{};
     msg.msg_iov = iov;
@@ -410,7 +411,7 @@ bool ImportWorkers::Receive(Worker& w, std::vector<wire::ImportAnswer>* done, st
       std::optional<size_t> length;
       // An answer may hold some times the message (text as UTF-16); more
       // than that is not believed.
-      const size_t front_size = w.held.empty() ? 0 : w.held.front().message.size();
+      const size_t front_size = w.held.empty() ? 0 : w.held.front().message->size();
       const size_t max_payload = std::min<size_t>(UINT32_MAX, 64 * (size_t{1} << 20) + 8 * front_size);
       Status s = wire::ReadHeader(rest, wire::FrameKind::kAnswer, max_payload, &length);
       if (!s.ok()) {
@@ -423,7 +424,7 @@ bool ImportWorkers::Receive(Worker& w, std::vector<wire::ImportAnswer>* done, st
         return false;
       }
       wire::ImportAnswer answer;
-      s = wire::DecodeAnswer(rest.substr(wire::kHeaderSize, *length), &answer);
+      s = wire::DecodeAnswer(rest.substr(wire::kHeaderSize, *length), &answer, w.held.front().message);
       if (!s.ok()) {
         *why = "the import process sent an unreadable answer (" + s.ToString() + ")";
         return false;
@@ -480,7 +481,7 @@ void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) 
   std::vector<pollfd> fds(workers_.size());
   for (;;) {
     // Oversized messages are answered here, without a worker.
-    while (!queue_.empty() && queue_.front().message.size() >= kMaxMessage) {
+    while (!queue_.empty() && queue_.front().message->size() >= kMaxMessage) {
       wire::ImportAnswer a;
       a.ticket = queue_.front().ticket;
       a.status = Status::TooLarge("the message is over 2 GiB");

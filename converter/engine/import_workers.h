@@ -45,7 +45,7 @@ inline constexpr char kImportWorkerName[] = "tollan-import-worker";
 
 // What a worker writes on descriptor 1 as soon as it starts, before any
 // answer: a program that does not is not taken for the worker.
-inline constexpr std::string_view kImportWorkerGreeting = "tollan-import-worker/1\n";
+inline constexpr std::string_view kImportWorkerGreeting = "tollan-import-worker/2\n";
 
 // Where the worker program of this installation is: $TOLLAN_IMPORT_WORKER,
 // else beside the running program, else in ../lib/tollan or
@@ -69,6 +69,10 @@ int ImportJobsFor(int processors);
 // verdict and the date from the header block (the reader of the date
 // component).
 wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::string_view message, const mail::ImportOptions& options);
+// The same for a text the answer may share: a large attachment stays a
+// window on it (mail::ImportMessage), which AppendAnswer sends as such.
+wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::shared_ptr<const std::string> message,
+                                    const mail::ImportOptions& options);
 
 class ImportWorkers {
  public:
@@ -98,7 +102,9 @@ class ImportWorkers {
 
   int jobs() const { return static_cast<int>(workers_.size()); }
 
-  // Queues one message; its answer carries the returned ticket.
+  // Queues one message; its answer carries the returned ticket. The text is
+  // kept until the answer comes, and after that by the answer's values that
+  // are windows on it (import_wire.h).
   uint64_t Send(std::string message);
 
   // Messages sent and not yet answered.
@@ -123,7 +129,7 @@ class ImportWorkers {
  private:
   struct Request {
     uint64_t ticket = 0;
-    std::string message;
+    std::shared_ptr<const std::string> message;
   };
   struct Worker {
     pid_t pid = -1;

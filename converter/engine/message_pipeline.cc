@@ -230,7 +230,7 @@ void MessagePipeline::PrepareLoop() {
 
 void MessagePipeline::PrepareAndRelease(Slot& slot) {
   slot.status = Prepare(slot);
-  std::string().swap(slot.job.text);  // the item holds what it needs
+  std::string().swap(slot.job.text);  // the item holds what it needs (Prepare took the text)
 }
 
 Status MessagePipeline::Prepare(Slot& slot) {
@@ -243,7 +243,10 @@ Status MessagePipeline::Prepare(Slot& slot) {
       slot.date = dates_.MessageDate(slot.file.path(), slot.job.text);
     }
     if (!slot.date && slot.job.fallback_date != 0) slot.date = slot.job.fallback_date;
-    return slot.item->ImportWritten(slot.file.path(), slot.job.text);
+    // The item may keep the text for a large attachment, read from it as
+    // the item is saved; otherwise it goes with the import.
+    auto text = std::make_shared<const std::string>(std::move(slot.job.text));
+    return slot.item->ImportShared(slot.file.path(), std::move(text));
   } catch (const std::bad_alloc&) {
     return Status::TooLarge("not enough memory to import the message (" + std::to_string(slot.bytes) +
                             " bytes)");

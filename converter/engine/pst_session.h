@@ -55,6 +55,12 @@ class PstMailItem {
     (void)content;
     return Import(eml_path);
   }
+  // The same for bytes the item may keep (shared) until it is saved: a
+  // session may then leave a large attachment in them, to be decoded as it
+  // is written, instead of holding it decoded beside them.
+  virtual Status ImportShared(const std::string& eml_path, std::shared_ptr<const std::string> content) {
+    return ImportWritten(eml_path, *content);
+  }
   // Takes the message as an import worker imported it from the same bytes,
   // in place of Import. A session without workers does not take them.
   virtual Status TakeImported(wire::ImportAnswer answer) {

@@ -160,6 +160,13 @@ class WriterItem : public PstMailItem {
     Count(s, report);
     return s;
   }
+  Status ImportShared(const std::string& eml_path, std::shared_ptr<const std::string> content) override {
+    (void)eml_path;  // the engine has just written `content` there
+    mail::ImportReport report;
+    Status s = mail::ImportMessage(std::move(content), options_, &content_, &report);
+    Count(s, report);
+    return s;
+  }
   Status TakeImported(wire::ImportAnswer answer) override {
     if (!answer.status.ok()) return answer.status;
     content_ = std::move(answer.content);

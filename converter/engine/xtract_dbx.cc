@@ -357,8 +357,8 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     if (SUCCEEDED(reader->GetSender(i, sender.out()))) note.sender = sender.utf8();
     note.date = FormatReportDate(received);
     if (subject_text.empty()) subject_text = "Empty-Subject" + std::to_string(i);
-    com::Bstr text;
-    hr = reader->GetMessageBytes(i, text.out());
+    std::string text;
+    hr = reader->TakeMessageBytes(i, &text);
     if (FAILED(hr)) {
       const std::string why = DescribeError(hr);
       pipeline.Finish();  // the outcomes stay in message order
@@ -377,8 +377,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     }
 
     MessageJob job;
-    job.text.assign(reinterpret_cast<const char*>(text.get()), SysStringByteLen(text.get()));
-    text = com::Bstr();  // held once, not twice, while the message is imported
+    job.text = std::move(text);  // held once, not twice, while the message is imported
     std::string key;
     if (LeaveOutDuplicate(state, note, job.text, &key, &outcome)) continue;
     job.temp_path = SubjectTempPath(output_folder, i, subject_text);

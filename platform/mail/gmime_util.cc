@@ -55,6 +55,21 @@ void EnsureGMimeInitialized() {
   });
 }
 
+BorrowedStream::BorrowedStream(std::string_view bytes) {
+  // The array lends the bytes to the stream without owning them: the stream
+  // is told not to free the array, and the array is let go below with
+  // free_segment FALSE, which hands the bytes back untouched. Neither ever
+  // grows, so GLib never reallocates or frees them.
+  array_ = g_byte_array_new_take(reinterpret_cast<guint8*>(const_cast<char*>(bytes.data())), bytes.size());
+  stream_ = g_mime_stream_mem_new_with_byte_array(array_);
+  g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream_), FALSE);
+}
+
+BorrowedStream::~BorrowedStream() {
+  g_object_unref(stream_);
+  g_byte_array_free(array_, FALSE);
+}
+
 std::string AsciiLower(std::string_view s) {
   std::string out(s);
   for (char& c : out) {

@@ -33,6 +33,23 @@ class GRef {
   T* p_ = nullptr;
 };
 
+// A memory stream for the parser over bytes it does not copy: the parts it
+// finds are windows on those bytes (EncodedContent reads them in place).
+// The bytes are never written, and must outlive this object, which must
+// outlive every GMime object made from its stream.
+class BorrowedStream {
+ public:
+  explicit BorrowedStream(std::string_view bytes);
+  ~BorrowedStream();
+  BorrowedStream(const BorrowedStream&) = delete;
+  BorrowedStream& operator=(const BorrowedStream&) = delete;
+  GMimeStream* get() const { return stream_; }
+
+ private:
+  GByteArray* array_;
+  GMimeStream* stream_;
+};
+
 // "type/subtype" of an entity in lower case ("text/plain" when GMime has no
 // content type for it).
 std::string MimeTypeOf(GMimeObject* obj);

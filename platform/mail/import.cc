@@ -18,6 +18,7 @@
 #include "platform/mail/header_fields.h"
 #include "platform/mail/html_text.h"
 #include "platform/mail/part_bounds.h"
+#include "platform/mail/part_source.h"
 #include "platform/mail/prop_ids.h"
 #include "platform/text/utf.h"
 
@@ -26,6 +27,9 @@ namespace mail {
 namespace {
 
 constexpr uint64_t kMaxInput = uint64_t{1} << 31;
+// An attachment whose content in the message is at least this long is left
+// there, to be decoded as it is written, when the import shares the text.
+constexpr size_t kStreamedPartMin = 256 * 1024;
 
 uint64_t NowFiletime() {
   using namespace std::chrono;
@@ -133,6 +137,7 @@ size_t ValueSize(const pst::Property& p) {
       for (const auto& b : v) n += b.size();
       return n;
     }
+    size_t operator()(const std::shared_ptr<const pst::ValueSource>& v) const { return v ? v->size() : 0; }
   };
   return std::visit(Visitor{}, p.value) + 8;
 }
@@ -167,8 +172,11 @@ struct WalkState {
 
 class Importer {
  public:
-  Importer(const ImportOptions& opts, ImportReport* report, int depth, uint64_t now)
-      : opts_(opts), report_(report), depth_(depth), now_(now) {
+  // `shared`, when given, holds the text Import is handed, and may be kept
+  // by the values made.
+  Importer(const ImportOptions& opts, ImportReport* report, int depth, uint64_t now,
+           std::shared_ptr<const std::string> shared = nullptr)
+      : opts_(opts), report_(report), depth_(depth), now_(now), shared_(std::move(shared)) {
     defaults_.default_code_page = opts.default_code_page;
     defaults_.guess_utf8 = opts.guess_utf8;
   }
@@ -180,9 +188,15 @@ class Importer {
   void MapBodies(const WalkState& state, pst::MessageContent* out);
   void AddAttachment(GMimeObject* part, pst::MessageContent* out);
   void AddEmbedded(GMimeMessagePart* part, pst::MessageContent* out);
-  void AddByValue(std::u16string long_name, std::string mime_type, std::vector<uint8_t> data, bool hidden,
+  void AddByValue(std::u16string long_name, std::string mime_type, pst::PropertyData data, bool hidden,
                   const std::string& content_id, const std::string& content_location, pst::MessageContent* out);
   std::vector<uint8_t> PartBytes(GMimePart* part, const char* what);
+  // An attachment's content: decoded here, or for a large part of a shared
+  // text, a source that decodes it when it is written.
+  pst::PropertyData AttachmentValue(GMimePart* part, const char* what);
+  // A source over `window` of the shared text, or null when the text is
+  // not shared, the window is small or does not lie in it.
+  std::shared_ptr<const pst::ValueSource> Streamed(std::string_view window, TransferEncoding encoding) const;
   std::u16string PartFileName(GMimePart* part);
   bool ImportSigned(GMimeMultipartSigned* signed_part, std::string_view bytes, std::string_view raw_headers,
                     size_t body_offset, pst::MessageContent* out);
@@ -194,6 +208,7 @@ class Importer {
   ImportReport* report_;
   int depth_;
   uint64_t now_;
+  std::shared_ptr<const std::string> shared_;
   TextDefaults defaults_;
   // The chosen HTML body in lower case, to tell which parts it shows inline.
   std::string html_lower_;
@@ -214,6 +229,31 @@ std::vector<uint8_t> Importer::PartBytes(GMimePart* part, const char* what) {
   std::string storage;
   std::string problem = CheckTransferEncoding(EncodingName(part), EncodedContent(part, &storage));
   if (!problem.empty()) Unmapped(std::string(what) + ": " + problem);
+  return DecodedContent(part);
+}
+
+std::shared_ptr<const pst::ValueSource> Importer::Streamed(std::string_view window, TransferEncoding encoding) const {
+  if (!shared_ || window.size() < kStreamedPartMin) return nullptr;
+  const auto begin = reinterpret_cast<uintptr_t>(shared_->data());
+  const auto at = reinterpret_cast<uintptr_t>(window.data());
+  if (at < begin || window.size() > shared_->size() || at - begin > shared_->size() - window.size()) return nullptr;
+  return PartSource::Measure(shared_, at - begin, window.size(), encoding);
+}
+
+pst::PropertyData Importer::AttachmentValue(GMimePart* part, const char* what) {
+  std::string storage;
+  std::string_view encoded = EncodedContent(part, &storage);
+  const std::string encoding = EncodingName(part);
+  std::string problem = CheckTransferEncoding(encoding, encoded);
+  if (!problem.empty()) Unmapped(std::string(what) + ": " + problem);
+  if (storage.empty()) {
+    // The encodings DecodedContent undoes; every other is taken as it stands.
+    const TransferEncoding e = encoding == "base64"             ? TransferEncoding::kBase64
+                               : encoding == "quoted-printable" ? TransferEncoding::kQuotedPrintable
+                               : encoding == "x-uuencode"       ? TransferEncoding::kUuencode
+                                                                : TransferEncoding::kNone;
+    if (auto source = Streamed(encoded, e)) return source;
+  }
   return DecodedContent(part);
 }
 
@@ -252,7 +292,8 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
 
   input_ = bytes;
   ParseLog log;
-  GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
+  // Parsed in place: the parts are windows on `bytes`, never a second copy.
+  BorrowedStream stream(bytes);
   GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
   GMimeParserOptions* popts = g_mime_parser_options_new();
   g_mime_parser_options_set_warning_callback(popts, OnParserWarning, &log);
@@ -287,8 +328,13 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
 
   if (!report_->unmapped.empty() && !report_->original_attached && !report_->signed_entity_kept) {
     // Keep every byte: the original goes along as a file of its own.
-    AddByValue(kOriginalMessageName, "message/rfc822", std::vector<uint8_t>(bytes.begin(), bytes.end()), false, "",
-               "", out);
+    pst::PropertyData original;
+    if (auto source = Streamed(bytes, TransferEncoding::kNone)) {
+      original = source;
+    } else {
+      original = std::vector<uint8_t>(bytes.begin(), bytes.end());
+    }
+    AddByValue(kOriginalMessageName, "message/rfc822", std::move(original), false, "", "", out);
     report_->original_attached = true;
   }
   out->Set(pst::MakeInt32(prop::kMessageFlags, has_visible_attachment_ ? kMsgFlagHasAttach : 0));
@@ -415,7 +461,7 @@ void Importer::AddAttachment(GMimeObject* object, pst::MessageContent* out) {
   std::string type = MimeTypeOf(object);
   std::u16string name = CleanFileName(PartFileName(part));
   if (name.empty()) name = DefaultFileName(type, ++untitled_);
-  std::vector<uint8_t> data = PartBytes(part, ("attachment \"" + text::Utf16ToUtf8(name) + "\"").c_str());
+  pst::PropertyData data = AttachmentValue(part, ("attachment \"" + text::Utf16ToUtf8(name) + "\"").c_str());
   const char* cid = g_mime_object_get_content_id(object);
   const char* location = g_mime_part_get_content_location(part);
   std::string content_id = cid ? TrimBlanks(cid) : "";
@@ -430,7 +476,7 @@ void Importer::AddAttachment(GMimeObject* object, pst::MessageContent* out) {
   AddByValue(std::move(name), type, std::move(data), hidden, content_id, content_location, out);
 }
 
-void Importer::AddByValue(std::u16string long_name, std::string mime_type, std::vector<uint8_t> data, bool hidden,
+void Importer::AddByValue(std::u16string long_name, std::string mime_type, pst::PropertyData data, bool hidden,
                           const std::string& content_id, const std::string& content_location,
                           pst::MessageContent* out) {
   pst::AttachmentContent a;
@@ -450,7 +496,7 @@ void Importer::AddByValue(std::u16string long_name, std::string mime_type, std::
   if (hidden) p.push_back(pst::MakeInt32(prop::kAttachFlags, kAttachMhtmlRef));
   p.push_back(pst::MakeTime(prop::kCreationTime, now_));
   p.push_back(pst::MakeTime(prop::kLastModificationTime, now_));
-  p.push_back(pst::MakeBinary(prop::kAttachDataBinary, std::move(data)));
+  p.push_back(pst::Property{prop::kAttachDataBinary, pst::PropType::kBinary, false, {}, std::move(data)});
   p.push_back(pst::MakeInt32(prop::kAttachSize, ClampSize(PropsSize(p) + 4)));
   if (!hidden) has_visible_attachment_ = true;
   out->attachments.push_back(std::move(a));
@@ -582,8 +628,7 @@ bool Importer::ImportOpaque(GMimeObject* top, pst::MessageContent* out) {
   // and the original Content-Type is kept for the reader that opens it.
   std::string raw_type = TrimBlanks(HeaderValue(top, "Content-Type"));
   out->Set(MakeNamedString(kPsInternetHeaders, u"Content-Type", text::Utf8ToUtf16(raw_type)));
-  std::vector<uint8_t> data = PartBytes(part, "encrypted content");
-  AddByValue(u"smime.p7m", type, std::move(data), false, "", "", out);
+  AddByValue(u"smime.p7m", type, AttachmentValue(part, "encrypted content"), false, "", "", out);
   has_visible_attachment_ = false;
   out->Set(pst::MakeString(prop::kMessageClass, u"IPM.Note.SMIME"));
   return true;
@@ -591,8 +636,10 @@ bool Importer::ImportOpaque(GMimeObject* top, pst::MessageContent* out) {
 
 }  // namespace
 
-pst::Status ImportMessage(std::span<const uint8_t> rfc822, const ImportOptions& opts, pst::MessageContent* out,
-                          ImportReport* report) {
+namespace {
+
+pst::Status Run(std::string_view rfc822, std::shared_ptr<const std::string> shared, const ImportOptions& opts,
+                pst::MessageContent* out, ImportReport* report) {
   if (out == nullptr) return pst::Status::InvalidArgument("ImportMessage: no MessageContent to fill");
   if (rfc822.size() >= kMaxInput) {
     return pst::Status::TooLarge("message of " + std::to_string(rfc822.size()) +
@@ -602,9 +649,24 @@ pst::Status ImportMessage(std::span<const uint8_t> rfc822, const ImportOptions& 
   ImportReport local;
   ImportReport* r = report ? report : &local;
   *r = ImportReport();
-  Importer importer(opts, r, 0, opts.now_filetime != 0 ? opts.now_filetime : NowFiletime());
-  importer.Import(std::string_view(reinterpret_cast<const char*>(rfc822.data()), rfc822.size()), out);
+  Importer importer(opts, r, 0, opts.now_filetime != 0 ? opts.now_filetime : NowFiletime(), std::move(shared));
+  importer.Import(rfc822, out);
   return pst::Status::Ok();
+}
+
+}  // namespace
+
+pst::Status ImportMessage(std::span<const uint8_t> rfc822, const ImportOptions& opts, pst::MessageContent* out,
+                          ImportReport* report) {
+  return Run(std::string_view(reinterpret_cast<const char*>(rfc822.data()), rfc822.size()), nullptr, opts, out,
+             report);
+}
+
+pst::Status ImportMessage(std::shared_ptr<const std::string> rfc822, const ImportOptions& opts,
+                          pst::MessageContent* out, ImportReport* report) {
+  if (!rfc822) return pst::Status::InvalidArgument("ImportMessage: no message text");
+  const std::string_view text(*rfc822);
+  return Run(text, std::move(rfc822), opts, out, report);
 }
 
 pst::Status ImportMessage(const std::filesystem::path& path, const ImportOptions& opts, pst::MessageContent* out,
@@ -618,11 +680,11 @@ pst::Status ImportMessage(const std::filesystem::path& path, const ImportOptions
     return pst::Status::TooLarge("message file " + path.string() + " is larger than 2 GiB");
   }
   in.seekg(0, std::ios::beg);
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+  auto bytes = std::make_shared<std::string>(static_cast<size_t>(size), '\0');
+  if (size > 0 && !in.read(bytes->data(), size)) {
     return pst::Status::IoError("cannot read message file " + path.string());
   }
-  return ImportMessage(std::span<const uint8_t>(bytes), opts, out, report);
+  return ImportMessage(std::shared_ptr<const std::string>(std::move(bytes)), opts, out, report);
 }
 
 }  // namespace mail

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -61,7 +62,15 @@ struct ImportReport {
 pst::Status ImportMessage(std::span<const uint8_t> rfc822, const ImportOptions& opts, pst::MessageContent* out,
                           ImportReport* report);
 
-// Reads the file at `path` (read-only) and imports it.
+// The same for a text the result may share: an attachment of 256 KiB or
+// more of encoded text is not decoded here; its value is a PartSource over
+// the text (part_source.h), decoded when the PST writer stores it, so that
+// the text and the decoded attachment are never in memory at once. The
+// text stays alive while `out` holds such a value.
+pst::Status ImportMessage(std::shared_ptr<const std::string> rfc822, const ImportOptions& opts,
+                          pst::MessageContent* out, ImportReport* report);
+
+// Reads the file at `path` (read-only) and imports it as a shared text.
 pst::Status ImportMessage(const std::filesystem::path& path, const ImportOptions& opts, pst::MessageContent* out,
                           ImportReport* report);
 

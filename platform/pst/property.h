@@ -7,9 +7,12 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "platform/pst/value_source.h"
 
 namespace pst {
 
@@ -50,7 +53,8 @@ using PropertyData = std::variant<
     std::vector<uint8_t>,               // kBinary, kGuid (16 bytes)
     std::vector<int32_t>,               // kMvInt32
     std::vector<std::u16string>,        // kMvString
-    std::vector<std::vector<uint8_t>>>; // kMvBinary
+    std::vector<std::vector<uint8_t>>,  // kMvBinary
+    std::shared_ptr<const ValueSource>>; // kBinary too large to hold whole (value_source.h)
 
 struct Property {
   // For a tagged property: the 16-bit identifier (below 0x8000). For a named
@@ -71,6 +75,9 @@ inline Property MakeBool(uint16_t id, bool v) { return {id, PropType::kBoolean, 
 inline Property MakeTime(uint16_t id, uint64_t filetime) { return {id, PropType::kSysTime, false, {}, filetime}; }
 inline Property MakeString(uint16_t id, std::u16string v) { return {id, PropType::kString, false, {}, std::move(v)}; }
 inline Property MakeBinary(uint16_t id, std::vector<uint8_t> v) { return {id, PropType::kBinary, false, {}, std::move(v)}; }
+inline Property MakeBinary(uint16_t id, std::shared_ptr<const ValueSource> v) {
+  return {id, PropType::kBinary, false, {}, std::move(v)};
+}
 
 }  // namespace pst
 

@@ -1,6 +1,7 @@
 // Salvage of damaged body chains; see body_salvage.h.
 #include "reader/dbx/body_salvage.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "reader/dbx/format.h"
@@ -21,12 +22,35 @@ DbxStatus NamesItself(ByteSource& source, uint32_t offset, bool* yes) {
   return s;
 }
 
+// The text the chain holds from the block at `offset` on, as its block
+// headers tell it (no more than the file can hold: a chain that loops is
+// followed at most as many steps as the file has blocks). Only a hint for
+// the text's room, so that a long body is not copied again and again, and
+// held twice, as its text grows.
+uint64_t RestOfChain(ByteSource& source, uint32_t offset) {
+  uint64_t rest = 0;
+  for (uint64_t steps = source.size() / kBodyBlockSize + 1; steps > 0 && offset != 0; --steps) {
+    uint8_t head[0x10];
+    if (uint64_t{offset} + kBodyBlockSize > source.size() || !source.Read(offset, sizeof head, head).ok() ||
+        LoadLe32(head) != offset) {
+      break;
+    }
+    rest += std::min<uint32_t>(LoadLe32(head + 0x08), kBodyTextSize);
+    offset = LoadLe32(head + 0x0C);
+  }
+  return rest;
+}
+
+// A body longer than this gets its room reserved at once.
+constexpr size_t kReserveFrom = 1 << 20;
+
 }  // namespace
 
 DbxStatus SalvageBodyText(ByteSource& source, uint32_t position, DbxSalvagedBody* body) {
   std::unordered_set<uint32_t> seen;
   uint8_t scratch[kBodyBlockSize];
   uint32_t offset = position;
+  bool reserved = false;
   auto lost = [&](const std::string& where) {
     if (!body->damage.empty()) body->damage += "; ";
     body->damage += where + "; " + Bytes(body->text.size()) + " read, the rest of the chain is lost";
@@ -48,6 +72,12 @@ DbxStatus SalvageBodyText(ByteSource& source, uint32_t position, DbxSalvagedBody
       return DbxStatus::Ok();
     }
     body->found = true;
+    if (!reserved && body->text.size() >= kReserveFrom) {
+      reserved = true;
+      body->text.reserve(body->text.size() + RestOfChain(source, offset));
+      s = source.View(offset, kBodyBlockSize, scratch, &block);  // valid until the next call on the source
+      if (!s.ok()) return s;
+    }
     const uint32_t used = LoadLe32(block + 0x08);
     const uint32_t next = LoadLe32(block + 0x0C);
     const std::string at = "the body block at offset " + std::to_string(offset);

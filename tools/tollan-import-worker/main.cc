@@ -108,10 +108,15 @@ int main(int argc, char** argv) {
     std::string_view message;
     s = tollan::wire::DecodeRequest(request, &ticket, &message);
     if (!s.ok()) return 1;
+    // The text alone, shared with the answer: a large attachment stays a
+    // window on it, sent as such, never decoded into memory here.
+    request.erase(0, static_cast<size_t>(message.data() - request.data()));
+    auto text = std::make_shared<const std::string>(std::move(request));
+    request = std::string();
 
-    tollan::wire::ImportAnswer a = tollan::ImportOneMessage(ticket, message, options);
+    tollan::wire::ImportAnswer a = tollan::ImportOneMessage(ticket, text, options);
     answer.clear();
-    s = tollan::wire::AppendAnswer(a, &answer);
+    s = tollan::wire::AppendAnswer(a, &answer, text.get());
     if (!s.ok()) {
       tollan::wire::ImportAnswer failed;
       failed.ticket = ticket;
@@ -120,8 +125,7 @@ int main(int argc, char** argv) {
       s = tollan::wire::AppendAnswer(failed, &answer);
     }
     if (!s.ok() || !WriteFull(1, answer.data(), answer.size())) return 1;
-    // A big message's buffers are not kept for the next one.
-    if (request.capacity() > (4u << 20)) std::string().swap(request);
+    // A big answer's buffer is not kept for the next one.
     if (answer.capacity() > (4u << 20)) std::string().swap(answer);
   }
 }

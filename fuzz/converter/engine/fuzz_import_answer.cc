@@ -4,16 +4,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include "converter/engine/import_wire.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view payload(reinterpret_cast<const char*>(data), size);
+  // The message the answer is about: windows on it must lie inside it.
+  static const auto text = std::make_shared<const std::string>(std::string(4096, 'A') + "==\r\n");
   tollan::wire::ImportAnswer answer;
-  if (!tollan::wire::DecodeAnswer(payload, &answer).ok()) return 0;
+  if (!tollan::wire::DecodeAnswer(payload, &answer, text).ok()) return 0;
   std::string frame;
-  if (!tollan::wire::AppendAnswer(answer, &frame).ok()) std::abort();
+  if (!tollan::wire::AppendAnswer(answer, &frame, text.get()).ok()) std::abort();
   if (std::string_view(frame).substr(tollan::wire::kHeaderSize) != payload) std::abort();
   return 0;
 }

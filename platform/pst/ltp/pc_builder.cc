@@ -25,7 +25,11 @@ Status PcBuilder::Set(uint16_t id, const Property& prop) {
   }
   Value v;
   v.type = static_cast<uint16_t>(prop.type);
-  if (IsInlineInPc(prop.type)) {
+  const auto* source = std::get_if<std::shared_ptr<const ValueSource>>(&prop.value);
+  if (prop.type == PropType::kBinary && source != nullptr && *source &&
+      (*source)->size() > HeapBuilder::kMaxItemSize) {
+    v.source = *source;
+  } else if (IsInlineInPc(prop.type)) {
     uint64_t bits;
     Status s = FixedBits(prop, &bits);
     if (!s.ok()) return s;
@@ -68,7 +72,13 @@ Status PcBuilder::Finish(NodeData* out) {
   if (!s.ok()) return s;
   i = 0;
   for (auto& [id, v] : props_) {
-    if (!v.is_inline && !v.bytes.empty()) {
+    if (v.source) {
+      Nid nid = ids_->Next(kNidTypeLtp);
+      NodeData value;
+      value.source = std::move(v.source);
+      subnodes_.emplace_back(nid, std::move(value));
+      Put32(layout_.Record(&heap_, i).data() + 4, nid);
+    } else if (!v.is_inline && !v.bytes.empty()) {
       uint32_t hnid;
       if (v.bytes.size() <= HeapBuilder::kMaxItemSize) {
         Hid hid;

@@ -1,12 +1,14 @@
 // PcBuilder: builds a property context ([MS-PST] 2.3.3): a BTH of 2-byte
 // property ids over (type, value-or-HNID) records on a heap-on-node. Values
 // of up to 4 bytes sit in the record, values up to 3580 bytes in the heap,
-// larger ones in subnodes of the node.
+// larger ones in subnodes of the node (a value held by a ValueSource is read
+// only when that subnode is written).
 #ifndef TOLLAN_PLATFORM_PST_LTP_PC_BUILDER_H_
 #define TOLLAN_PLATFORM_PST_LTP_PC_BUILDER_H_
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -47,6 +49,7 @@ class PcBuilder {
     bool is_inline = false;
     uint32_t inline_value = 0;
     std::vector<uint8_t> bytes;
+    std::shared_ptr<const ValueSource> source;  // a large value, not read yet
   };
   SubnodeIds* ids_;
   std::map<uint16_t, Value> props_;

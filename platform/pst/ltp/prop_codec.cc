@@ -141,6 +141,13 @@ Status EncodeValue(const Property& prop, std::vector<uint8_t>* out) {
         out->insert(out->end(), v->begin(), v->end());
         return Status::Ok();
       }
+      if (auto* v = std::get_if<std::shared_ptr<const ValueSource>>(&prop.value);
+          v != nullptr && *v && prop.type == PropType::kBinary) {
+        std::vector<uint8_t> bytes;
+        Status s = ReadWhole(**v, &bytes);
+        if (s.ok()) out->insert(out->end(), bytes.begin(), bytes.end());
+        return s;
+      }
       return Mismatch(prop);
     case PropType::kMvInt32:
       if (auto* v = std::get_if<std::vector<int32_t>>(&prop.value)) {

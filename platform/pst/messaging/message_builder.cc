@@ -36,7 +36,7 @@ Status SetAll(const std::map<uint16_t, const Property*>& props, ltp::PcBuilder* 
 }  // namespace
 
 uint64_t StoredSize(const NodeData& node) {
-  uint64_t size = node.data.size();
+  uint64_t size = node.data_size();
   for (const auto& [nid, sub] : node.subnodes) size += StoredSize(sub);
   return size;
 }

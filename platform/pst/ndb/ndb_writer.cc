@@ -76,6 +76,13 @@ class Writer : public NdbWriter {
     return FinishCall(s);
   }
 
+  Status WriteData(const ValueSource& source, Bid* bid) override {
+    *bid = 0;
+    Status s = CheckOpen();
+    if (s.ok()) s = WriteDataTree(source, bid);
+    return FinishCall(s);
+  }
+
   Status WriteSubnodes(std::vector<SubnodeEntry> entries, Bid* bid) override {
     *bid = 0;
     Status s = CheckOpen();
@@ -241,8 +248,10 @@ class Writer : public NdbWriter {
     if (b != nullptr && b->refs > 0 && --b->refs == 0) Free(bid);
   }
 
+  class TreeBuilder;
   Status WriteDataTree(std::span<const uint8_t> bytes, Bid* bid);
-  Status WriteXBlock(std::span<const uint8_t> bytes, Bid* bid);
+  Status WriteDataTree(const ValueSource& source, Bid* bid);
+  Status WriteTreeHead(Kind kind, const std::vector<Bid>& children, uint64_t total, Bid* bid);
   Status WriteSubnodeTree(std::vector<SubnodeEntry> entries, Bid* bid);
   Status WriteContent(const NodeData& content, Bid* data, Bid* sub);
   Status Put(Nid nid, Nid parent, Bid data, Bid sub);
@@ -272,51 +281,125 @@ class Writer : public NdbWriter {
   uint64_t file_size_ = 0;
 };
 
-Status Writer::WriteDataTree(std::span<const uint8_t> bytes, Bid* bid) {
-  const uint64_t n = bytes.size();
-  if (n == 0) return Status::Ok();
-  if (n > 0xFFFFFFFFull) {
-    return Status::TooLarge("a node's data stream of " + std::to_string(n) +
-                            " bytes exceeds the 4 GiB a data tree can hold");
-  }
-  if (n <= kMaxBlockData) return WriteBlock(Kind::kData, bytes, {}, bid);
-  constexpr uint64_t kXSpan = kXEntriesMax * kMaxBlockData;
-  if (n <= kXSpan) return WriteXBlock(bytes, bid);
+// Builds a data tree of `total` bytes that arrive in pieces: each leaf block
+// is written as it fills, the XBLOCK over 1021 leaves as soon as its last
+// leaf is written, and the root last. Those are the blocks, in the order, of
+// a tree written from one buffer: a data tree is one byte stream that
+// readers address with a stride of 8176 bytes, so every leaf but the last
+// is full.
+class Writer::TreeBuilder {
+ public:
+  TreeBuilder(Writer* writer, uint64_t total) : w_(writer), total_(total) {}
 
-  std::vector<Bid> xblocks;
-  for (uint64_t at = 0; at < n; at += kXSpan) {
-    Bid x = 0;
-    Status s = WriteXBlock(bytes.subspan(at, std::min(kXSpan, n - at)), &x);
-    if (!s.ok()) return s;
-    xblocks.push_back(x);
+  Status Append(std::span<const uint8_t> bytes) {
+    if (bytes.size() > total_ - taken_) {
+      return Status::InvalidArgument("a value gave more than the " + std::to_string(total_) +
+                                     " bytes it declared");
+    }
+    taken_ += bytes.size();
+    while (!bytes.empty()) {
+      if (partial_.empty() && bytes.size() >= kMaxBlockData) {
+        Status s = Leaf(bytes.first(kMaxBlockData));
+        if (!s.ok()) return s;
+        bytes = bytes.subspan(kMaxBlockData);
+        continue;
+      }
+      const size_t n = std::min<size_t>(kMaxBlockData - partial_.size(), bytes.size());
+      partial_.insert(partial_.end(), bytes.begin(), bytes.begin() + n);
+      bytes = bytes.subspan(n);
+      if (partial_.size() == kMaxBlockData) {
+        Status s = Leaf(partial_);
+        partial_.clear();
+        if (!s.ok()) return s;
+      }
+    }
+    return Status::Ok();
   }
-  std::vector<uint8_t> head(kInternalHeadSize + 8 * xblocks.size());
-  head[0] = kBtypeDataTree;
-  head[1] = 2;  // XXBLOCK
-  Put16(head.data() + 2, static_cast<uint16_t>(xblocks.size()));
-  Put32(head.data() + 4, static_cast<uint32_t>(n));
-  for (size_t i = 0; i < xblocks.size(); ++i) Put64(head.data() + 8 + 8 * i, xblocks[i]);
-  return WriteBlock(Kind::kXXBlock, head, std::move(xblocks), bid);
+
+  Status Finish(Bid* bid) {
+    if (taken_ != total_) {
+      return Status::IoError("a value gave " + std::to_string(taken_) + " of the " + std::to_string(total_) +
+                             " bytes it declared");
+    }
+    if (!partial_.empty()) {
+      Status s = Leaf(partial_);
+      if (!s.ok()) return s;
+    }
+    if (total_ <= kMaxBlockData) {
+      *bid = leaves_.empty() ? 0 : leaves_.front();
+      return Status::Ok();
+    }
+    if (!leaves_.empty()) {
+      Status s = CloseSpan();
+      if (!s.ok()) return s;
+    }
+    if (xblocks_.size() == 1) {
+      *bid = xblocks_.front();
+      return Status::Ok();
+    }
+    return w_->WriteTreeHead(Kind::kXXBlock, xblocks_, total_, bid);
+  }
+
+ private:
+  Status Leaf(std::span<const uint8_t> bytes) {
+    Bid b = 0;
+    Status s = w_->WriteBlock(Kind::kData, bytes, {}, &b);
+    if (!s.ok()) return s;
+    leaves_.push_back(b);
+    span_bytes_ += bytes.size();
+    return total_ > kMaxBlockData && leaves_.size() == kXEntriesMax ? CloseSpan() : Status::Ok();
+  }
+
+  Status CloseSpan() {
+    Bid x = 0;
+    Status s = w_->WriteTreeHead(Kind::kXBlock, leaves_, span_bytes_, &x);
+    if (!s.ok()) return s;
+    xblocks_.push_back(x);
+    leaves_.clear();
+    span_bytes_ = 0;
+    return Status::Ok();
+  }
+
+  Writer* w_;
+  const uint64_t total_;
+  uint64_t taken_ = 0;
+  std::vector<uint8_t> partial_;  // the leaf being filled
+  std::vector<Bid> leaves_;       // of the XBLOCK being filled
+  uint64_t span_bytes_ = 0;       // under those leaves
+  std::vector<Bid> xblocks_;
+};
+
+Status CheckTreeSize(uint64_t n) {
+  if (n <= 0xFFFFFFFFull) return Status::Ok();
+  return Status::TooLarge("a node's data stream of " + std::to_string(n) +
+                          " bytes exceeds the 4 GiB a data tree can hold");
 }
 
-// An XBLOCK over full data blocks (the last one may be shorter): a data tree
-// is one byte stream that readers address with a stride of 8176 bytes.
-Status Writer::WriteXBlock(std::span<const uint8_t> bytes, Bid* bid) {
-  std::vector<Bid> leaves;
-  for (uint64_t at = 0; at < bytes.size(); at += kMaxBlockData) {
-    Bid b = 0;
-    Status s = WriteBlock(Kind::kData, bytes.subspan(at, std::min<uint64_t>(kMaxBlockData, bytes.size() - at)),
-                          {}, &b);
-    if (!s.ok()) return s;
-    leaves.push_back(b);
-  }
-  std::vector<uint8_t> head(kInternalHeadSize + 8 * leaves.size());
+Status Writer::WriteDataTree(std::span<const uint8_t> bytes, Bid* bid) {
+  Status s = CheckTreeSize(bytes.size());
+  if (!s.ok()) return s;
+  TreeBuilder tree(this, bytes.size());
+  s = tree.Append(bytes);
+  return s.ok() ? tree.Finish(bid) : s;
+}
+
+Status Writer::WriteDataTree(const ValueSource& source, Bid* bid) {
+  Status s = CheckTreeSize(source.size());
+  if (!s.ok()) return s;
+  TreeBuilder tree(this, source.size());
+  s = source.Read([&tree](std::span<const uint8_t> piece) { return tree.Append(piece); });
+  return s.ok() ? tree.Finish(bid) : s;
+}
+
+// An XBLOCK or XXBLOCK over `children`, which hold `total` bytes.
+Status Writer::WriteTreeHead(Kind kind, const std::vector<Bid>& children, uint64_t total, Bid* bid) {
+  std::vector<uint8_t> head(kInternalHeadSize + 8 * children.size());
   head[0] = kBtypeDataTree;
-  head[1] = 1;  // XBLOCK
-  Put16(head.data() + 2, static_cast<uint16_t>(leaves.size()));
-  Put32(head.data() + 4, static_cast<uint32_t>(bytes.size()));
-  for (size_t i = 0; i < leaves.size(); ++i) Put64(head.data() + 8 + 8 * i, leaves[i]);
-  return WriteBlock(Kind::kXBlock, head, std::move(leaves), bid);
+  head[1] = kind == Kind::kXBlock ? 1 : 2;
+  Put16(head.data() + 2, static_cast<uint16_t>(children.size()));
+  Put32(head.data() + 4, static_cast<uint32_t>(total));
+  for (size_t i = 0; i < children.size(); ++i) Put64(head.data() + 8 + 8 * i, children[i]);
+  return WriteBlock(kind, head, children, bid);
 }
 
 Status Writer::CheckRef(Bid bid, bool subnode_tree, const std::string& what) {
@@ -408,6 +491,7 @@ Status Writer::WriteContent(const NodeData& content, Bid* data, Bid* sub) {
   }
   Status s = WriteSubnodeTree(std::move(entries), sub);
   if (!s.ok()) return s;
+  if (content.source) return WriteDataTree(*content.source, data);
   return WriteDataTree(content.data, data);
 }
 

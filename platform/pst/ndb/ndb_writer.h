@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/pst/status.h"
+#include "platform/pst/value_source.h"
 
 namespace pst {
 
@@ -33,12 +34,17 @@ using Bid = uint64_t;  // 0 means "none"
 
 // A node's content as the layers above build it: its data stream (any size;
 // empty for none) and the subnodes it owns, each possibly with subnodes of
-// its own (an attachment's embedded message, for example).
+// its own (an attachment's embedded message, for example). A data stream
+// too large to hold whole comes from `source` instead (then `data` is
+// empty): it is read into the blocks as they are written.
 // (The default member initializers let clang with libstdc++ accept the
 // recursive pair type.)
 struct NodeData {
   std::vector<uint8_t> data = {};
   std::vector<std::pair<Nid, NodeData>> subnodes = {};
+  std::shared_ptr<const ValueSource> source = {};
+
+  uint64_t data_size() const { return source ? source->size() : data.size(); }
 };
 
 class NdbWriter {
@@ -59,6 +65,9 @@ class NdbWriter {
   // (0 for empty input). More than 4 GiB - 1 bytes give kTooLarge. A tree
   // that no node (or subnode) refers to when Close runs is left out.
   virtual Status WriteData(std::span<const uint8_t> bytes, Bid* bid) = 0;
+  // The same for a value read from `source`, block by block: the blocks are
+  // those WriteData writes for the same bytes.
+  virtual Status WriteData(const ValueSource& source, Bid* bid) = 0;
 
   // Writes a subnode tree (one SLBLOCK, or an SIBLOCK over SLBLOCKs) for the
   // given entries (any order) and returns its root block id (0 for none).

@@ -90,6 +90,17 @@ uint64_t HashOf(const Property& p) {
   if (auto* b = std::get_if<std::vector<uint8_t>>(&p.value); b && p.type == PropType::kBinary) {
     return ValueHash(type, b->data(), b->size());
   }
+  if (auto* b = std::get_if<std::shared_ptr<const ValueSource>>(&p.value); b && *b && p.type == PropType::kBinary) {
+    // Read again, piece by piece; a value that cannot be read hashes to 0.
+    ValueHasher hasher(type);
+    uint64_t n = 0;
+    Status s = (*b)->Read([&](std::span<const uint8_t> piece) {
+      hasher.Update(piece.data(), piece.size());
+      n += piece.size();
+      return Status::Ok();
+    });
+    return s.ok() && n == (*b)->size() ? hasher.Finish() : 0;
+  }
   uint64_t bits = 0;
   if (ltp::IsFixedSize(p.type)) {
     // An ill-typed value is refused by the writer; its hash then stays 0.

@@ -2,6 +2,7 @@
 // hostile answer is refused with a reason instead of read past its end.
 #include "converter/engine/import_wire.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -92,6 +93,41 @@ TEST(ImportWire, AnswerComesBackWhole) {
   EXPECT_EQ(b.content.props[11].name.name, u"X-Header");
 }
 
+TEST(ImportWire, LargeAttachmentCrossesAsAWindowOnTheMessage) {
+  // 400 KB in base64: the answer names where the part is in the text both
+  // sides hold; the converter's side decodes the bytes of an import in
+  // memory. Without that text, or a shorter one, the answer is refused.
+  std::string raw;
+  for (uint32_t i = 0, x = 3; i < 400000; ++i) raw += static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+  gchar* b64 = g_base64_encode(reinterpret_cast<const guchar*>(raw.data()), raw.size());
+  auto text = std::make_shared<const std::string>(
+      std::string("Subject: big\r\nContent-Type: application/octet-stream; name=\"a.bin\"\r\n"
+                  "Content-Transfer-Encoding: base64\r\n\r\n") + b64 + "\r\n");
+  g_free(b64);
+  std::string frame;
+  ImportAnswer a = ImportOneMessage(9, text, mail::ImportOptions());
+  ASSERT_TRUE(a.status.ok());
+  ASSERT_TRUE(AppendAnswer(a, &frame, text.get()).ok());
+  EXPECT_LT(frame.size(), 4096u);
+  const struct {
+    std::shared_ptr<const std::string> text;
+    bool ok;
+  } cases[] = {{text, true}, {nullptr, false}, {std::make_shared<const std::string>(text->substr(0, 1000)), false}};
+  for (const auto& c : cases) {
+    ImportAnswer b;
+    EXPECT_EQ(DecodeAnswer(Payload(frame), &b, c.text).ok(), c.ok);
+    if (!c.ok) continue;
+    ASSERT_EQ(b.content.attachments.size(), 1u);
+    const auto& value = b.content.attachments[0].props;
+    const pst::Property* data = nullptr;
+    for (const auto& p : value) data = p.tag() == 0x37010102 ? &p : data;
+    ASSERT_NE(data, nullptr);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(pst::ReadWhole(*std::get<std::shared_ptr<const pst::ValueSource>>(data->value), &bytes).ok());
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), raw);
+  }
+}
+
 TEST(ImportWire, DamagedAnswersAreRefused) {
   std::string frame;
   ASSERT_TRUE(AppendAnswer(RichAnswer(), &frame).ok());
@@ -119,8 +155,8 @@ TEST(ImportWire, DamagedAnswersAreRefused) {
   // Headers: another version, the other direction, a length over the limit.
   std::optional<size_t> length;
   std::string other_version = frame;
-  other_version[3] = 2;
-  EXPECT_NE(ReadHeader(other_version, FrameKind::kAnswer, 1 << 30, &length).ToString().find("version 2"),
+  other_version[3] = 3;
+  EXPECT_NE(ReadHeader(other_version, FrameKind::kAnswer, 1 << 30, &length).ToString().find("version 3"),
             std::string::npos);
   std::string request;
   AppendRequest(5, "hello", &request);

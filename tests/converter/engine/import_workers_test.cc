@@ -142,7 +142,7 @@ TEST(ImportWorkers, HungOrLyingWorkerFailsItsMessageAndIsReplaced) {
 
   // One that greets and then hangs: once the run is stopped, the messages
   // it holds fail within the grace, each saying so.
-  std::ofstream(script) << "#!/bin/sh\nprintf 'tollan-import-worker/1\\n'\nexec sleep 600\n";
+  std::ofstream(script) << "#!/bin/sh\nprintf 'tollan-import-worker/2\\n'\nexec sleep 600\n";
   ImportWorkers::Options hung = Options(2);
   hung.program = script.string();
   std::unique_ptr<ImportWorkers> sleeper;

@@ -141,6 +141,7 @@ class RefusingReader final : public com::SimpleObject<IDbxMessageReader, IID_IDb
   HRESULT COMCALL GetDeclaredCount(LONG*) override { return E_UNEXPECTED; }
   HRESULT COMCALL GetOpenError(BSTR*) override { return E_UNEXPECTED; }
   HRESULT COMCALL GetBodyDamage(LONG, BSTR*) override { return E_UNEXPECTED; }
+  HRESULT COMCALL TakeMessageBytes(LONG, std::string*) override { return E_UNEXPECTED; }
 
  private:
   int* closes_;

@@ -3,6 +3,7 @@
 #include "platform/mail/import.h"
 
 #include <glib.h>
+#include <gmime/gmime.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -272,6 +273,58 @@ TEST(MailImportAttachmentTest, MixedAttachmentsWithEveryNameForm) {
   for (const auto& a : r.msg.attachments) short_names.insert(*Str(a.props, prop::kAttachFilename));
   EXPECT_EQ(short_names.size(), 5u);
   EXPECT_EQ(Int(r.msg.props, prop::kMessageFlags), kMsgFlagHasAttach);
+}
+
+// `raw` in a transfer encoding, as GMime writes it.
+std::string Encode(GMimeContentEncoding encoding, const std::string& raw) {
+  GMimeEncoding state;
+  g_mime_encoding_init_encode(&state, encoding);
+  std::string out(g_mime_encoding_outlen(&state, raw.size()) + 64, '\0');
+  size_t n = g_mime_encoding_step(&state, raw.data(), raw.size(), out.data());
+  n += g_mime_encoding_flush(&state, raw.data() + raw.size(), 0, out.data() + n);
+  out.resize(n);
+  return out;
+}
+
+TEST(MailImportAttachmentTest, LargeAttachmentOfASharedTextIsDecodedWhenRead) {
+  // Imported from a shared text, a large attachment stays in the text (a
+  // PartSource) and reads back as the import in memory decodes it, broken
+  // encoded text included; the rest of the message is the same.
+  std::string raw;
+  for (uint32_t i = 0, x = 7; i < 300000; ++i) raw += static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+  std::string qp_broken = Encode(GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE, raw) + "=Z1";
+  const std::pair<const char*, std::string> cases[] = {
+      {"base64", Encode(GMIME_CONTENT_ENCODING_BASE64, raw)},
+      {"quoted-printable", qp_broken},
+      {"8bit", std::string(300000, 'y')},
+  };
+  for (const auto& [encoding, content] : cases) {
+    const std::string text = std::string("Subject: big\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n") +
+                             "--b\r\nContent-Type: text/plain\r\n\r\nhi\r\n--b\r\nContent-Type: application/octet-stream; "
+                             "name=\"a.bin\"\r\nContent-Transfer-Encoding: " + encoding + "\r\n\r\n" + content +
+                             "\r\n--b--\r\n";
+    ImportOptions opts;
+    opts.now_filetime = kNow;
+    auto in_memory = ImportText(text, opts);
+    pst::MessageContent shared;
+    ASSERT_TRUE(ImportMessage(std::make_shared<const std::string>(text), opts, &shared, nullptr).ok());
+    // The broken one keeps its original attached: that too stays in the text.
+    ASSERT_EQ(shared.attachments.size(), in_memory.msg.attachments.size()) << encoding;
+    for (size_t k = 0; k < shared.attachments.size(); ++k) {
+      const pst::Property* value =
+          mail_test::FindIn(shared.attachments[k].props, prop::kAttachDataBinary, pst::PropType::kBinary);
+      ASSERT_NE(value, nullptr);
+      const auto* source = std::get_if<std::shared_ptr<const pst::ValueSource>>(&value->value);
+      ASSERT_TRUE(source && *source) << encoding << " " << k;
+      std::vector<uint8_t> bytes;
+      ASSERT_TRUE(pst::ReadWhole(**source, &bytes).ok());
+      EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+                Bin(in_memory.msg.attachments[k].props, prop::kAttachDataBinary).value_or("(none)"))
+          << encoding << " " << k;
+    }
+    EXPECT_EQ(shared.props.size(), in_memory.msg.props.size()) << encoding;
+    EXPECT_EQ(Int(shared.props, prop::kMessageSize), Int(in_memory.msg.props, prop::kMessageSize)) << encoding;
+  }
 }
 
 TEST(MailImportAttachmentTest, ForwardedMessagesNestAsEmbeddedMessages) {

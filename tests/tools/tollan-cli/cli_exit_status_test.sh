@@ -27,7 +27,7 @@ cp "$work/s/Inbox.dbx" "$odd/In"$'\xff'".dbx"
 mkdir -p "$work/bad"$'\n'"name"
 head -c 16 "$work/s/Inbox.dbx" >"$work/bad"$'\n'"name/Inbox.dbx"
 printf '#!/bin/sh\necho "I am not the worker"\nexec cat\n' >"$work/not-worker"
-printf '#!/bin/sh\nprintf "tollan-import-worker/1\\n"\nexec sleep 600\n' >"$work/hung-worker"
+printf '#!/bin/sh\nprintf "tollan-import-worker/2\\n"\nexec sleep 600\n' >"$work/hung-worker"
 chmod +x "$work/not-worker" "$work/hung-worker"
 
 # Converts with one .pst per file into a new folder and checks the exit

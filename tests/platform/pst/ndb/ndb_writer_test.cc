@@ -7,8 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <random>
 
 #include "platform/pst/ndb/file.h"
@@ -135,6 +137,62 @@ TEST_F(NdbWriterTest, DataTreesOfEverySize) {
   EXPECT_EQ(xx[1], 2);  // cLevel 2: XXBLOCK
   const uint8_t* x = rb_.bytes().data() + rb_.blocks().at(root(6)).ib;
   EXPECT_EQ(x[1], 1);
+}
+
+// Gives `bytes` in pieces of `piece` bytes, `short_by` fewer than it declares.
+class PiecesSource : public ValueSource {
+ public:
+  PiecesSource(std::vector<uint8_t> bytes, size_t piece, size_t short_by)
+      : bytes_(std::move(bytes)), piece_(piece), short_by_(short_by) {}
+  uint64_t size() const override { return bytes_.size(); }
+  Status Read(const Sink& sink) const override {
+    const size_t n = bytes_.size() - short_by_;
+    for (size_t at = 0; at < n; at += piece_) {
+      Status s = sink(std::span<const uint8_t>(bytes_.data() + at, std::min(piece_, n - at)));
+      if (!s.ok()) return s;
+    }
+    return Status::Ok();
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  size_t piece_;
+  size_t short_by_;
+};
+
+TEST_F(NdbWriterTest, ValuesReadFromASourceGiveTheBlocksOfTheSameBytes) {
+  // Each size as one buffer in this file and as pieces of a source in
+  // another: the two files are the same, byte for byte.
+  const size_t kSizes[] = {0, 1, 8176, 8177, 1021 * 8176, 1021 * 8176 + 1, 2 * 1021 * 8176 + 77};
+  const std::string other = path_ + ".source";
+  std::unique_ptr<NdbWriter> from_source;
+  ASSERT_TRUE(NdbWriter::Create(other, &from_source).ok());
+  Nid nid = 0x21;
+  for (size_t size : kSizes) {
+    NodeData d;
+    d.data = Bytes(size, static_cast<uint32_t>(size));
+    ASSERT_TRUE(w_->PutNode(nid, 0x21, d).ok());
+    NodeData streamed;
+    streamed.source = std::make_shared<PiecesSource>(d.data, 1000 + size % 7, 0);
+    ASSERT_TRUE(from_source->PutNode(nid, 0x21, streamed).ok()) << size;
+    nid += 0x20;
+  }
+  ASSERT_TRUE(from_source->Close().ok());
+  CloseAndRead();
+  std::ifstream a(path_, std::ios::binary), b(other, std::ios::binary);
+  EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(a), {}, std::istreambuf_iterator<char>(b), {}));
+  unlink(other.c_str());
+
+  // A source that gives less than it declares fails its node alone.
+  std::unique_ptr<NdbWriter> w;
+  ASSERT_TRUE(NdbWriter::Create(other, &w).ok());
+  NodeData cut;
+  cut.source = std::make_shared<PiecesSource>(Bytes(9000, 1), 1000, 1);
+  Status s = w->PutNode(0x21, 0x21, cut);
+  EXPECT_NE(s.message().find("gave 8999 of the 9000 bytes"), std::string::npos) << s.ToString();
+  EXPECT_FALSE(w->HasNode(0x21));
+  EXPECT_TRUE(w->Close().ok());
+  unlink(other.c_str());
 }
 
 TEST_F(NdbWriterTest, DataTreesAreStreamsOfFullBlocks) {
