@@ -54,6 +54,10 @@ int RenameNoReplace(const std::string& from, const std::string& to);
 int Remove(const std::string& path);
 // True when something (file or folder) exists under `path`.
 bool Exists(const std::string& path);
+// True when `dir` is a folder this process may create files in. On Windows,
+// where permissions are access lists, a file is created there and deleted
+// at once to find out.
+bool IsWritableFolder(const std::string& dir);
 // The longest file name, in bytes of UTF-8, a folder takes.
 size_t NameMax(const std::string& dir);
 

@@ -63,6 +63,11 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+bool IsWritableFolder(const std::string& dir) {
+  struct stat st;
+  return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
 size_t NameMax(const std::string& dir) {
   long n = ::pathconf(dir.empty() ? "." : dir.c_str(), _PC_NAME_MAX);
   return n > 0 ? static_cast<size_t>(n) : 255;

@@ -118,6 +118,19 @@ bool Exists(const std::string& path) {
   return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool IsWritableFolder(const std::string& dir) {
+  const DWORD attributes = GetFileAttributesW(WidePath(dir).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  std::string probe = dir;
+  if (!probe.empty() && probe.back() != '/' && probe.back() != '\\') probe += '/';
+  probe += ".tollan-write-test." + std::to_string(GetCurrentProcessId());
+  const HANDLE h = CreateFileW(WidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
 // 255 UTF-16 units; 255 bytes of UTF-8 never exceed that.
 size_t NameMax(const std::string&) { return 255; }
 

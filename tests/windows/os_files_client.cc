@@ -51,6 +51,9 @@ int main(int argc, char** argv) {
        Write(c, "other") && os::RenameNoReplace(c, b) != 0 && errno == EEXIST && Read(b) == "first" &&
            Read(c) == "other"},
       {"a removed file is gone", os::Remove(c) == 0 && !os::Exists(c) && os::Remove(c) != 0 && errno == ENOENT},
+      {"the folder takes new files, a file or a missing folder does not",
+       os::IsWritableFolder(dir) && os::IsWritableFolder(args[1]) && !os::IsWritableFolder(b) &&
+           !os::IsWritableFolder(dir + "missing/")},
   };
   int status = 0;
   for (const Case& t : cases) {

@@ -13,7 +13,6 @@
 // SIGTERM or SIGHUP, on Windows Ctrl-C, Ctrl-Break or the console closing;
 // every .pst made is then complete and holds what the summary counts).
 #include <CLI/CLI.hpp>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -375,12 +374,15 @@ int Main(int argc, char** argv) {
   }
   // The report's folder must be there before the run, not only after it.
   if (!report_path.empty()) {
-    const std::filesystem::path parent = std::filesystem::absolute(report_path, ec).parent_path();
-    if (!std::filesystem::is_directory(parent, ec) || ::access(parent.c_str(), W_OK | X_OK) != 0) {
+    const std::string full = os::AbsolutePath(report_path);
+    const size_t slash = full.find_last_of('/');
+    std::string parent = full.substr(0, slash == std::string::npos ? 0 : slash);
+    if (parent.empty() || parent.back() == ':') parent += '/';  // a root: "/", "C:/"
+    if (!os::IsWritableFolder(parent)) {
       std::fprintf(stderr, "tollan-cli: the report cannot be written into %s: %s\n",
-                   QuotedPath(parent.string()).c_str(),
-                   std::filesystem::is_directory(parent, ec) ? "no permission to write there"
-                                                            : "no such folder");
+                   QuotedPath(parent).c_str(),
+                   std::filesystem::is_directory(os::FsPath(parent), ec) ? "no permission to write there"
+                                                                         : "no such folder");
       return 2;
     }
   }
