@@ -10,6 +10,7 @@
 #include <set>
 
 #include "converter/discovery/dbx_search.h"
+#include "platform/os/process.h"
 
 namespace tollan {
 
@@ -56,15 +57,15 @@ std::string FolderKey(const std::string& path) {
 void ReadProfile(OldDiskProfile* profile) {
   const char* before = getenv("KESTREL_REGISTRY");
   const std::string saved = before ? before : "";
-  setenv("KESTREL_REGISTRY", ("hive:" + profile->ntuser).c_str(), 1);
+  os::SetEnvironment("KESTREL_REGISTRY", "hive:" + profile->ntuser);
   std::string current;
   if (!ListIdentityStores(true, &profile->identities, &current, &profile->problem)) {
     profile->identities.clear();
   }
   if (before) {
-    setenv("KESTREL_REGISTRY", saved.c_str(), 1);
+    os::SetEnvironment("KESTREL_REGISTRY", saved);
   } else {
-    unsetenv("KESTREL_REGISTRY");
+    os::UnsetEnvironment("KESTREL_REGISTRY");
   }
 }
 

@@ -30,6 +30,8 @@ bool IsTerminal(std::FILE* stream);
 
 // Sets an environment variable for this process and those it starts.
 void SetEnvironment(const std::string& name, const std::string& value);
+// Removes an environment variable from this process and those it starts.
+void UnsetEnvironment(const std::string& name);
 
 // Calls `on_stop` at the first interrupt instead of ending the process; the
 // next interrupt ends it at once. `on_stop` may run on a signal handler or

@@ -35,6 +35,8 @@ void SetEnvironment(const std::string& name, const std::string& value) {
   ::setenv(name.c_str(), value.c_str(), 1);
 }
 
+void UnsetEnvironment(const std::string& name) { ::unsetenv(name.c_str()); }
+
 void CatchInterrupts(void (*on_stop)()) {
   g_on_stop = on_stop;
   struct sigaction action {};

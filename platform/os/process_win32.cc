@@ -68,6 +68,9 @@ void SetEnvironment(const std::string& name, const std::string& value) {
   _wputenv_s(Wide(name).c_str(), Wide(value).c_str());
 }
 
+// An empty value removes the variable.
+void UnsetEnvironment(const std::string& name) { _wputenv_s(Wide(name).c_str(), L""); }
+
 void CatchInterrupts(void (*on_stop)()) {
   g_on_stop = on_stop;
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
