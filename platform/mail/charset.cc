@@ -214,6 +214,14 @@ iconv_t ConverterFor(const std::string& from) {
   return cache.Get(from);
 }
 
+// The converter of a table entry. One that knows fewer names (GLib's on
+// Windows) may know the charset by its Windows code page.
+iconv_t EntryConverter(const CharsetEntry& e) {
+  iconv_t cd = ConverterFor(e.converter);
+  if (cd == ConverterCache::kNone && e.code_page != 0) cd = ConverterFor("CP" + std::to_string(e.code_page));
+  return cd;
+}
+
 
 
 }  // namespace
@@ -267,14 +275,15 @@ bool DecodeCharset(std::string_view bytes, std::string_view charset, DecodedText
     fallback = g_mime_charset_iconv_name(norm.c_str());
     from = fallback.c_str();
   }
-  if (e != nullptr) {
+  // An empty text asks whether the charset can be read at all.
+  if (e != nullptr && !bytes.empty()) {
     DecodedText fast;
     if (FastDecode(bytes, from, &fast.text)) {
       *out = std::move(fast);
       return true;
     }
   }
-  iconv_t cd = ConverterFor(from);
+  iconv_t cd = e != nullptr ? EntryConverter(*e) : ConverterFor(from);
   if (cd == ConverterCache::kNone) return false;
   const bool single_byte_windows = e != nullptr && IsWindowsSingleByte(e->code_page);
 
@@ -350,7 +359,14 @@ std::string ChooseCharset(std::string_view bytes, std::string_view label, const 
     if (note) *note = "8-bit text labelled us-ascii";
     return fallback();
   }
-  if (FindEntry(norm) == nullptr) {
+  if (const CharsetEntry* e = FindEntry(norm); e != nullptr) {
+    // Known, but not to this system's converter (GLib's on Windows lacks a
+    // few ISO-8859 parts): read as unlabelled text, and said so.
+    if (EntryConverter(*e) == ConverterCache::kNone) {
+      if (note) *note = "charset \"" + std::string(label) + "\" cannot be read on this system";
+      return fallback();
+    }
+  } else {
     std::string iconv_name = g_mime_charset_iconv_name(norm.c_str());
     if (ConverterFor(iconv_name) == ConverterCache::kNone) {
       if (note) *note = "unknown charset \"" + std::string(label) + "\"";
