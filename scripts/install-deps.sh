@@ -3,7 +3,11 @@
 #   scripts/install-deps.sh            everything: build, tests, benchmarks,
 #                                      fuzzing, packaging, the test oracles,
 #                                      the Windows cross-build (MinGW-w64,
-#                                      widl) and Wine to test it
+#                                      widl), the tools that build GLib and
+#                                      GMime for it from Debian's source
+#                                      packages (with a deb-src entry for the
+#                                      archive the machine already uses) and
+#                                      Wine to test it
 #   scripts/install-deps.sh --demo     only what scripts/demo.sh builds and runs
 #   scripts/install-deps.sh --package  the programs, the wizard and what
 #                                      scripts/package.sh needs
@@ -17,7 +21,8 @@ demo=(cmake ninja-build g++ pkg-config libgmime-3.0-dev libhivex-dev libcli11-de
 package=("${demo[@]}" qt6-base-dev help2man dpkg-dev file lintian)
 all=("${package[@]}" clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
      libhivex-bin xvfb xauth pff-tools python3-pypff pst-utils bc time procps
-     mingw-w64 wine64-tools wine wine64)
+     mingw-w64 wine64-tools wine wine64 meson gtk-doc-tools autoconf automake libtool
+     libz-mingw-w64-dev xz-utils)
 case "$mode" in
   --demo) packages=("${demo[@]}") ;;
   --package) packages=("${package[@]}") ;;
@@ -30,6 +35,20 @@ fail() {
   exit 1
 }
 
+# The Windows cross-build takes GLib, GMime and what they need from Debian's
+# source packages (apt-get source): a deb-src entry beside each deb entry
+# of the archive this machine uses.
+src_list=/etc/apt/sources.list.d/tollan-sources.sources
+need_update=0
+if [ "$mode" = --all ] && [ ! -f "$src_list" ] &&
+   ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  [ "$(id -u)" -eq 0 ] || fail "no deb-src entry for apt-get source; run this script as root"
+  [ -f /etc/apt/sources.list.d/debian.sources ] ||
+    fail "no /etc/apt/sources.list.d/debian.sources to take the archive from; add a deb-src line for it by hand"
+  sed -n '/^Types:/{s/.*/Types: deb-src/;p;d};p' /etc/apt/sources.list.d/debian.sources > "$src_list"
+  need_update=1
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -39,13 +58,14 @@ if [ "$mode" = --all ]; then
   command -v node >/dev/null 2>&1 || missing+=(nodejs)
   command -v npm >/dev/null 2>&1 || missing+=(npm)
 fi
-if [ ${#missing[@]} -gt 0 ]; then
+if [ ${#missing[@]} -gt 0 ] || [ $need_update -eq 1 ]; then
   [ "$(id -u)" -eq 0 ] || fail "missing packages: ${missing[*]}; run this script as root (or install them with sudo apt-get install)"
   export DEBIAN_FRONTEND=noninteractive
   log=$(mktemp)
   apt-get update -qq >"$log" 2>&1 ||
     { status=$?; tail -n 20 "$log" >&2
       fail "apt-get update failed (status $status): the package lists could not be fetched; check the network and /etc/apt/sources.list"; }
+  [ ${#missing[@]} -eq 0 ] ||
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1 ||
     { status=$?; tail -n 20 "$log" >&2
       fail "apt-get install of ${missing[*]} failed (status $status); see the lines above"; }
