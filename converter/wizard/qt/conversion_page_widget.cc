@@ -15,10 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
-#include "converter/engine/import_workers.h"
-#include "converter/engine/pst_writer_session.h"
 #include "converter/wizard/qt/navigation.h"
 #include "converter/wizard/qt/options_dialog.h"
 #include "converter/wizard/qt/shell.h"
@@ -74,22 +71,22 @@ ConversionPageWidget::ConversionPageWidget(const QString& object_name, const QSt
   lbl_current_->setMinimumWidth(1);
   lbl_current_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   auto* grid = new QGridLayout(frame_conversion_);
-  grid->addWidget(NewLabel("Label3", "Overall Progress        : ", frame_conversion_), 0, 0);
+  grid->addWidget(NewLabel("Label3", kOverallProgressText, frame_conversion_), 0, 0);
   grid->addWidget(bar1_, 0, 1);
-  grid->addWidget(NewLabel("Label2", "Current File Progress : ", frame_conversion_), 1, 0);
+  grid->addWidget(NewLabel("Label2", kFileProgressText, frame_conversion_), 1, 0);
   grid->addWidget(bar2_, 1, 1);
   grid->addWidget(lbl_progress_, 2, 1);
   grid->addWidget(lbl_current_, 3, 0, 1, 2);
   grid->setColumnStretch(1, 1);
   page->addWidget(frame_conversion_);
 
-  back_ = new QPushButton(QStringLiteral("< &Back"), this);
+  back_ = new QPushButton(QString::fromLatin1(kCmdBackText), this);
   back_->setObjectName(QStringLiteral("CmdBack"));
-  help_ = new QPushButton(QStringLiteral("&Help Manual"), this);
+  help_ = new QPushButton(QString::fromLatin1(kCmdHelpText), this);
   help_->setObjectName(QStringLiteral("CmdHelp"));
   options_ = new QPushButton(QString::fromUtf8(kOptionsButtonText), this);
   options_->setObjectName(QStringLiteral("CmdOptions"));
-  end_ = new QPushButton(QStringLiteral("E&xit"), this);
+  end_ = new QPushButton(QString::fromLatin1(kCmdEndText), this);
   end_->setObjectName(QStringLiteral("cmdEnd"));
   convert_button_ = new QPushButton(convert_text, this);
   convert_button_->setObjectName(QStringLiteral("CmdExtractDBX"));
@@ -107,87 +104,37 @@ ConversionPageWidget::ConversionPageWidget(const QString& object_name, const QSt
   connect(opt_each_, &QRadioButton::clicked, this, [this] { OptionClicked(); });
   connect(convert_button_, &QPushButton::clicked, this, [this] { ConvertClicked(); });
   connect(back_, &QPushButton::clicked, this, [this] {
-    if (!running_) MoveTo(NewStartPage());
+    if (!running()) MoveTo(NewStartPage());
   });
   connect(end_, &QPushButton::clicked, this, [this] {
-    if (!running_) ConfirmExit();
+    if (!running()) ConfirmExit();
   });
   connect(help_, &QPushButton::clicked, this, [this] { ShowHelp(this); });
   connect(options_, &QPushButton::clicked, this, [this] { OptionsClicked(); });
 }
 
 void ConversionPageWidget::OptionsClicked() {
-  if (running_) return;
-  ConversionOptions current;
-  current.keep_folder_tree = state_.KeepFolderTree;
-  current.recover = state_.Recover;
-  current.verify = state_.Verify;
-  current.convert_outbox = state_.ConvertOutbox;
-  current.report_path = state_.ReportPath;
-  current.max_pst_mb = static_cast<int>(state_.MaxPstBytes >> 20);
+  if (running()) return;
+  ConversionOptions current = OptionsOf(state_);
   OfferOptions(&current);
   auto* dialog = new OptionsDialog(this, current);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     ConversionOptions chosen = dialog->Chosen();
-    state_.KeepFolderTree = chosen.keep_folder_tree;
-    state_.Recover = chosen.recover;
-    state_.Verify = chosen.verify;
-    state_.ConvertOutbox = chosen.convert_outbox;
-    state_.ReportPath = chosen.report_path;
-    state_.MaxPstBytes = static_cast<uint64_t>(chosen.max_pst_mb) << 20;
+    ApplyOptions(chosen, &state_);
     TakeOptions(chosen);
   });
   dialog->open();
 }
 
-void ConversionPageWidget::OptionClicked() {
-  convert_button_->setEnabled(true);
-  SetProgressRange(ProgressBarId::kProgressBar1, 0, 100);
-  SetProgressRange(ProgressBarId::kProgressBar2, 0, 100);
-}
+void ConversionPageWidget::OptionClicked() { OutputOptionChosen(this); }
 
 void ConversionPageWidget::ConvertClicked() {
-  // A click that arrives at a yield of a run in progress starts nothing.
-  if (running_) return;
-  running_ = true;
-  // Locked from the click on: the driver yields (after the folder choice)
-  // before it takes its own lock.
-  SetRunLock(true);
-  // Import processes only where they pay (four cores or more); else the
-  // import stays in this process, on its helper thread.
-  const int jobs = DefaultImportJobs();
-  if (jobs > 1) {
-    ImportWorkers::Options options;
-    options.jobs = jobs;
-    Status s = ImportWorkers::Start(options, &workers_);
-    if (!s.ok()) {
-      // Slower, but every message is still imported.
-      std::fprintf(stderr, "tollan: importing in this process only: %s\n", s.message().c_str());
-      workers_.reset();
-    }
-  }
-  cancel_requested_ = false;
-  Convert();
-  workers_.reset();
-  SetRunLock(false);
-  running_ = false;
   // The window was closed during the run: it closes now that every .pst is
   // complete.
-  if (cancel_requested_) close();
+  if (run_.Run(this, state_, [this](const EngineEnv& env) { Convert(env); })) close();
 }
 
-bool ConversionPageWidget::Cancelled() { return cancel_requested_; }
-
-EngineEnv ConversionPageWidget::Env() const {
-  EngineEnv env;
-  ImportWorkers* workers = workers_.get();
-  const bool verify = state_.Verify;
-  const uint64_t max_pst_bytes = state_.MaxPstBytes;
-  env.sessions = [workers, verify, max_pst_bytes] {
-    return NewPstWriterSession(mail::ImportOptions(), nullptr, workers, verify, max_pst_bytes);
-  };
-  return env;
-}
+bool ConversionPageWidget::Cancelled() { return run_.cancel_requested(); }
 
 bool ConversionPageWidget::OptOnePST() { return opt_one_->isChecked(); }
 bool ConversionPageWidget::OptEachPST() { return opt_each_->isChecked(); }
@@ -271,8 +218,7 @@ void ConversionPageWidget::SetRunLock(bool locked) {
 void ConversionPageWidget::closeEvent(QCloseEvent* event) {
   // The run works on this page and its state: closing the window asks it to
   // stop after the messages in hand, and the window closes when it has.
-  if (running_) {
-    cancel_requested_ = true;
+  if (!run_.MayClose()) {
     event->ignore();
     return;
   }

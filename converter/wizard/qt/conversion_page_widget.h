@@ -10,8 +10,9 @@
 
 #include "converter/engine/conversion_page.h"
 #include "converter/engine/engine.h"
-#include "converter/engine/import_workers.h"
 #include "converter/engine/page_state.h"
+#include "converter/wizard/page_logic.h"
+#include "converter/wizard/page_texts.h"
 #include "converter/wizard/qt/wizard_page.h"
 
 class QCheckBox;
@@ -24,16 +25,6 @@ class QRadioButton;
 class QVBoxLayout;
 
 namespace tollan {
-
-struct ConversionOptions;
-
-inline constexpr const char* kOptOnePstText = " Single Outlook (.pst) file for All (.dbx) files";
-inline constexpr const char* kOptEachPstText = "Separate Outlook (.pst) file for Each (.dbx) file";
-inline constexpr const char* kChkDeletedItemsText = "Skip Deleted Items";
-inline constexpr const char* kFrame1Text = " I want to create ";
-inline constexpr const char* kFrameConversionText = " Progress Details";
-inline constexpr const char* kLblCurrentDbxText = "Converting Messages...";
-inline constexpr const char* kLblProgessCurrentText = "Message 0 (of 0)";
 
 class ConversionPageWidget : public WizardPage, public ConversionPage {
  public:
@@ -58,7 +49,7 @@ class ConversionPageWidget : public WizardPage, public ConversionPage {
   void SetRunLock(bool locked) override;
 
   // True from a click on Convert until its run has ended.
-  bool running() const { return running_; }
+  bool running() const { return run_.running(); }
 
   // The state of the page's runs.
   PageState& state() { return state_; }
@@ -66,17 +57,14 @@ class ConversionPageWidget : public WizardPage, public ConversionPage {
  protected:
   // The page's own controls go here, above the options.
   QVBoxLayout* Body() const { return body_; }
-  // What Convert runs (the batch driver over the page's source).
-  virtual void Convert() = 0;
+  // What Convert runs (the batch driver over the page's source, with `env`).
+  virtual void Convert(const EngineEnv& env) = 0;
   // Locks or unlocks the page's own controls during a run.
   virtual void LockOwnControls(bool) {}
   // The page's own part of the options dialog: what it offers, and what to
   // do with the choice once accepted.
   virtual void OfferOptions(ConversionOptions*) {}
   virtual void TakeOptions(const ConversionOptions&) {}
-  // The engine's environment: sessions over the .pst writer.
-  EngineEnv Env() const;
-
   void closeEvent(QCloseEvent* event) override;
 
   PageState state_;
@@ -104,11 +92,7 @@ class ConversionPageWidget : public WizardPage, public ConversionPage {
   QPushButton* options_ = nullptr;
   QPushButton* end_ = nullptr;
   float values_[2] = {0, 0};
-  bool running_ = false;
-  // The import processes of the run in progress (none when they cannot be
-  // started: the run then imports in this process).
-  std::unique_ptr<ImportWorkers> workers_;
-  bool cancel_requested_ = false;  // the window was closed during a run
+  PageRun run_;
   bool busy_ = false;
 };
 

@@ -8,14 +8,14 @@
 
 #include "converter/wizard/batch_driver.h"
 #include "converter/wizard/default_store_source.h"
-#include "converter/wizard/identity_stores.h"
-#include "converter/wizard/qt/options_dialog.h"
+#include "converter/wizard/page_logic.h"
+#include "converter/wizard/page_texts.h"
 
 namespace tollan {
 
 FrmDefaultOE::FrmDefaultOE()
-    : ConversionPageWidget(QStringLiteral("frmDefaultOE"), QStringLiteral("Convert")) {
-  auto* heading = new QLabel(QStringLiteral("Default Outlook Express Identity Folder"), this);
+    : ConversionPageWidget(QStringLiteral("frmDefaultOE"), QString::fromLatin1(kDefaultStoreConvertText)) {
+  auto* heading = new QLabel(QString::fromLatin1(kDefaultStoreHeading), this);
   heading->setObjectName(QStringLiteral("lblCount1"));
   store_folder_ = new QLabel(this);
   store_folder_->setObjectName(QStringLiteral("LblDefaultOEIdentity"));
@@ -23,7 +23,7 @@ FrmDefaultOE::FrmDefaultOE()
   store_folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   store_folder_->setMinimumWidth(1);
   store_folder_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  auto* count_heading = new QLabel(QStringLiteral("Total Folders Found :"), this);
+  auto* count_heading = new QLabel(QString::fromLatin1(kFoldersFoundText), this);
   count_heading->setObjectName(QStringLiteral("Label1"));
   folder_count_ = new QLabel(this);
   folder_count_->setObjectName(QStringLiteral("LblDBXFolders"));
@@ -60,17 +60,13 @@ void FrmDefaultOE::ShowStore() {
   }
 }
 
-void FrmDefaultOE::Convert() {
-  DefaultStoreSource source(this, [this] { return store_folder_->text().toStdString(); }, Env());
-  BatchDriver(this, &source, Env().sessions).Run(&state_);
+void FrmDefaultOE::Convert(const EngineEnv& env) {
+  DefaultStoreSource source(this, [this] { return store_folder_->text().toStdString(); }, env);
+  BatchDriver(this, &source, env.sessions).Run(&state_);
 }
 
 void FrmDefaultOE::OfferOptions(ConversionOptions* options) {
-  std::vector<IdentityStore> stores;
-  std::string current, why;
-  if (!ListIdentityStores(false, &stores, &current, &why) || stores.empty()) return;
-  for (const IdentityStore& s : stores) options->identities.push_back(s.name);
-  options->identity = identity_.empty() ? current : identity_;
+  OfferIdentities(identity_, options);
 }
 
 void FrmDefaultOE::TakeOptions(const ConversionOptions& options) {

@@ -19,7 +19,7 @@ class FrmDefaultOE : public ConversionPageWidget {
   FrmDefaultOE();
 
  protected:
-  void Convert() override;
+  void Convert(const EngineEnv& env) override;
   void closeEvent(QCloseEvent* event) override;
   void OfferOptions(ConversionOptions* options) override;
   void TakeOptions(const ConversionOptions& options) override;

@@ -3,6 +3,7 @@
 #ifndef TOLLAN_CONVERTER_WIZARD_QT_FRM_MAIN_H_
 #define TOLLAN_CONVERTER_WIZARD_QT_FRM_MAIN_H_
 
+#include "converter/wizard/page_texts.h"
 #include "converter/wizard/qt/wizard_page.h"
 
 class QLabel;
@@ -10,11 +11,6 @@ class QPushButton;
 class QRadioButton;
 
 namespace tollan {
-
-// The explanations shown under " Quick Help " for each choice.
-extern const char* const kDefaultStoreExplanation;
-extern const char* const kChosenFilesExplanation;
-inline constexpr const char* kSelectAnOptionText = "Select a Option";
 
 class FrmMain : public WizardPage {
  public:

@@ -13,7 +13,7 @@ namespace tollan {
 
 OptionsDialog::OptionsDialog(QWidget* parent, const ConversionOptions& current) : QDialog(parent) {
   setObjectName(QStringLiteral("OptionsDialog"));
-  setWindowTitle(QStringLiteral("Options"));
+  setWindowTitle(QString::fromLatin1(kOptionsTitle));
   setAttribute(Qt::WA_DeleteOnClose);
   keep_tree_ = new QCheckBox(QString::fromUtf8(kKeepFolderTreeText), this);
   keep_tree_->setObjectName(QStringLiteral("ChkKeepFolderTree"));

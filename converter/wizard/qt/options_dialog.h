@@ -13,8 +13,9 @@
 #define TOLLAN_CONVERTER_WIZARD_QT_OPTIONS_DIALOG_H_
 
 #include <QDialog>
-#include <string>
-#include <vector>
+
+#include "converter/wizard/page_logic.h"
+#include "converter/wizard/page_texts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,30 +23,6 @@ class QLineEdit;
 class QSpinBox;
 
 namespace tollan {
-
-inline constexpr const char* kOptionsButtonText = "Options\u2026";
-inline constexpr const char* kKeepFolderTreeText = "Keep the Outlook Express folder tree and names";
-inline constexpr const char* kRecoverText = "Recover messages the folder index has lost";
-inline constexpr const char* kVerifyText =
-    "Read every message back from the finished .pst files and compare it";
-inline constexpr const char* kConvertOutboxText = "Convert the Outbox too (its unsent messages)";
-inline constexpr const char* kReportPathLabel = "Report of the messages not converted cleanly:";
-inline constexpr const char* kReportBesideText = "beside the .pst files, when anything went wrong";
-inline constexpr const char* kIdentityLabel = "Outlook Express identity:";
-inline constexpr const char* kMaxPstSizeLabel =
-    "Begin a new .pst file, NAME (part 2).pst, before one passes this size (0: never):";
-
-struct ConversionOptions {
-  bool keep_folder_tree = false;
-  bool recover = false;
-  bool verify = false;
-  bool convert_outbox = false;
-  std::string report_path;  // "" for beside the .pst files
-  int max_pst_mb = 0;       // the size limit of a .pst in MB (1024 KB); 0 for none
-  // The identities to choose from (none: no choice shown) and the chosen one.
-  std::vector<std::string> identities;
-  std::string identity;
-};
 
 class OptionsDialog : public QDialog {
  public:

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QShortcut>
 
+#include "converter/wizard/page_logic.h"
 #include "converter/wizard/qt/dialogs.h"
 #include "converter/wizard/qt/shell.h"
 
@@ -21,10 +22,11 @@ WizardPage::WizardPage(const QString& object_name) : QWidget(nullptr, Qt::Window
 }
 
 void WizardPage::ConfirmExit() {
-  if (Ask(QString::fromLatin1(kExitQuestion), MsgButtons::kYesNo, MsgIcon::kQuestion) ==
-      MsgAnswer::kYes) {
-    close();
-  }
+  const AskFn ask = [this](const std::string& text, MsgButtons buttons, MsgIcon icon,
+                           const std::string& title) {
+    return Ask(QString::fromStdString(text), buttons, icon, QString::fromStdString(title));
+  };
+  if (tollan::ConfirmExit(ask)) close();
 }
 
 void WizardPage::MoveTo(QWidget* next) {

@@ -9,14 +9,11 @@
 #include <QWidget>
 
 #include "converter/engine/conversion_page.h"
+#include "converter/wizard/page_texts.h"
 
 class QKeyEvent;
 
 namespace tollan {
-
-// The window caption of every page.
-inline constexpr const char* kWindowCaption = "Brindle Tollan";
-inline constexpr const char* kExitQuestion = "Are you sure you want to exit now?";
 
 class WizardPage : public QWidget {
  public:
