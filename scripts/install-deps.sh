@@ -3,8 +3,9 @@
 #   scripts/install-deps.sh            everything: build, tests, benchmarks,
 #                                      fuzzing, packaging, the test oracles,
 #                                      the Windows cross-build (MinGW-w64,
-#                                      widl), the tools that build GLib and
-#                                      GMime for it from Debian's source
+#                                      widl, NSIS and zip for its installer
+#                                      and archive), the tools that build
+#                                      GLib and GMime for it from Debian's source
 #                                      packages (with a deb-src entry for the
 #                                      archive the machine already uses) and
 #                                      Wine to test it
@@ -22,7 +23,7 @@ package=("${demo[@]}" qt6-base-dev help2man dpkg-dev file lintian)
 all=("${package[@]}" clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
      libhivex-bin xvfb xauth pff-tools python3-pypff pst-utils bc time procps
      mingw-w64 wine64-tools wine wine64 meson gtk-doc-tools autoconf automake libtool
-     libz-mingw-w64-dev xz-utils)
+     libz-mingw-w64-dev xz-utils nsis zip)
 case "$mode" in
   --demo) packages=("${demo[@]}") ;;
   --package) packages=("${package[@]}") ;;
