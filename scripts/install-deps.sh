@@ -23,7 +23,7 @@ package=("${demo[@]}" qt6-base-dev help2man dpkg-dev file lintian)
 all=("${package[@]}" clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
      libhivex-bin xvfb xauth pff-tools python3-pypff pst-utils bc time procps
      mingw-w64 wine64-tools wine wine64 meson gtk-doc-tools autoconf automake libtool
-     libz-mingw-w64-dev xz-utils nsis zip)
+     libz-mingw-w64-dev xz-utils nsis zip x11-apps x11-utils netpbm)
 case "$mode" in
   --demo) packages=("${demo[@]}") ;;
   --package) packages=("${package[@]}") ;;

@@ -126,6 +126,14 @@ wizard() {
       if [ -n "$shots" ]; then
         sleep 1.5  # the window painted
         xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$shots/$name-${marker##*.}.png"
+        # A dialog or message box has a visual of its own, which a picture
+        # of the whole screen shows black: each window is taken by itself too.
+        xwininfo -root -children | sed -n 's/^ *\(0x[0-9a-f]*\) "\([^"]*\)": ("tollan.exe".*/\1 \2/p' |
+          while read -r id title; do
+            [ "$title" = "Default IME" ] && continue
+            xwd -id "$id" -silent | xwdtopnm 2>/dev/null |
+              pnmtopng > "$shots/$name-${marker##*.}-window-${title//[^A-Za-z0-9]/_}.png"
+          done
       fi
       rm -f "$marker"
     done
