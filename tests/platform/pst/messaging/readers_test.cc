@@ -209,7 +209,7 @@ TEST_F(ReadersTest, EmptyValues) {
   MessageContent m = Numbered("Empty", 1);
   m.Set(MakeString(0x1000, u""));
   m.Set(MakeString(0x0E04, u""));
-  m.attachments[0].props = {MakeInt32(0x3705, 1), MakeString(0x3707, u"empty.bin"), MakeBinary(0x3701, {})};
+  m.attachments[0].props = {MakeInt32(0x3705, 1), MakeString(0x3707, u"empty.bin"), MakeBinary(0x3701, std::vector<uint8_t>{})};
   Add(f, m);
   ExpectEveryReaderAgrees("--except readpst:Empty");
 }
