@@ -15,6 +15,8 @@
 #
 # usage: scripts/test-windows.sh [WINDOWS_BUILD [LINUX_BUILD]]
 set -euo pipefail
+# A step that stops the script names itself, so a failure in CI can be found.
+trap 'echo "test-windows: line $LINENO failed with status $?: $BASH_COMMAND" >&2' ERR
 here=$(cd "$(dirname "$0")/.." && pwd)
 win=${1:-"$here/build-windows"}
 linux=${2:-"$here/build"}
