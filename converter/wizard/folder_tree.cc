@@ -67,7 +67,8 @@ std::map<std::string, std::string> ReadStore(const std::string& dir, std::vector
       path = CleanName(f.folder_name);
       in_loop->push_back(path);
     }
-    paths.emplace(Lower(f.folder_file), path);
+    // Keyed by the name the file has on disk, which is UTF-8 here.
+    paths.emplace(Lower(text::Utf16ToUtf8(com::Utf16FromAnsi(f.folder_file))), path);
   }
   return paths;
 }

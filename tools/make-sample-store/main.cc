@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/com/automation.h"
+#include "platform/text/utf.h"
 #include "tests/support/dbxgen/eml.h"
 #include "tests/support/dbxgen/named_damage.h"
 #include "tests/support/dbxgen/store.h"
@@ -196,13 +198,20 @@ int main(int argc, char** argv) {
   uint32_t next_id = 100;
   std::vector<std::size_t> filled;  // indexes into spec.folders
   for (const std::string& name : options.folders) {
+    // The folder list holds the name in the ANSI code page (Windows-1252),
+    // as Outlook Express writes it; the file on disk keeps the name as
+    // given. A name that code page cannot hold goes into the list as given.
+    std::string ansi = tollan::com::AnsiFromUtf16(text::Utf8ToUtf16(name));
+    if (text::Utf16ToUtf8(tollan::com::Utf16FromAnsi(ansi)) != name) ansi = name;
     auto it = std::find_if(spec.folders.begin(), spec.folders.end(),
-                           [&](const dbxgen::Folder& f) { return f.record.name == name; });
+                           [&](const dbxgen::Folder& f) { return f.record.name == ansi; });
     if (it == spec.folders.end()) {
       if (name.find_first_of("\\/:*?\"<>|") != std::string::npos) {
         return Fail("folder name \"" + name + "\" cannot name a file");
       }
-      spec.folders.push_back(dbxgen::UserFolder(next_id++, name));
+      dbxgen::Folder folder = dbxgen::UserFolder(next_id++, ansi);
+      folder.disk_file_name = name + ".dbx";
+      spec.folders.push_back(std::move(folder));
       it = spec.folders.end() - 1;
     } else if (it->record.file_name.empty()) {
       return Fail("folder \"" + name + "\" holds no messages of its own");

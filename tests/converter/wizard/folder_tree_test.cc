@@ -65,7 +65,10 @@ TEST(FolderTreeTest, MessagesLandInTheFolderOfTheirDisplayPath) {
   lonely.record.file_name = "";
   dbxgen::Folder cafe = WithMessages(dbxgen::UserFolder(15, "Caf\xe9"), {"cafe1"});
   cafe.record.file_name = "Cafe.dbx";
-  for (auto& f : {sub, old, parent, kid, lonely, cafe}) spec.folders.push_back(f);
+  // The list holds the ANSI name, the disk the same name in UTF-8.
+  dbxgen::Folder archiv = WithMessages(dbxgen::UserFolder(16, "\xc4rchiv"), {"archiv1"});
+  archiv.disk_file_name = "\u00c4rchiv.dbx";
+  for (auto& f : {sub, old, parent, kid, lonely, cafe, archiv}) spec.folders.push_back(f);
   ASSERT_TRUE(dbxgen::WriteStore(root / "store", spec).ok());
 
   FolderTree tree;
@@ -73,6 +76,7 @@ TEST(FolderTreeTest, MessagesLandInTheFolderOfTheirDisplayPath) {
   EXPECT_EQ(tree.DisplayPath((root / "store" / "SUB.dbx").string()), "Inbox\\Sub");
   EXPECT_EQ(tree.DisplayPath((root / "store" / "Kid.dbx").string()), "Parent\\Kid");
   EXPECT_EQ(tree.DisplayPath((root / "store" / "Nowhere.dbx").string()), "");
+  EXPECT_EQ(tree.DisplayPath((root / "store" / "\u00c4rchiv.dbx").string()), "\u00c4rchiv");
 
   // The same store as the default store of an identity in a Wine prefix,
   // through the registered reader component.
@@ -132,9 +136,10 @@ TEST(FolderTreeTest, MessagesLandInTheFolderOfTheirDisplayPath) {
     const std::multiset<std::string> want =
         single ? std::multiset<std::string>{"Inbox in1", "Inbox in2", "Inbox/Sub sub1", "Old Stuff old1",
                                             "Old Stuff old2", "Old Stuff old3", "Parent/Kid kid1",
-                                            "Caf\u00e9 cafe1"}
+                                            "Caf\u00e9 cafe1", "\u00c4rchiv archiv1"}
                : std::multiset<std::string>{"Inbox in1", "Inbox in2", "Sub sub1", "Old Stuff old1",
-                                            "Old Stuff old2", "Old Stuff old3", "Kid kid1", "Caf\u00e9 cafe1"};
+                                            "Old Stuff old2", "Old Stuff old3", "Kid kid1", "Caf\u00e9 cafe1",
+                                            "\u00c4rchiv archiv1"};
     EXPECT_EQ(by_extractor, want) << out;
     EXPECT_EQ(by_readpst, want) << out;
     // No folder for "Lonely": nothing converted below it.

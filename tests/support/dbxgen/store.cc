@@ -11,7 +11,8 @@ Result<FolderFileReport> WriteFolderFile(const std::filesystem::path& directory,
                                          const Folder& folder) {
   FolderFileOptions options = folder.file;
   if (options.internal_name.empty()) options.internal_name = folder.record.name;
-  auto created = FolderFileWriter::Create(directory / folder.record.file_name, options);
+  auto created = FolderFileWriter::Create(
+      directory / (folder.disk_file_name.empty() ? folder.record.file_name : folder.disk_file_name), options);
   if (!created.ok()) return created.status();
   FolderFileWriter& writer = *created.value();
   std::size_t position = 0;

@@ -37,6 +37,10 @@ struct Folder {
   // The folder file, written when record.file_name is not "". Its internal
   // name defaults to the folder name.
   FolderFileOptions file;
+  // The file's name on disk when it is not record.file_name byte for byte:
+  // the folder list holds ANSI bytes, while a store copied to a UTF-8 file
+  // system has the same name in UTF-8.
+  std::string disk_file_name;
   // Messages: first `messages`, then whatever `source` yields.
   std::vector<Message> messages;
   MessageSource source;
