@@ -43,10 +43,11 @@ cleanup() {
 trap cleanup EXIT
 # Every Wine call is bounded; a hung call fails the test instead of CI.
 w() { timeout 300 wine "$@"; }
+source "$tests/wine_settle.sh"
 
 echo "-- Wine prefix"
 timeout 300 wineboot -i >/dev/null 2>&1
-wineserver -w
+settle
 drive="$WINEPREFIX/drive_c"
 mkdir -p "$drive/kestrel"
 cp "$win/kestrel.dll" "$win/walk_client.exe" "$win/pst-check.exe" "$win/os_files_client.exe" \
@@ -125,18 +126,38 @@ if ! w 'C:\kestrel\os_files_client.exe' "C:\\${deep//\//\\}" > "$work/os_files.o
   status=1
 fi
 
+# same_paths FILE...: the files with the paths of both builds spelled alike
+# (C:/NAME for $work/linux-NAME, C:/ for the prefix's drive, '/' for '\')
+# and the time stamps of the .pst names left out.
+same_paths() {
+  cat "$@" | tr -d '\r' | tr '\\' / |
+    sed -e "s#$work/linux-#C:/#g" -e "s#$drive/#C:/#g" \
+        -e 's#[0-9]\{1,2\}\.[0-9]\{1,2\}\.[0-9]\{2\} [0-9]\{1,2\}\.[0-9]\{1,2\}\.[0-9]\{1,2\}#STAMP#g'
+}
 # convert NAME ARGS...: the same conversion by both builds, into
-# $work/linux-NAME and C:\NAME; the exit statuses must agree, the .pst files
+# $work/linux-NAME and C:\NAME (with $report set, each writes --report
+# beside it); the exit statuses must agree, the summaries and reports read
+# the same but for the paths' spelling and the time stamps, the .pst files
 # hold the same messages and pass pst-check.exe.
 convert() {
-  local name=$1 linux_status=0 win_status=0; shift
-  "$cli" --jobs 1 -q -o "$work/linux-$name" "${linux_args[@]}" "$@" >"$work/$name.linux.out" 2>&1 ||
-    linux_status=$?
-  w 'C:\kestrel\tollan-cli.exe' --jobs 1 -q -o "C:\\$name" "${win_args[@]}" "$@" \
-    >"$work/$name.win.out" 2>&1 || win_status=$?
+  local name=$1 linux_status=0 win_status=0 report_args=(); shift
+  [ -n "${report:-}" ] && report_args=(--report "$work/linux-$name.csv")
+  "$cli" --jobs 1 -o "$work/linux-$name" "${report_args[@]}" "${linux_args[@]}" "$@" \
+    >"$work/$name.linux.out" 2>"$work/$name.linux.err" || linux_status=$?
+  [ -n "${report:-}" ] && report_args=(--report "C:\\$name.csv")
+  w 'C:\kestrel\tollan-cli.exe' --jobs 1 -o "C:\\$name" "${report_args[@]}" "${win_args[@]}" "$@" \
+    >"$work/$name.win.out" 2>"$work/$name.win.err" || win_status=$?
   if [ $linux_status -ne $win_status ]; then
     echo "test-windows: $name: tollan-cli.exe exited with $win_status, the Linux build with $linux_status"
-    sed 's/^/  /' "$work/$name.win.out"
+    sed 's/^/  /' "$work/$name.win.out" "$work/$name.win.err"
+    status=1
+  fi
+  local linux_report="$work/linux-$name.csv" win_report="$drive/$name.csv"
+  [ -n "${report:-}" ] || linux_report=/dev/null win_report=/dev/null
+  if ! diff -u <(same_paths "$work/$name.linux.out" "$linux_report") \
+               <(same_paths "$work/$name.win.out" "$win_report") >"$work/$name.diff"; then
+    echo "test-windows: $name: the summary or report differs from the Linux build's:"
+    sed 's/^/  /' "$work/$name.diff"
     status=1
   fi
   if ! timeout 600 /usr/bin/python3 "$tests/compare_psts.py" "$work/linux-$name" "$drive/$name" \
@@ -151,7 +172,6 @@ convert() {
   done
   echo "$name: $(ls "$drive/$name" | grep -c '\.pst$') .pst file(s), exit status $win_status"
 }
-
 if [ $converter -eq 1 ]; then
   echo "-- tollan-cli.exe"
   cp "$win"/*.exe "$win"/*.dll "$drive/kestrel/"
@@ -164,6 +184,25 @@ if [ $converter -eq 1 ]; then
   linux_args=("$drive/Postfächer") win_args=('C:\Postfächer')
   convert single --single-pst
   convert per-file --pst-per-file --keep-folder-tree
+
+  # The options together, on a store with a deleted message (--recover),
+  # unlabelled 8-bit Cyrillic (--codepage), Deleted Items and more than 1 MB
+  # (--max-pst-size); --verify reads every part back.
+  printf 'From: a@b.example\nSubject: \xcf\xf0\xe8\xe2\xe5\xf2\nMIME-Version: 1.0\nContent-Type: text/plain\n%b' \
+    'Content-Transfer-Encoding: 8bit\n\n\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0!\n' >"$work/cp1251.eml"
+  "$make_store" "$drive/Optionen ü" --folders 'Inbox,Deleted Items,Ärchiv' --messages-per-folder 24 \
+    --message-size 16384 --damage deleted --damage-message 2 --from-eml "$work/cp1251.eml" --quiet
+  linux_args=("$drive/Optionen ü") win_args=('C:\Optionen ü')
+  report=1 convert options --single-pst --recover --verify --codepage 1251 --convert-deleted-items \
+    --keep-folder-tree --max-pst-size 1MB
+
+  # An old disk's store folders by non-ASCII paths. They have no NTUSER.DAT,
+  # which the Windows build cannot read: it names such stores by their paths.
+  "$make_store" "$drive/disk/Documents and Settings/Jörg/Mail" --folders Inbox,Archive \
+    --messages-per-folder 3 --quiet
+  "$make_store" "$drive/disk/Backup/OE Kopie ü" --messages-per-folder 2 --seed 8 --quiet
+  linux_args=(--from-disk "$drive/disk") win_args=(--from-disk 'C:\disk')
+  convert disk
 
   # The charsets left out above are read as the default code page: every
   # message still arrives with its subject and readable bodies.
@@ -191,16 +230,25 @@ PY
   # The identity's store, read by both builds from the prefix's registry.
   store=$(winepath -u "$profile\\Store" 2>/dev/null)
   "$make_store" "$store" --folders 'Inbox,Archive' --messages-per-folder 5 --quiet
+  # Two more identities: a non-ASCII name, and one whose store is gone.
+  for i in '{B0E4B7C2-1D2A-4E3F-9A8B-7C6D5E4F3A2B}|Jürgen|C:\Mail\Jürgen' \
+           '{C1F5C8D3-2E3B-4F40-AB9C-8D7E6F5A4B3C}|Gone|C:\Mail\Gone'; do
+    IFS='|' read -r key name root <<<"$i"
+    w reg add "HKCU\\Identities\\$key" /v UserName /d "$name" /f >/dev/null
+    w reg add "HKCU\\Identities\\$key\\Software\\Microsoft\\Outlook Express\\5.0" /v 'Store Root' \
+      /t REG_EXPAND_SZ /d "$root" /f >/dev/null
+  done
+  "$make_store" "$drive/Mail/Jürgen" --folders Inbox,Archive --messages-per-folder 3 --seed 4 --quiet
   linux_args=(--default-store --wine-prefix "$WINEPREFIX") win_args=(--default-store)
   # The Linux build reads the registry files, which Wine writes when its
   # server ends.
-  wineserver -w
+  settle
   convert registered --single-pst
 fi
 
 echo "-- regsvr32 /u kestrel.dll"
 w regsvr32 /s /u 'C:\kestrel\kestrel.dll'
-wineserver -w
+settle
 export_classes "$work/after"
 for hive in machine user; do
   if ! cmp -s "$work/before.$hive.reg" "$work/after.$hive.reg"; then
@@ -218,6 +266,17 @@ fi
 if [ $converter -eq 1 ]; then
   echo "-- tollan-cli.exe with kestrel.dll unregistered"
   convert unregistered --pst-per-file
+
+  echo "-- identities"
+  linux_args=(--wine-prefix "$WINEPREFIX") win_args=()
+  convert identities --all-identities --single-pst
+  convert identity --identity JÜRGEN --pst-per-file
+  "$cli" --list-identities --wine-prefix "$WINEPREFIX" >"$work/list.linux" 2>&1 || true
+  w 'C:\kestrel\tollan-cli.exe' --list-identities >"$work/list.win" 2>&1 || true
+  if ! diff -u <(same_paths "$work/list.linux") <(same_paths "$work/list.win"); then
+    echo "test-windows: --list-identities differs from the Linux build's"
+    status=1
+  fi
 
   echo "-- Ctrl-C"
   "$make_store" "$drive/big" --messages-per-folder 20000 --message-size 4096 --quiet

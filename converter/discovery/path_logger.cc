@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <strings.h>
 #include <system_error>
 #include <vector>
 
@@ -17,9 +16,24 @@ namespace {
 
 constexpr char kSeparator = '/';
 
+unsigned char AsciiLower(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
+// By name ignoring the case of ASCII letters, then byte by byte. Bytes count
+// unsigned, so a name that begins with a non-ASCII letter sorts after the
+// ASCII ones on every system (the C library on Windows compares them as
+// signed and would put it first).
 bool NameLess(const std::string& a, const std::string& b) {
-  int c = strcasecmp(a.c_str(), b.c_str());
-  return c != 0 ? c < 0 : a < b;
+  const bool shorter = a.size() < b.size();
+  const size_t n = shorter ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char x = AsciiLower(a[i]), y = AsciiLower(b[i]);
+    if (x != y) return x < y;
+  }
+  if (a.size() != b.size()) return shorter;
+  return a < b;
 }
 
 }  // namespace

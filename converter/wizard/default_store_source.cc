@@ -8,13 +8,17 @@
 #include "platform/com/activation.h"
 #include "platform/com/automation.h"
 #include "platform/com/errors.h"
+#include "platform/os/file.h"
 #include "reader/model/guids.h"
 
 namespace tollan {
 
 namespace {
 
-std::string JoinPath(const std::string& folder, const std::string& file) {
+// The reader gives a store folder in Windows form on Windows; the
+// converter's paths have '/' throughout.
+std::string JoinPath(const std::string& store_folder, const std::string& file) {
+  const std::string folder = os::SlashPath(store_folder);
   if (folder.empty() || folder.back() == '/' || folder.back() == '\\') return folder + file;
   return folder + "/" + file;
 }

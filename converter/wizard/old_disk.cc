@@ -10,6 +10,7 @@
 #include <set>
 
 #include "converter/discovery/dbx_search.h"
+#include "platform/os/file.h"
 #include "platform/os/process.h"
 
 namespace tollan {
@@ -23,22 +24,35 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// `dir` and `name` joined by one '/'.
+std::string Join(const std::string& dir, const std::string& name) {
+  return dir.empty() || dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// The last component of a path in '/' form, trailing '/' left aside.
+std::string LastName(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 // The child of `dir` called `name` in any letter case, or "".
-std::string ChildNoCase(const fs::path& dir, const std::string& name) {
+std::string ChildNoCase(const std::string& dir, const std::string& name) {
   std::error_code ec;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    if (Lower(it->path().filename().string()) == Lower(name)) return it->path().string();
+  for (fs::directory_iterator it(os::FsPath(dir), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string child = os::Utf8Path(it->path().filename());
+    if (Lower(child) == Lower(name)) return Join(dir, child);
   }
   return "";
 }
 
 // The folder that holds the profiles: DIR's "Documents and Settings" or
 // "Users", else DIR itself.
-fs::path ProfilesFolder(const fs::path& dir) {
+std::string ProfilesFolder(const std::string& dir) {
   for (const char* name : {"Documents and Settings", "Users"}) {
     std::string found = ChildNoCase(dir, name);
     std::error_code ec;
-    if (!found.empty() && fs::is_directory(found, ec)) return found;
+    if (!found.empty() && fs::is_directory(os::FsPath(found), ec)) return found;
   }
   return dir;
 }
@@ -46,8 +60,8 @@ fs::path ProfilesFolder(const fs::path& dir) {
 // The same folder, as a key that ignores how the path was spelled.
 std::string FolderKey(const std::string& path) {
   std::error_code ec;
-  fs::path p = fs::weakly_canonical(path, ec);
-  std::string s = (ec ? fs::path(path) : p).lexically_normal().string();
+  fs::path p = fs::weakly_canonical(os::FsPath(path), ec);
+  std::string s = os::SlashPath(os::Utf8Path((ec ? os::FsPath(path) : p).lexically_normal()));
   while (s.size() > 1 && s.back() == '/') s.pop_back();
   return s;
 }
@@ -55,6 +69,13 @@ std::string FolderKey(const std::string& path) {
 // Reads the identities of one hive through the reader, with the hive as the
 // registry it reads.
 void ReadProfile(OldDiskProfile* profile) {
+#if defined(_WIN32)
+  // The reader here reads the registry of the running Windows only, not a
+  // hive file; the stores are still found, as folders of .dbx files.
+  profile->problem =
+      "its identities cannot be read on Windows (only this computer's registry is read); its store "
+      "folders are converted as folders no identity points to";
+#else
   const char* before = getenv("KESTREL_REGISTRY");
   const std::string saved = before ? before : "";
   os::SetEnvironment("KESTREL_REGISTRY", "hive:" + profile->ntuser);
@@ -67,6 +88,7 @@ void ReadProfile(OldDiskProfile* profile) {
   } else {
     os::UnsetEnvironment("KESTREL_REGISTRY");
   }
+#endif
 }
 
 }  // namespace
@@ -80,41 +102,44 @@ std::vector<NamedStore> OldDisk::Stores() const {
   return stores;
 }
 
-bool SurveyOldDisk(const std::string& dir, OldDisk* out, std::string* why) {
+bool SurveyOldDisk(const std::string& disk, OldDisk* out, std::string* why) {
   *out = OldDisk();
+  // Paths are built in '/' form on every system, from the UTF-8 names.
+  const std::string dir = os::SlashPath(disk);
   std::error_code ec;
-  if (!fs::is_directory(dir, ec)) {
-    *why = dir + " is not a folder";
+  if (!fs::is_directory(os::FsPath(dir), ec)) {
+    *why = disk + " is not a folder";
     return false;
   }
-  const fs::path profiles = ProfilesFolder(dir);
-  out->profiles_folder = profiles.string();
-  std::vector<fs::path> children;
-  for (fs::directory_iterator it(profiles, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->is_directory(ec)) children.push_back(it->path());
+  const std::string profiles = ProfilesFolder(dir);
+  out->profiles_folder = profiles;
+  std::vector<std::string> children;
+  for (fs::directory_iterator it(os::FsPath(profiles), ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->is_directory(ec)) children.push_back(os::Utf8Path(it->path().filename()));
   }
   std::sort(children.begin(), children.end());
   std::set<std::string> claimed;  // store folders some identity points to
-  for (const fs::path& child : children) {
-    std::string ntuser = ChildNoCase(child, "NTUSER.DAT");
+  for (const std::string& child : children) {
+    std::string ntuser = ChildNoCase(Join(profiles, child), "NTUSER.DAT");
     if (ntuser.empty()) continue;
     OldDiskProfile profile;
-    profile.name = child.filename().string();
+    profile.name = child;
     profile.ntuser = ntuser;
     ReadProfile(&profile);
     for (const IdentityStore& i : profile.identities) claimed.insert(FolderKey(i.store_folder));
     out->profiles.push_back(std::move(profile));
   }
-  // Every other folder of .dbx files on the disk.
+  // Every other folder of .dbx files on the disk; the search gives their
+  // paths below `dir` as it was spelled.
+  const std::string root = Join(dir, "");
   std::map<std::string, std::string> strays;  // key -> folder
   for (const std::string& file : FindDbxFiles(dir).files) {
-    const std::string folder = fs::path(file).parent_path().string();
+    const std::string folder = file.substr(0, file.rfind('/'));
     const std::string key = FolderKey(folder);
     if (!claimed.count(key)) strays.emplace(key, folder);
   }
   for (const auto& [key, folder] : strays) {
-    std::string name = fs::path(folder).lexically_relative(dir).string();
-    if (name.empty() || name == ".") name = fs::path(folder).filename().string();
+    std::string name = folder.size() > root.size() ? folder.substr(root.size()) : LastName(folder);
     std::string pretty;
     for (char c : name) pretty += c == '/' ? std::string(" - ") : std::string(1, c);
     out->strays.push_back({pretty, folder});

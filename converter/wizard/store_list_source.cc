@@ -8,6 +8,7 @@
 #include "converter/wizard/identity_stores.h"
 #include "platform/com/automation.h"
 #include "platform/com/errors.h"
+#include "platform/os/file.h"
 
 namespace tollan {
 
@@ -151,7 +152,7 @@ bool StoreListSource::EntryPath(int32_t k, std::string* dbx_path) {
   if (j >= folders_.size()) return false;
   com::Bstr file;
   if (FAILED(folders_[j]->get_FolderFile(file.out())) || file.view().empty()) return false;
-  const std::string& folder = walked_[i].store.folder;
+  const std::string folder = os::SlashPath(walked_[i].store.folder);
   *dbx_path = folder.empty() || folder.back() == '/' ? folder + file.utf8() : folder + "/" + file.utf8();
   page_->DoEvents();
   return true;

@@ -23,8 +23,8 @@ import pst_readers  # noqa: E402
 READERS = ('pypff', 'pffexport')
 
 
-# The run's time stamp, as in "Inbox9.12.26 4.57.31.pst".
-STAMP = re.compile(r'\d{1,2}\.\d{1,2}\.\d{2} \d{1,2}\.\d{1,2}\.\d{1,2}(?= \(\d+\)\.pst$|\.pst$)')
+# The run's time stamp, as in "Inbox9.12.26 4.57.31.pst" or "... (part 2).pst".
+STAMP = re.compile(r'\d{1,2}\.\d{1,2}\.\d{2} \d{1,2}\.\d{1,2}\.\d{1,2}(?= \((?:part )?\d+\)\.pst$|\.pst$)')
 
 
 def psts(folder):

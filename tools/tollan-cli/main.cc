@@ -400,6 +400,14 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "tollan-cli: give either --wine-prefix or --hive, not both\n");
     return 2;
   }
+#if defined(_WIN32)
+  // The reader here reads the registry of the running Windows only.
+  if (!wine_prefix.empty() || !hive.empty()) {
+    std::fprintf(stderr, "tollan-cli: --wine-prefix and --hive are not available on Windows, where the "
+                         "identities are read from this computer's registry\n");
+    return 2;
+  }
+#endif
   // The reader component reads the registry source the environment names.
   if (!wine_prefix.empty()) os::SetEnvironment("KESTREL_REGISTRY", "wine:" + wine_prefix);
   if (!hive.empty()) os::SetEnvironment("KESTREL_REGISTRY", "hive:" + hive);

@@ -151,12 +151,14 @@ TEST(DbxSearchTest, KeepsDbxFilesInAnyCaseInWalkOrder) {
   fs::path root = fs::temp_directory_path() / ("dbxsearch-" + std::to_string(getpid()));
   fs::remove_all(root);
   fs::create_directories(root / "sub");
-  for (const char* name : {"Inbox.dbx", "notes.txt", "X.DBX", "sub/Sent Items.dbx", "sub/a.dbx.bak"}) {
+  // A name that begins with a non-ASCII letter comes after the ASCII ones,
+  // on Windows too.
+  for (const char* name : {"Ärchiv.dbx", "Inbox.dbx", "notes.txt", "X.DBX", "sub/Sent Items.dbx", "sub/a.dbx.bak"}) {
     std::ofstream(root / name) << "x";
   }
   DbxSearchResult r = FindDbxFiles(root.string());
   EXPECT_EQ(r.files, (std::vector<std::string>{root.string() + "/Inbox.dbx", root.string() + "/X.DBX",
-                                               root.string() + "/sub/Sent Items.dbx"}));
+                                               root.string() + "/Ärchiv.dbx", root.string() + "/sub/Sent Items.dbx"}));
   EXPECT_EQ(r.unreadable_folders, 0);
   EXPECT_TRUE(HasDbxExtension(" a.Dbx  "));
   EXPECT_FALSE(HasDbxExtension("dbx"));
