@@ -43,16 +43,33 @@ cleanup() {
 trap cleanup EXIT
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
-w() { timeout 300 wine "$@"; }
 status=0
 fail() {
   echo "setup_wizard_test: $*"
   status=1
 }
+# Each step is named, and every call that could wait for ever is bounded:
+# a call that runs out of time fails the test with the step, the call and
+# the Wine processes still running, instead of hanging CI.
+step() {
+  current=$*
+  echo "-- $*"
+}
+bounded() {  # bounded SECONDS COMMAND...
+  local limit=$1 code=0; shift
+  timeout "$limit" "$@" || code=$?
+  if [ $code -eq 124 ]; then
+    fail "$current: '$*' did not end within $limit s; Wine processes then:"
+    ps -eo pid,etime,args | grep -iE '[.]exe|wineserver' | sed 's/^/  /' || true
+  fi
+  return $code
+}
+w() { bounded 300 wine "$@"; }
+source "$here/tests/windows/wine_settle.sh"
 
-echo "-- Wine prefix"
-timeout 300 wineboot -i >/dev/null 2>&1
-wineserver -w
+step "Wine prefix"
+bounded 300 wineboot -i >/dev/null 2>&1
+settle || fail "$current: Wine processes did not end"
 drive="$WINEPREFIX/drive_c"
 keys=('HKLM\Software\Classes' 'HKCU\Software\Classes' 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall')
 export_keys() {
@@ -64,10 +81,10 @@ export_keys() {
 }
 export_keys "$work/before"
 
-echo "-- silent install"
+step "silent install"
 cp "$setup" "$drive/setup.exe"
 w 'C:\setup.exe' /S || fail "the installer exited with $?"
-wineserver -w
+settle || fail "$current: Wine processes did not end"
 inst="$drive/Program Files/Tollan"
 for f in tollan.exe tollan-cli.exe pst-check.exe kestrel.exe kestrel.dll uninstall.exe help/guide.html LICENSE.txt; do
   [ -f "$inst/$f" ] || fail "$f is not installed"
@@ -99,18 +116,18 @@ compare() {
       [ "$d/$plain" = "$f" ] || mv "$f" "$d/$plain"
     done
   done
-  if ! timeout 600 /usr/bin/python3 "$here/tests/windows/compare_psts.py" "$2" "$3" >"$work/$1.compare" 2>&1; then
+  if ! bounded 600 /usr/bin/python3 "$here/tests/windows/compare_psts.py" "$2" "$3" >"$work/$1.compare" 2>&1; then
     fail "$1: the .pst files differ from the Linux build's:"
     sed 's/^/  /' "$work/$1.compare" | head -40
   fi
   echo "$1: $(ls "$3" | grep -c '\.pst$') .pst file(s)"
 }
 
-echo "-- the installed tollan-cli.exe"
+step "the installed tollan-cli.exe"
 "$make_store" "$drive/store" --folders 'Inbox,Ärchiv' --messages-per-folder 4 --quiet
 w 'C:\Program Files\Tollan\tollan-cli.exe' --single-pst -q -o 'C:\out-cli' 'C:\store' >"$work/cli.out" 2>&1 ||
   { fail "tollan-cli.exe exited with $?:"; sed 's/^/  /' "$work/cli.out"; }
-"$cli" --jobs 1 --single-pst -q -o "$work/linux-cli" "$drive/store" >/dev/null || true
+bounded 300 "$cli" --jobs 1 --single-pst -q -o "$work/linux-cli" "$drive/store" >/dev/null || true
 compare cli "$work/linux-cli" "$drive/out-cli"
 
 # wizard NAME LINES...: runs the installed wizard through the script LINES;
@@ -118,7 +135,7 @@ compare cli "$work/linux-cli" "$drive/out-cli"
 wizard() {
   local name=$1; shift
   printf '%s\r\n' "$@" > "$drive/$name.script"
-  TOLLAN_WIZARD_SCRIPT="C:\\$name.script" timeout 300 wine 'C:\Program Files\Tollan\tollan.exe' &
+  TOLLAN_WIZARD_SCRIPT="C:\\$name.script" bounded 300 wine 'C:\Program Files\Tollan\tollan.exe' &
   local runner=$! code=0
   while kill -0 "$runner" 2>/dev/null; do
     for marker in "$drive/$name.script".*; do
@@ -144,16 +161,16 @@ wizard() {
 }
 
 mkdir -p "$drive/out-files" "$drive/out-default"
-echo "-- the wizard: files picked by hand, one .pst"
+step "the wizard: files picked by hand, one .pst"
 wizard files 'shot start' 'click OptChooseDBX' 'click CmdNext' 'shot file-list' \
   'folder C:\store' 'click CmdAddFolder' 'box' 'shot found' 'press ok' \
   'click OptOnePST' 'click CmdOptions' 'wait ChkVerify' 'click ChkVerify' 'shot options' 'click OK' \
   'folder C:\out-files' 'click CmdExtractDBX' 'box' 'shot closing' 'press ok' 'settle' \
   'click cmdEnd' 'box' 'shot exit' 'press yes'
-"$cli" --jobs 1 --single-pst -q -o "$work/linux-files" "$drive/store" >/dev/null || true
+bounded 300 "$cli" --jobs 1 --single-pst -q -o "$work/linux-files" "$drive/store" >/dev/null || true
 compare files "$work/linux-files" "$drive/out-files"
 
-echo "-- the wizard: the default store, one .pst per folder"
+step "the wizard: the default store, one .pst per folder"
 id='{6D4A1F2E-3B5C-4D7E-8F90-A1B2C3D4E5F6}'
 w reg add 'HKCU\Identities' /v 'Default User ID' /d "$id" /f >/dev/null
 w reg add "HKCU\\Identities\\$id" /v UserName /d 'Main Identity' /f >/dev/null
@@ -164,13 +181,13 @@ profile=$(w cmd /c 'echo %USERPROFILE%' | tr -d '\r')
 wizard default 'click CmdNext' 'wait LblDefaultOEIdentity' 'shot default-store' 'click OptEachPST' \
   'folder C:\out-default' 'click CmdExtractDBX' 'box' 'shot closing' 'press ok' 'shot after' 'settle' \
   'click cmdEnd' 'box' 'press yes'
-wineserver -w  # the registry written out for the Linux build to read
-"$cli" --jobs 1 --pst-per-file --default-store --wine-prefix "$WINEPREFIX" -q -o "$work/linux-default" >/dev/null || true
+settle || fail "$current: Wine processes did not end"  # the registry written out
+bounded 300 "$cli" --jobs 1 --pst-per-file --default-store --wine-prefix "$WINEPREFIX" -q -o "$work/linux-default" >/dev/null || true
 compare default "$work/linux-default" "$drive/out-default"
 
-echo "-- silent uninstall"
+step "silent uninstall"
 w 'C:\Program Files\Tollan\uninstall.exe' /S || fail "the uninstaller exited with $?"
-wineserver -w
+settle || fail "$current: Wine processes did not end"
 [ ! -e "$inst" ] || { fail "left behind:"; find "$inst" | sed 's/^/  /'; }
 [ ! -e "$menu" ] || fail "the Start-menu folder is left behind"
 ! w reg query 'HKCR\Kestrel.OE' >/dev/null 2>&1 || fail "Kestrel.OE is still registered"
