@@ -1,30 +1,14 @@
-// The pool of import worker processes: spawning, the poll loop, the time
-// limit, and the replacement of workers that fail.
+// The pool of import worker processes: queueing, the time limit, the
+// replacement of workers that fail, and the answers. The same on every
+// system; the processes and channels are import_workers_process.h.
 #include "converter/engine/import_workers.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sched.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/uio.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <exception>
-#include <filesystem>
-#include <new>
 
 #include "converter/engine/message_date.h"
 #include "converter/engine/pst_writer_session.h"
-
-extern char** environ;
 
 namespace tollan {
 
@@ -36,24 +20,14 @@ using Clock = std::chrono::steady_clock;
 // A message over this is refused before it is sent (the import takes at
 // most 2 GiB).
 constexpr size_t kMaxMessage = size_t{1} << 31;
-// Messages handed to one worker at a time: the next one is already in its
-// socket when it finishes the first.
+// Messages handed to one worker at a time: at least two, so that the next
+// one is already in its channel when it finishes the first; more while they
+// are small, so that one write carries several.
 constexpr size_t kHeldPerWorker = 2;
-constexpr size_t kReadChunk = 256 * 1024;
-constexpr int kSocketBuffer = 1 << 20;
-
-std::string Errno(const std::string& what) { return what + ": " + std::strerror(errno); }
-
-std::string DescribeExit(int status) {
-  if (WIFSIGNALED(status)) {
-    const int sig = WTERMSIG(status);
-    const char* name = sigabbrev_np(sig);
-    return "the import process was ended by signal " + std::to_string(sig) +
-           (name ? std::string(" (SIG") + name + ")" : std::string());
-  }
-  if (WIFEXITED(status)) return "the import process exited with status " + std::to_string(WEXITSTATUS(status));
-  return "the import process ended";
-}
+constexpr size_t kMaxHeldPerWorker = 32;
+constexpr size_t kHeldBytes = 256 * 1024;
+// Frames gathered into one write.
+constexpr size_t kFramesPerWrite = 16;
 
 std::string DescribeLimit(std::chrono::milliseconds limit) {
   if (limit.count() % 1000 != 0) return std::to_string(limit.count()) + " ms";
@@ -62,26 +36,7 @@ std::string DescribeLimit(std::chrono::milliseconds limit) {
 
 }  // namespace
 
-std::string FindImportWorker() {
-  if (const char* env = std::getenv("TOLLAN_IMPORT_WORKER"); env != nullptr && *env != '\0') return env;
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return {};
-  const std::filesystem::path dir = self.parent_path();
-  for (const auto& candidate : {dir / kImportWorkerName, dir / "../lib/tollan" / kImportWorkerName,
-                                dir / "../libexec/tollan" / kImportWorkerName}) {
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate.lexically_normal().string();
-  }
-  return {};
-}
-
-int DefaultImportJobs() {
-  cpu_set_t set;
-  int n = 0;
-  if (sched_getaffinity(0, sizeof set, &set) == 0) n = CPU_COUNT(&set);
-  if (n <= 0) n = static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
-  return ImportJobsFor(n);
-}
+int DefaultImportJobs() { return ImportJobsFor(UsableProcessors()); }
 
 int ImportJobsFor(int processors) {
   if (processors < kWorkersPayFrom) return 1;
@@ -134,44 +89,34 @@ bool ImportWorkers::TakeGreeting(Worker& w, std::string* why) {
 
 Status ImportWorkers::AwaitGreetings() {
   const auto deadline = Clock::now() + options_.greeting_limit;
-  char buf[64];
+  const auto not_worker = [&](const std::string& why) {
+    return Status::IoError("the import program " + options_.program + " is not " + kImportWorkerName + ": " + why);
+  };
+  std::vector<WorkerProcess::Wait> waits(workers_.size());
   for (;;) {
-    std::vector<pollfd> fds;
-    std::vector<Worker*> waiting;
-    for (Worker& w : workers_) {
+    bool waiting = false;
+    for (size_t i = 0; i < workers_.size(); ++i) {
+      Worker& w = workers_[i];
+      waits[i] = {};
       if (w.greeted) continue;
-      fds.push_back({w.fd, POLLIN, 0});
-      waiting.push_back(&w);
+      const WorkerProcess::ReadResult r = w.process->Read(&w.in);
+      if (r == WorkerProcess::ReadResult::kEnded) {
+        w.process->CloseChannel();
+        const std::optional<std::string> how = w.process->Reap(std::chrono::milliseconds(-1));
+        return not_worker(how.value_or("it ended") + " before it greeted");
+      }
+      std::string why;
+      if (!TakeGreeting(w, &why)) return not_worker(why);
+      if (w.greeted) continue;
+      waits[i].process = w.process.get();
+      waiting = true;
     }
-    if (waiting.empty()) return Status::Ok();
+    if (!waiting) return Status::Ok();
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    const auto not_worker = [&](const std::string& why) {
-      return Status::IoError("the import program " + options_.program + " is not " + kImportWorkerName +
-                             ": " + why);
-    };
     if (left.count() <= 0) {
       return not_worker("it did not greet within " + DescribeLimit(options_.greeting_limit));
     }
-    const int r = ::poll(fds.data(), fds.size(), static_cast<int>(std::min<int64_t>(left.count(), INT_MAX)));
-    if (r < 0 && errno != EINTR) return Status::IoError(Errno("poll"));
-    for (size_t i = 0; i < fds.size(); ++i) {
-      if (fds[i].revents == 0) continue;
-      Worker& w = *waiting[i];
-      const ssize_t k = ::recv(w.fd, buf, sizeof buf, 0);
-      if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-      if (k <= 0) {
-        int status = 0;
-        pid_t gone = -1;
-        while ((gone = ::waitpid(w.pid, &status, 0)) < 0 && errno == EINTR) {
-        }
-        if (gone != w.pid) return not_worker("it ended before it greeted");
-        w.pid = -1;
-        return not_worker(DescribeExit(status) + " before it greeted");
-      }
-      w.in.append(buf, static_cast<size_t>(k));
-      std::string why;
-      if (!TakeGreeting(w, &why)) return not_worker(why);
-    }
+    WorkerProcess::WaitForAny(&waits, left);
   }
 }
 
@@ -185,23 +130,16 @@ void ImportWorkers::Abandon(std::vector<wire::ImportAnswer>* done) {
     if (w.held.empty()) continue;
     // Still importing when the grace ran out: ended, and its message named.
     const auto busy = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - w.front_since);
-    if (w.fd >= 0) ::close(w.fd);
-    w.fd = -1;
-    if (w.pid > 0) {
-      ::kill(w.pid, SIGKILL);
-      while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
-      }
-      w.pid = -1;
-    }
+    const bool in_hand = w.sending > 0;
+    Stop(w, true);
     bool front = true;
     for (Request& r : w.held) {
       wire::ImportAnswer failed;
       failed.ticket = r.ticket;
       failed.status = Status::IoError(
-          front && w.sending > 0
-              ? "the run was stopped while this message was being imported (for " + DescribeLimit(busy) +
-                    "); its import process was ended"
-              : stopped);
+          front && in_hand ? "the run was stopped while this message was being imported (for " +
+                                 DescribeLimit(busy) + "); its import process was ended"
+                           : stopped);
       front = false;
       done->push_back(std::move(failed));
       --outstanding_;
@@ -209,6 +147,7 @@ void ImportWorkers::Abandon(std::vector<wire::ImportAnswer>* done) {
     // Not started again: the run is ending, and whatever is sent after
     // goes to the workers left or fails as not imported.
     w.held.clear();
+    w.held_bytes = 0;
   }
   for (Request& r : queue_) {
     wire::ImportAnswer failed;
@@ -221,11 +160,10 @@ void ImportWorkers::Abandon(std::vector<wire::ImportAnswer>* done) {
 }
 
 ImportWorkers::~ImportWorkers() {
-  // Closing the sockets ends the workers between messages; any that is
+  // Closing the channels ends the workers between messages; any that is
   // stuck inside one is killed.
   for (Worker& w : workers_) {
-    if (w.fd >= 0) ::close(w.fd);
-    w.fd = -1;
+    if (w.process) w.process->CloseChannel();
   }
   for (Worker& w : workers_) {
     if (!w.held.empty()) Stop(w, true);
@@ -233,100 +171,54 @@ ImportWorkers::~ImportWorkers() {
   for (Worker& w : workers_) Stop(w, false);
 }
 
-void ImportWorkers::Stop(Worker& w, bool kill_now) {
-  if (w.fd >= 0) ::close(w.fd);
-  w.fd = -1;
-  if (w.pid <= 0) return;
-  if (kill_now) ::kill(w.pid, SIGKILL);
-  int status;
-  // An idle worker ends within moments of its socket closing; one that
+std::string ImportWorkers::Stop(Worker& w, bool kill_now) {
+  if (!w.process) return "the import process ended";
+  w.process->CloseChannel();
+  if (kill_now) w.process->Kill();
+  // An idle worker ends within moments of its channel closing; one that
   // does not is killed after a grace period.
-  for (int i = 0; i < 200; ++i) {
-    pid_t r = ::waitpid(w.pid, &status, WNOHANG);
-    if (r == w.pid || (r < 0 && errno != EINTR)) {
-      w.pid = -1;
-      return;
-    }
-    ::usleep(10000);
+  std::optional<std::string> how = w.process->Reap(std::chrono::milliseconds(kill_now ? -1 : 2000));
+  if (!how) {
+    w.process->Kill();
+    how = w.process->Reap(std::chrono::milliseconds(-1));
   }
-  ::kill(w.pid, SIGKILL);
-  while (::waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  w.pid = -1;
+  w.process.reset();
+  return how.value_or("the import process ended");
 }
 
 Status ImportWorkers::Spawn(Worker* w) {
-  int sv[2];
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) return Status::IoError(Errno("socketpair"));
-  for (int fd : sv) {
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSocketBuffer, sizeof kSocketBuffer);
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kSocketBuffer, sizeof kSocketBuffer);
-  }
-  const std::string parent = std::to_string(::getpid());
-  const std::string code_page = std::to_string(options_.import.default_code_page);
-  const std::string depth = std::to_string(options_.import.max_embedding_depth);
-  std::vector<const char*> argv = {options_.program.c_str(), "--parent", parent.c_str(), "--codepage",
-                                   code_page.c_str(), "--max-depth", depth.c_str()};
-  const std::string now = std::to_string(options_.import.now_filetime);
+  std::vector<std::string> args = {"--parent",   std::to_string(CurrentProcessId()),
+                                    "--codepage", std::to_string(options_.import.default_code_page),
+                                    "--max-depth", std::to_string(options_.import.max_embedding_depth)};
   if (options_.import.now_filetime != 0) {
-    argv.push_back("--now");
-    argv.push_back(now.c_str());
+    args.push_back("--now");
+    args.push_back(std::to_string(options_.import.now_filetime));
   }
-  if (!options_.import.guess_utf8) argv.push_back("--no-guess-utf8");
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  // The worker reads requests on 0 and answers on 1, both its end of the
-  // pair; the dup2 clears close-on-exec on the copies.
-  posix_spawn_file_actions_adddup2(&actions, sv[1], 0);
-  posix_spawn_file_actions_adddup2(&actions, sv[1], 1);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  // A group of its own: the terminal's Ctrl-C goes to the converter, which
-  // finishes its .pst and then closes the workers.
-  posix_spawnattr_setpgroup(&attr, 0);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGTERM);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  pid_t pid = -1;
-  const int err = ::posix_spawn(&pid, options_.program.c_str(), &actions, &attr, const_cast<char**>(argv.data()),
-                                environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  ::close(sv[1]);
-  if (err != 0) {
-    ::close(sv[0]);
-    return Status::IoError("cannot start the import program " + options_.program + ": " + std::strerror(err));
-  }
-  ::fcntl(sv[0], F_SETFL, ::fcntl(sv[0], F_GETFL) | O_NONBLOCK);
-  w->pid = pid;
-  w->fd = sv[0];
+  if (!options_.import.guess_utf8) args.push_back("--no-guess-utf8");
+  w->process.reset();
   w->greeted = false;
   w->held.clear();
+  w->held_bytes = 0;
   w->sending = 0;
   w->sent = 0;
   w->in.clear();
-  return Status::Ok();
+  return WorkerProcess::Start(options_.program, args, &w->process);
 }
 
 uint64_t ImportWorkers::Send(std::string message) {
-  const uint64_t ticket = next_ticket_++;
+  Request r;
+  r.ticket = next_ticket_++;
+  const std::string prefix = wire::RequestPrefix(r.ticket, message.size());
+  std::memcpy(r.prefix.data(), prefix.data(), r.prefix.size());
+  r.message = std::make_shared<const std::string>(std::move(message));
   ++outstanding_;
-  queue_.push_back(Request{ticket, std::make_shared<const std::string>(std::move(message))});
-  return ticket;
+  queue_.push_back(std::move(r));
+  return queue_.back().ticket;
 }
 
 std::vector<pid_t> ImportWorkers::Pids() const {
   std::vector<pid_t> pids;
-  for (const Worker& w : workers_) pids.push_back(w.pid);
+  for (const Worker& w : workers_) pids.push_back(w.process ? static_cast<pid_t>(w.process->id()) : -1);
   return pids;
 }
 
@@ -337,15 +229,18 @@ std::chrono::milliseconds ImportWorkers::LimitFor(const Request& r) const {
 void ImportWorkers::Assign() {
   // The least busy live worker first, so that work spreads over all.
   while (!queue_.empty()) {
+    const size_t size = queue_.front().message->size();
     Worker* best = nullptr;
     for (Worker& w : workers_) {
-      if (w.fd < 0 || w.held.size() >= kHeldPerWorker) continue;
+      if (!w.process || w.held.size() >= kMaxHeldPerWorker) continue;
+      if (w.held.size() >= kHeldPerWorker && w.held_bytes + size > kHeldBytes) continue;
       if (best == nullptr || w.held.size() < best->held.size()) best = &w;
     }
     if (best == nullptr) return;
     // A worker started again has its start-up to itself: the clock of its
     // front message starts when it has greeted.
     if (best->held.empty() || !best->greeted) best->front_since = Clock::now();
+    best->held_bytes += size;
     best->held.push_back(std::move(queue_.front()));
     queue_.pop_front();
   }
@@ -353,113 +248,95 @@ void ImportWorkers::Assign() {
 
 bool ImportWorkers::Flush(Worker& w) {
   while (w.sending < w.held.size()) {
-    const Request& r = w.held[w.sending];
-    const std::string& text = *r.message;
-    const std::string prefix = wire::RequestPrefix(r.ticket, text.size());
-    const size_t total = prefix.size() + text.size();
-    iovec iov[2];
-    int n = 0;
-    if (w.sent < prefix.size()) {
-      iov[n++] = {const_cast<char*>(prefix.data()) + w.sent, prefix.size() - w.sent};
-      iov[n++] = {const_cast<char*>(text.data()), text.size()};
-    } else {
-      const size_t off = w.sent - prefix.size();
-      iov[n++] = {const_cast<char*>(text.data()) + off, text.size() - off};
+    // The frames not yet written, gathered into one write.
+    std::string_view parts[2 * kFramesPerWrite];
+    size_t n = 0;
+    size_t skip = w.sent;
+    for (size_t i = w.sending; i < w.held.size() && n < 2 * kFramesPerWrite; ++i) {
+      const Request& r = w.held[i];
+      for (std::string_view part : {std::string_view(r.prefix.data(), r.prefix.size()),
+                                    std::string_view(*r.message)}) {
+        const size_t cut = std::min(skip, part.size());
+        skip -= cut;
+        parts[n++] = part.substr(cut);
+      }
     }
-    msghdr msg{};
-    msg.msg_iov = iov;
-    msg.msg_iovlen = static_cast<size_t>(n);
-    const ssize_t k = ::sendmsg(w.fd, &msg, MSG_NOSIGNAL);
-    if (k < 0) {
-      if (errno == EINTR) continue;
-      return errno == EAGAIN || errno == EWOULDBLOCK;
-    }
-    w.sent += static_cast<size_t>(k);
-    if (w.sent == total) {
+    const std::optional<size_t> k = w.process->Write(parts, n);
+    if (!k) return false;
+    if (*k == 0) return true;
+    // Past the frames now written whole.
+    w.sent += *k;
+    while (w.sending < w.held.size()) {
+      const size_t total = w.held[w.sending].prefix.size() + w.held[w.sending].message->size();
+      if (w.sent < total) break;
+      w.sent -= total;
       ++w.sending;
-      w.sent = 0;
     }
   }
   return true;
 }
 
 bool ImportWorkers::Receive(Worker& w, std::vector<wire::ImportAnswer>* done, std::string* why) {
-  if (!read_buffer_) read_buffer_.reset(new char[kReadChunk]);
-  for (;;) {
-    const ssize_t k = ::recv(w.fd, read_buffer_.get(), kReadChunk, 0);
-    if (k > 0) w.in.append(read_buffer_.get(), static_cast<size_t>(k));
-    if (k < 0 && errno == EINTR) continue;
-    if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-    if (k <= 0) {
-      *why = "";  // gone: the caller reads its exit status
+  if (w.process->Read(&w.in) == WorkerProcess::ReadResult::kEnded) {
+    *why = "";  // gone: the caller reads its exit status
+    return false;
+  }
+  // A worker started again greets first, like the first ones.
+  if (!w.greeted) {
+    std::string what;
+    if (!TakeGreeting(w, &what)) {
+      *why = "the import process is not " + std::string(kImportWorkerName) + " (" + what + ")";
       return false;
     }
-    // A worker started again greets first, like the first ones.
-    if (!w.greeted) {
-      std::string what;
-      if (!TakeGreeting(w, &what)) {
-        *why = "the import process is not " + std::string(kImportWorkerName) + " (" + what + ")";
-        return false;
-      }
-      if (!w.greeted) continue;
-      w.front_since = Clock::now();
-    }
-    // Whole frames are taken off the front as they complete.
-    size_t used = 0;
-    for (;;) {
-      std::string_view rest(w.in.data() + used, w.in.size() - used);
-      std::optional<size_t> length;
-      // An answer may hold some times the message (text as UTF-16); more
-      // than that is not believed.
-      const size_t front_size = w.held.empty() ? 0 : w.held.front().message->size();
-      const size_t max_payload = std::min<size_t>(UINT32_MAX, 64 * (size_t{1} << 20) + 8 * front_size);
-      Status s = wire::ReadHeader(rest, wire::FrameKind::kAnswer, max_payload, &length);
-      if (!s.ok()) {
-        *why = "the import process sent an unreadable answer (" + s.ToString() + ")";
-        return false;
-      }
-      if (!length || rest.size() < wire::kHeaderSize + *length) break;
-      if (w.held.empty() || w.sending == 0) {
-        *why = "the import process answered a message it was not given";
-        return false;
-      }
-      wire::ImportAnswer answer;
-      s = wire::DecodeAnswer(rest.substr(wire::kHeaderSize, *length), &answer, w.held.front().message);
-      if (!s.ok()) {
-        *why = "the import process sent an unreadable answer (" + s.ToString() + ")";
-        return false;
-      }
-      if (answer.ticket != w.held.front().ticket) {
-        *why = "the import process answered another message than the one it was given";
-        return false;
-      }
-      used += wire::kHeaderSize + *length;
-      w.held.pop_front();
-      --w.sending;
-      w.front_since = Clock::now();
-      --outstanding_;
-      done->push_back(std::move(answer));
-    }
-    if (used > 0) w.in.erase(0, used);
+    if (!w.greeted) return true;
+    w.front_since = Clock::now();
   }
+  // Whole frames are taken off the front as they complete.
+  size_t used = 0;
+  for (;;) {
+    std::string_view rest(w.in.data() + used, w.in.size() - used);
+    std::optional<size_t> length;
+    // An answer may hold some times the message (text as UTF-16); more
+    // than that is not believed.
+    const size_t front_size = w.held.empty() ? 0 : w.held.front().message->size();
+    const size_t max_payload = std::min<size_t>(UINT32_MAX, 64 * (size_t{1} << 20) + 8 * front_size);
+    Status s = wire::ReadHeader(rest, wire::FrameKind::kAnswer, max_payload, &length);
+    if (!s.ok()) {
+      *why = "the import process sent an unreadable answer (" + s.ToString() + ")";
+      return false;
+    }
+    if (!length || rest.size() < wire::kHeaderSize + *length) break;
+    if (w.held.empty() || w.sending == 0) {
+      *why = "the import process answered a message it was not given";
+      return false;
+    }
+    wire::ImportAnswer answer;
+    s = wire::DecodeAnswer(rest.substr(wire::kHeaderSize, *length), &answer, w.held.front().message);
+    if (!s.ok()) {
+      *why = "the import process sent an unreadable answer (" + s.ToString() + ")";
+      return false;
+    }
+    if (answer.ticket != w.held.front().ticket) {
+      *why = "the import process answered another message than the one it was given";
+      return false;
+    }
+    used += wire::kHeaderSize + *length;
+    w.held_bytes -= w.held.front().message->size();
+    w.held.pop_front();
+    --w.sending;
+    w.front_since = Clock::now();
+    --outstanding_;
+    done->push_back(std::move(answer));
+  }
+  if (used > 0) w.in.erase(0, used);
   return true;
 }
 
 void ImportWorkers::Replace(Worker& w, const std::string& why, std::vector<wire::ImportAnswer>* done) {
   // Killed at once: a worker that sent nonsense or overran is not trusted
   // to stop by itself.
-  if (w.fd >= 0) ::close(w.fd);
-  w.fd = -1;
-  std::string reason = why;
-  if (w.pid > 0) {
-    if (!why.empty()) ::kill(w.pid, SIGKILL);
-    int status = 0;
-    pid_t r;
-    while ((r = ::waitpid(w.pid, &status, 0)) < 0 && errno == EINTR) {
-    }
-    if (reason.empty()) reason = r == w.pid ? DescribeExit(status) : "the import process ended";
-    w.pid = -1;
-  }
+  const std::string how = Stop(w, !why.empty());
+  const std::string reason = why.empty() ? how : why;
   std::deque<Request> held = std::move(w.held);
   if (!held.empty()) {
     wire::ImportAnswer failed;
@@ -478,7 +355,7 @@ void ImportWorkers::Replace(Worker& w, const std::string& why, std::vector<wire:
 
 void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) {
   const size_t answered_before = done->size();
-  std::vector<pollfd> fds(workers_.size());
+  std::vector<WorkerProcess::Wait> waits(workers_.size());
   for (;;) {
     // Oversized messages are answered here, without a worker.
     while (!queue_.empty() && queue_.front().message->size() >= kMaxMessage) {
@@ -498,15 +375,14 @@ void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) 
     auto wait = std::chrono::milliseconds(timeout_ms < 0 ? INT_MAX : timeout_ms);
     for (size_t i = 0; i < workers_.size(); ++i) {
       Worker& w = workers_[i];
-      fds[i] = {w.fd, 0, 0};
-      if (w.fd < 0) continue;
+      waits[i] = {};
+      if (!w.process) continue;
       if (!Flush(w)) {
         Replace(w, "", done);
-        fds[i].fd = -1;
         continue;
       }
-      fds[i].events = POLLIN;
-      if (w.sending < w.held.size()) fds[i].events |= POLLOUT;
+      waits[i].process = w.process.get();
+      waits[i].want_write = w.sending < w.held.size();
       if (!w.held.empty()) {
         const auto limit = w.greeted ? LimitFor(w.held.front()) : options_.greeting_limit;
         const auto deadline = w.front_since + limit;
@@ -514,7 +390,7 @@ void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) 
           Replace(w, w.greeted ? "the import did not finish within " + DescribeLimit(limit)
                                : "the import process did not greet within " + DescribeLimit(limit),
                   done);
-          fds[i].fd = -1;
+          waits[i] = {};
           continue;
         }
         wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
@@ -525,7 +401,7 @@ void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) 
                                   std::chrono::milliseconds(1));
       }
     }
-    if (std::none_of(workers_.begin(), workers_.end(), [](const Worker& w) { return w.fd >= 0; })) {
+    if (std::none_of(workers_.begin(), workers_.end(), [](const Worker& w) { return w.process != nullptr; })) {
       // No worker could be started again: what is queued cannot be imported.
       for (Request& r : queue_) {
         wire::ImportAnswer failed;
@@ -538,18 +414,17 @@ void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) 
       return;
     }
     if (done->size() > answered_before || outstanding_ == 0) return;
-    const int r = ::poll(fds.data(), fds.size(), static_cast<int>(std::min<int64_t>(wait.count(), INT_MAX)));
-    if (r < 0 && errno != EINTR) return;
+    WorkerProcess::WaitForAny(&waits, wait.count() >= INT_MAX ? std::chrono::milliseconds(-1) : wait);
+    bool any = false;
     for (size_t i = 0; i < workers_.size(); ++i) {
       Worker& w = workers_[i];
-      if (fds[i].fd < 0 || w.fd != fds[i].fd || fds[i].revents == 0) continue;
+      if (!waits[i].ready || w.process.get() != waits[i].process) continue;
+      any = true;
       std::string why;
-      if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0 && !Receive(w, done, &why)) {
-        Replace(w, why, done);
-      }
+      if (!Receive(w, done, &why)) Replace(w, why, done);
     }
     if (done->size() > answered_before || timeout_ms == 0) return;
-    if (timeout_ms > 0 && r == 0 && wait.count() >= timeout_ms) return;
+    if (timeout_ms > 0 && !any && wait.count() >= timeout_ms) return;
   }
 }
 

@@ -2,10 +2,11 @@
 // properties) run in worker processes, so that a conversion uses every core
 // while the .pst is written by the calling process alone.
 //
-// Each worker is the program `tollan-import-worker`, started with its own
-// socket pair and in a process group of its own (a Ctrl-C in the terminal
-// reaches the converter, which closes its .pst cleanly; the workers end when
-// their socket closes, and the kernel ends them if the converter dies).
+// Each worker is the program `tollan-import-worker`, started with a channel
+// of its own (import_workers_process.h) and out of reach of the terminal's
+// Ctrl-C (the converter gets it and closes its .pst cleanly; the workers end
+// when their channel closes, and the system ends them if the converter
+// dies). Several messages go to a worker in one write when they are small.
 // A worker takes message bytes and answers with the imported message in the
 // frames of import_wire.h; its answers are checked as untrusted input.
 //
@@ -25,6 +26,7 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -35,6 +37,7 @@
 #include <vector>
 
 #include "converter/engine/import_wire.h"
+#include "converter/engine/import_workers_process.h"
 #include "platform/mail/import.h"
 #include "platform/pst/status.h"
 
@@ -43,14 +46,9 @@ namespace tollan {
 // The name of the worker program.
 inline constexpr char kImportWorkerName[] = "tollan-import-worker";
 
-// What a worker writes on descriptor 1 as soon as it starts, before any
+// What a worker writes on its output as soon as it starts, before any
 // answer: a program that does not is not taken for the worker.
 inline constexpr std::string_view kImportWorkerGreeting = "tollan-import-worker/2\n";
-
-// Where the worker program of this installation is: $TOLLAN_IMPORT_WORKER,
-// else beside the running program, else in ../lib/tollan or
-// ../libexec/tollan relative to it. Empty when none is there.
-std::string FindImportWorker();
 
 // The number of import processes a run uses when none is asked for:
 // ImportJobsFor() of the processors this process may run on.
@@ -130,11 +128,12 @@ class ImportWorkers {
   struct Request {
     uint64_t ticket = 0;
     std::shared_ptr<const std::string> message;
+    std::array<char, wire::kRequestPrefixSize> prefix;  // the frame's bytes before the message
   };
   struct Worker {
-    pid_t pid = -1;
-    int fd = -1;
+    std::unique_ptr<WorkerProcess> process;  // null: not running
     std::deque<Request> held;  // handed over, in the order the worker takes them
+    size_t held_bytes = 0;     // the sizes of their messages
     size_t sending = 0;        // held[sending] is the frame being written
     size_t sent = 0;           // of which this many bytes are written
     std::string in;            // bytes read, not yet a whole frame
@@ -154,7 +153,7 @@ class ImportWorkers {
   // every message not yet answered.
   void Abandon(std::vector<wire::ImportAnswer>* done);
   void Assign();
-  // Writes what the socket takes; false when the worker is gone.
+  // Writes what the channel takes; false when the worker is gone.
   bool Flush(Worker& w);
   // Reads and decodes what has come; false when the worker is gone or
   // sent something unreadable (then *why says what).
@@ -163,12 +162,13 @@ class ImportWorkers {
   // others go back to the queue, and a new worker takes its place.
   void Replace(Worker& w, const std::string& why, std::vector<wire::ImportAnswer>* done);
   std::chrono::milliseconds LimitFor(const Request& r) const;
-  void Stop(Worker& w, bool kill_now);
+  // Closes the worker's channel and reaps it, killing it at once or after
+  // a grace for it to end by itself; returns how it ended.
+  std::string Stop(Worker& w, bool kill_now);
 
   Options options_;
   std::vector<Worker> workers_;
   std::deque<Request> queue_;  // sent, not yet handed to a worker
-  std::unique_ptr<char[]> read_buffer_;  // what one recv takes, not zeroed
   uint64_t next_ticket_ = 1;
   size_t outstanding_ = 0;
   // Set by Hurry: when the messages in hand must be done.

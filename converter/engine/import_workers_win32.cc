@@ -1,27 +1,33 @@
 // Import processes on Windows: not there yet. Start fails with a reason, so
-// the converter imports in its own process and says so; the default number
-// of workers is 1, which asks for none.
+// the converter imports in its own process and says so.
 #include <windows.h>
 
-#include "converter/engine/import_workers.h"
+#include "converter/engine/import_workers_process.h"
 
 namespace tollan {
 
 using pst::Status;
 
-std::string FindImportWorker() { return {}; }
+struct WorkerProcess::Impl {};
 
-int DefaultImportJobs() { return 1; }
+WorkerProcess::WorkerProcess(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+WorkerProcess::~WorkerProcess() = default;
 
-Status ImportWorkers::Start(const Options&, std::unique_ptr<ImportWorkers>*) {
+Status WorkerProcess::Start(const std::string&, const std::vector<std::string>&, std::unique_ptr<WorkerProcess>*) {
   return Status::NotFound("import processes are not available in the Windows build yet");
 }
 
 // Never constructed: Start makes none.
-ImportWorkers::~ImportWorkers() = default;
-uint64_t ImportWorkers::Send(std::string) { return 0; }
-void ImportWorkers::Pump(int, std::vector<wire::ImportAnswer>*) {}
-void ImportWorkers::Hurry(std::chrono::milliseconds) {}
-std::vector<pid_t> ImportWorkers::Pids() const { return {}; }
+int64_t WorkerProcess::id() const { return 0; }
+std::optional<size_t> WorkerProcess::Write(const std::string_view*, size_t) { return std::nullopt; }
+WorkerProcess::ReadResult WorkerProcess::Read(std::string*) { return ReadResult::kEnded; }
+void WorkerProcess::CloseChannel() {}
+void WorkerProcess::Kill() {}
+std::optional<std::string> WorkerProcess::Reap(std::chrono::milliseconds) { return "the import process ended"; }
+void WorkerProcess::WaitForAny(std::vector<Wait>*, std::chrono::milliseconds) {}
+
+std::string FindImportWorker() { return {}; }
+int UsableProcessors() { return 1; }
+int64_t CurrentProcessId() { return GetCurrentProcessId(); }
 
 }  // namespace tollan
