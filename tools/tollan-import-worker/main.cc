@@ -1,50 +1,32 @@
 // tollan-import-worker: the mail import of the converters, in a process of
-// its own. It reads request frames on descriptor 0, imports each message and
-// writes the answer frame on descriptor 1 (import_wire.h), one message after
-// another, until descriptor 0 closes. Before anything else it writes its
-// greeting (kImportWorkerGreeting) on descriptor 1. The converter starts it; it is not
-// meant to be run by hand.
+// its own. It reads request frames on its standard input, imports each
+// message and writes the answer frame on its standard output
+// (import_wire.h), one message after another, until its input ends. Before
+// anything else it writes its greeting (kImportWorkerGreeting). The
+// converter starts it; it is not meant to be run by hand. What differs
+// between systems is in worker_system.h.
+//
+// Requests are read in large pieces, several at a time when the converter
+// sends several in one write. Each answer is written as soon as it is made:
+// when the process dies inside a message, every message before it has its
+// answer, so the converter knows which message it died on.
 //
 // usage: tollan-import-worker --parent PID [--codepage N] [--max-depth N]
 //                             [--now FILETIME] [--no-guess-utf8]
-#include <signal.h>
-#include <sys/prctl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "converter/engine/import_wire.h"
 #include "converter/engine/import_workers.h"
 #include "platform/mail/gmime_util.h"
+#include "tools/tollan-import-worker/worker_system.h"
 
 namespace {
 
-// Reads exactly n bytes; false at the end of input or on an error.
-bool ReadFull(int fd, char* p, size_t n) {
-  while (n > 0) {
-    const ssize_t k = ::read(fd, p, n);
-    if (k < 0 && errno == EINTR) continue;
-    if (k <= 0) return false;
-    p += k;
-    n -= static_cast<size_t>(k);
-  }
-  return true;
-}
-
-bool WriteFull(int fd, const char* p, size_t n) {
-  while (n > 0) {
-    const ssize_t k = ::write(fd, p, n);
-    if (k < 0 && errno == EINTR) continue;
-    if (k <= 0) return false;
-    p += k;
-    n -= static_cast<size_t>(k);
-  }
-  return true;
-}
+constexpr size_t kReadChunk = 256 * 1024;
 
 int Usage() {
   std::fprintf(stderr, "tollan-import-worker: started by the converter only\n");
@@ -73,46 +55,62 @@ int main(int argc, char** argv) {
       return Usage();
     }
   }
-  if (parent <= 0 || ::isatty(0)) return Usage();
-  // Ends with the converter, even when it is killed; if it is already gone,
-  // there is nobody to answer.
-  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (::getppid() != static_cast<pid_t>(parent)) return 0;
-  // Terminal signals are the converter's to handle: it closes the .pst and
-  // then closes this worker's input.
-  ::signal(SIGINT, SIG_IGN);
-  ::signal(SIGQUIT, SIG_IGN);
-  ::signal(SIGHUP, SIG_IGN);
+  if (parent <= 0 || !tollan::worker::Prepare(parent)) return Usage();
 
   // The converter takes this program for its worker only once it has said
   // so; the import library is set up first, so that the time a message may
   // take is not spent on it.
   mail::EnsureGMimeInitialized();
-  if (!WriteFull(1, tollan::kImportWorkerGreeting.data(), tollan::kImportWorkerGreeting.size())) return 1;
+  if (!tollan::worker::WriteAll(tollan::kImportWorkerGreeting.data(), tollan::kImportWorkerGreeting.size())) {
+    return 1;
+  }
 
-  std::string request;
+  std::string in;  // read, not yet taken; a whole frame starts at `used`
+  size_t used = 0;
+  std::unique_ptr<char[]> chunk(new char[kReadChunk]);
   std::string answer;
   for (;;) {
-    char header[tollan::wire::kHeaderSize];
-    if (!ReadFull(0, header, sizeof header)) return 0;
+    std::string_view rest(in.data() + used, in.size() - used);
     std::optional<size_t> length;
-    pst::Status s = tollan::wire::ReadHeader(std::string_view(header, sizeof header),
-                                             tollan::wire::FrameKind::kRequest, (size_t{1} << 31) + 8, &length);
-    if (!s.ok() || !length) {
+    pst::Status s = tollan::wire::ReadHeader(rest, tollan::wire::FrameKind::kRequest, (size_t{1} << 31) + 8, &length);
+    if (!s.ok()) {
       std::fprintf(stderr, "tollan-import-worker: %s\n", s.ToString().c_str());
       return 1;
     }
-    request.resize(*length);
-    if (!ReadFull(0, request.data(), request.size())) return 1;
+    const size_t frame = length ? tollan::wire::kHeaderSize + *length : 0;
+    if (!length || rest.size() < frame) {
+      // More to read: what is taken goes, and a large frame is read
+      // straight into its place.
+      in.erase(0, used);
+      used = 0;
+      if (frame > in.size() + kReadChunk) {
+        size_t have = in.size();
+        in.resize(frame);
+        while (have < frame) {
+          const size_t k = tollan::worker::ReadSome(in.data() + have, frame - have);
+          if (k == 0) return 1;
+          have += k;
+        }
+        continue;
+      }
+      const size_t k = tollan::worker::ReadSome(chunk.get(), kReadChunk);
+      if (k == 0) return in.empty() ? 0 : 1;
+      in.append(chunk.get(), k);
+      continue;
+    }
     uint64_t ticket = 0;
     std::string_view message;
-    s = tollan::wire::DecodeRequest(request, &ticket, &message);
+    s = tollan::wire::DecodeRequest(rest.substr(tollan::wire::kHeaderSize, *length), &ticket, &message);
     if (!s.ok()) return 1;
     // The text alone, shared with the answer: a large attachment stays a
     // window on it, sent as such, never decoded into memory here.
-    request.erase(0, static_cast<size_t>(message.data() - request.data()));
-    auto text = std::make_shared<const std::string>(std::move(request));
-    request = std::string();
+    auto text = std::make_shared<const std::string>(message);
+    used += frame;
+    // A big request's buffer is not kept for the next one.
+    if (used == in.size() && in.capacity() > (4u << 20)) {
+      std::string().swap(in);
+      used = 0;
+    }
 
     tollan::wire::ImportAnswer a = tollan::ImportOneMessage(ticket, text, options);
     answer.clear();
@@ -124,7 +122,7 @@ int main(int argc, char** argv) {
       answer.clear();
       s = tollan::wire::AppendAnswer(failed, &answer);
     }
-    if (!s.ok() || !WriteFull(1, answer.data(), answer.size())) return 1;
+    if (!s.ok() || !tollan::worker::WriteAll(answer.data(), answer.size())) return 1;
     // A big answer's buffer is not kept for the next one.
     if (answer.capacity() > (4u << 20)) std::string().swap(answer);
   }
