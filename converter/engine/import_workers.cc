@@ -22,7 +22,8 @@ using Clock = std::chrono::steady_clock;
 constexpr size_t kMaxMessage = size_t{1} << 31;
 // Messages handed to one worker at a time: at least two, so that the next
 // one is already in its channel when it finishes the first; more while they
-// are small, so that one write carries several.
+// are small. Those beyond the two it has in hand wait here and go in one
+// write when it is down to one.
 constexpr size_t kHeldPerWorker = 2;
 constexpr size_t kMaxHeldPerWorker = 32;
 constexpr size_t kHeldBytes = 256 * 1024;
@@ -247,6 +248,9 @@ void ImportWorkers::Assign() {
 }
 
 bool ImportWorkers::Flush(Worker& w) {
+  // While the worker has enough in hand, what is handed to it gathers, to
+  // go in one write when it is down to its last message.
+  if (w.sending >= kHeldPerWorker && w.sent == 0) return true;
   while (w.sending < w.held.size()) {
     // The frames not yet written, gathered into one write.
     std::string_view parts[2 * kFramesPerWrite];
@@ -382,7 +386,7 @@ void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) 
         continue;
       }
       waits[i].process = w.process.get();
-      waits[i].want_write = w.sending < w.held.size();
+      waits[i].want_write = w.sending < w.held.size() && (w.sending < kHeldPerWorker || w.sent > 0);
       if (!w.held.empty()) {
         const auto limit = w.greeted ? LimitFor(w.held.front()) : options_.greeting_limit;
         const auto deadline = w.front_since + limit;
