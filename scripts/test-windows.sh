@@ -10,8 +10,10 @@
 # converts a generated store with non-ASCII names in both modes and with
 # --default-store (registered and beside kestrel.dll), and each output is
 # compared message by message with the Linux build's through outside readers
-# (tests/windows/compare_psts.py) and checked with pst-check.exe; Ctrl-C
-# leaves a complete .pst under the final name.
+# (tests/windows/compare_psts.py) and checked with pst-check.exe; so is a
+# conversion by two import worker processes. A worker killed in the middle
+# of a run costs its one message, which the report names; Ctrl-C, with and
+# without workers, leaves a complete .pst under the final name.
 #
 # usage: scripts/test-windows.sh [WINDOWS_BUILD [LINUX_BUILD]]
 set -euo pipefail
@@ -145,7 +147,7 @@ convert() {
   "$cli" --jobs 1 -o "$work/linux-$name" "${report_args[@]}" "${linux_args[@]}" "$@" \
     >"$work/$name.linux.out" 2>"$work/$name.linux.err" || linux_status=$?
   [ -n "${report:-}" ] && report_args=(--report "C:\\$name.csv")
-  w 'C:\kestrel\tollan-cli.exe' --jobs 1 -o "C:\\$name" "${report_args[@]}" "${win_args[@]}" "$@" \
+  w 'C:\kestrel\tollan-cli.exe' --jobs "${win_jobs:-1}" -o "C:\\$name" "${report_args[@]}" "${win_args[@]}" "$@" \
     >"$work/$name.win.out" 2>"$work/$name.win.err" || win_status=$?
   if [ $linux_status -ne $win_status ]; then
     echo "test-windows: $name: tollan-cli.exe exited with $win_status, the Linux build with $linux_status"
@@ -184,6 +186,42 @@ if [ $converter -eq 1 ]; then
   linux_args=("$drive/Postfächer") win_args=('C:\Postfächer')
   convert single --single-pst
   convert per-file --pst-per-file --keep-folder-tree
+  win_jobs=2 convert workers --single-pst
+  grep -q 'importing in this process only' "$work/workers.win.err" &&
+    { echo "test-windows: tollan-cli.exe --jobs 2 started no import processes:"; cat "$work/workers.win.err"; status=1; }
+
+  # A worker that dies in the middle of the run: stopped, so that messages
+  # wait for it, then killed. Only the message in its hands fails, and the
+  # report names it.
+  echo "-- a worker that dies"
+  "$make_store" "$drive/dies" --messages-per-folder 3000 --message-size 4096 --quiet
+  setsid timeout 300 wine 'C:\kestrel\tollan-cli.exe' --jobs 2 --single-pst -q -o 'C:\dies-out' \
+    --report 'C:\dies.csv' 'C:\dies' >"$work/dies.out" 2>&1 &
+  runner=$!
+  victim=
+  for _ in $(seq 600); do
+    victim=$(pgrep -f 'tollan-import-worker\.exe' | head -n 1 || true)
+    [ -n "$victim" ] && compgen -G "$drive/dies-out/*.partial" >/dev/null && break
+    sleep 0.1
+  done
+  kill -STOP "$victim" 2>/dev/null || true
+  sleep 1
+  kill -KILL "$victim" 2>/dev/null || true
+  died=0
+  wait "$runner" || died=$?
+  made=$(ls "$drive/dies-out" 2>/dev/null | grep '\.pst$' | head -n 1 || true)
+  failed=$(grep -c 'import process' "$drive/dies.csv" 2>/dev/null || true)
+  if [ -z "$victim" ] || [ $died -ne 1 ] || [ "$failed" != 1 ] || [ -z "$made" ] ||
+     ! w 'C:\kestrel\pst-check.exe' "C:\\dies-out\\$made" >/dev/null ||
+     [ "$(/usr/bin/python3 -c 'import pypff,sys
+f=pypff.file(); f.open(sys.argv[1])
+count=lambda d: d.number_of_sub_messages+sum(count(d.get_sub_folder(i)) for i in range(d.number_of_sub_folders))
+print(count(f.get_root_folder()))' \
+          "$drive/dies-out/$made")" != 2999 ]; then
+    echo "test-windows: a worker that dies: exit status $died (want 1), worker '$victim', report rows naming it: $failed"
+    sed 's/^/  /' "$work/dies.out" "$drive/dies.csv" 2>/dev/null | head -20
+    status=1
+  fi
 
   # The options together, on a store with a deleted message (--recover),
   # unlabelled 8-bit Cyrillic (--codepage), Deleted Items and more than 1 MB
@@ -278,30 +316,32 @@ if [ $converter -eq 1 ]; then
     status=1
   fi
 
-  echo "-- Ctrl-C"
   "$make_store" "$drive/big" --messages-per-folder 20000 --message-size 4096 --quiet
-  # wine becomes the program's process; timeout hands it the SIGINT, which
-  # Wine gives the program as a console Ctrl-C event.
-  # In a session of its own: Wine hands the Ctrl-C to the whole process
-  # group of the console, which would include this script.
-  setsid timeout 300 wine 'C:\kestrel\tollan-cli.exe' --jobs 1 --single-pst -q -o 'C:\stopped' 'C:\big' \
-    >"$work/stopped.out" 2>&1 &
-  runner=$!
-  for _ in $(seq 600); do
-    compgen -G "$drive/stopped/*.partial" >/dev/null && break
-    sleep 0.1
+  for jobs in 1 2; do
+    echo "-- Ctrl-C, --jobs $jobs"
+    # wine becomes the program's process; timeout hands it the SIGINT, which
+    # Wine gives the program as a console Ctrl-C event.
+    # In a session of its own: Wine hands the Ctrl-C to the whole process
+    # group of the console, which would include this script.
+    setsid timeout 300 wine 'C:\kestrel\tollan-cli.exe' --jobs $jobs --single-pst -q -o "C:\\stopped$jobs" 'C:\big' \
+      >"$work/stopped.out" 2>&1 &
+    runner=$!
+    for _ in $(seq 600); do
+      compgen -G "$drive/stopped$jobs/*.partial" >/dev/null && break
+      sleep 0.1
+    done
+    sleep 1
+    kill -INT "$runner" 2>/dev/null || true
+    stopped=0
+    wait "$runner" || stopped=$?
+    made=$(ls "$drive/stopped$jobs" 2>/dev/null | grep '\.pst$' | head -n 1 || true)
+    if [ $stopped -ne 130 ] || compgen -G "$drive/stopped$jobs/*.partial" >/dev/null || [ -z "$made" ] ||
+       ! w 'C:\kestrel\pst-check.exe' "C:\\stopped$jobs\\$made" >/dev/null; then
+      echo "test-windows: after Ctrl-C: exit status $stopped (want 130), left: $(ls "$drive/stopped$jobs" 2>&1)"
+      sed 's/^/  /' "$work/stopped.out"
+      status=1
+    fi
   done
-  sleep 1
-  kill -INT "$runner" 2>/dev/null || true
-  stopped=0
-  wait "$runner" || stopped=$?
-  made=$(ls "$drive/stopped" 2>/dev/null | grep '\.pst$' | head -n 1 || true)
-  if [ $stopped -ne 130 ] || compgen -G "$drive/stopped/*.partial" >/dev/null || [ -z "$made" ] ||
-     ! w 'C:\kestrel\pst-check.exe' "C:\\stopped\\$made" >/dev/null; then
-    echo "test-windows: after Ctrl-C: exit status $stopped (want 130), left: $(ls "$drive/stopped" 2>&1)"
-    sed 's/^/  /' "$work/stopped.out"
-    status=1
-  fi
 fi
 
 [ $status -eq 0 ] && echo "test-windows: all passed"

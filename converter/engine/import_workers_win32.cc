@@ -53,6 +53,9 @@ std::string LastError(const std::string& what) {
 }
 
 std::string DescribeExit(DWORD code) {
+  // A process ended from outside (or one that exits with 0 in the middle
+  // of a message) says 0: that is no answer either.
+  if (code == 0) return "the import process ended without answering";
   if (code < 0xC0000000u) return "the import process exited with status " + std::to_string(code);
   char hex[16];
   std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
