@@ -320,10 +320,12 @@ if [ $converter -eq 1 ]; then
   for jobs in 1 2; do
     echo "-- Ctrl-C, --jobs $jobs"
     # wine becomes the program's process; timeout hands it the SIGINT, which
-    # Wine gives the program as a console Ctrl-C event.
+    # Wine gives the program as a console Ctrl-C event. Only once: without
+    # --foreground, timeout sends it to its process group as well, and a
+    # second Ctrl-C ends the program at once.
     # In a session of its own: Wine hands the Ctrl-C to the whole process
     # group of the console, which would include this script.
-    setsid timeout 300 wine 'C:\kestrel\tollan-cli.exe' --jobs $jobs --single-pst -q -o "C:\\stopped$jobs" 'C:\big' \
+    setsid timeout --foreground 300 wine 'C:\kestrel\tollan-cli.exe' --jobs $jobs --single-pst -q -o "C:\\stopped$jobs" 'C:\big' \
       >"$work/stopped.out" 2>&1 &
     runner=$!
     for _ in $(seq 600); do
