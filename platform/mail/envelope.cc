@@ -1,6 +1,8 @@
 // Header fields to envelope properties and recipient rows.
 #include "platform/mail/envelope.h"
 
+#include <cstring>
+
 #include "platform/mail/encoded_words.h"
 #include "platform/mail/gmime_util.h"
 #include "platform/mail/header_fields.h"
@@ -48,12 +50,25 @@ std::vector<Address> AddressesOf(InternetAddressList* list) {
   return out;
 }
 
+// The values of the fields `name` as written: from `fields` when given,
+// else from the parsed message.
+std::vector<std::string> RawValues(GMimeObject* obj, const std::vector<HeaderField>* fields, const char* name) {
+  if (fields == nullptr) return RawHeaderValues(obj, name);
+  std::vector<std::string> values;
+  for (const HeaderField& f : *fields) {
+    if (f.name.size() == std::strlen(name) && g_ascii_strncasecmp(f.name.data(), name, f.name.size()) == 0) {
+      values.emplace_back(f.value);
+    }
+  }
+  return values;
+}
+
 // The addresses of the fields `name`: of every one of them, or of the first
 // only for a field that may occur once. Names are decoded word by word
 // before the address parser sees them.
-std::vector<Address> AddressField(GMimeObject* obj, const char* name, bool first_only,
-                                  const TextDefaults& defaults) {
-  std::vector<std::string> raw = RawHeaderValues(obj, name);
+std::vector<Address> AddressField(GMimeObject* obj, const std::vector<HeaderField>* fields, const char* name,
+                                  bool first_only, const TextDefaults& defaults) {
+  std::vector<std::string> raw = RawValues(obj, fields, name);
   if (raw.empty()) return {};
   if (first_only) raw.resize(1);
   std::string joined;
@@ -67,15 +82,33 @@ std::vector<Address> AddressField(GMimeObject* obj, const char* name, bool first
   return out;
 }
 
+constexpr const char* kAddressFields[] = {"From", "Sender", "Reply-To", "To", "Cc", "Bcc"};
+
+// GMime reads the address fields of a message as address lists while it
+// parses one, and warns of what it cannot read in them.
+void CheckAddressFields(const std::vector<HeaderField>& fields, GMimeParserOptions* options) {
+  for (const HeaderField& f : fields) {
+    for (const char* name : kAddressFields) {
+      if (f.name.size() != std::strlen(name) || g_ascii_strncasecmp(f.name.data(), name, f.name.size()) != 0) {
+        continue;
+      }
+      const std::string value(f.value);
+      if (InternetAddressList* parsed = internet_address_list_parse(options, value.c_str())) g_object_unref(parsed);
+      break;
+    }
+  }
+}
+
 }  // namespace
 
-void MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, const TextDefaults& defaults,
-                 pst::MessageContent* out, ImportReport* report) {
-  GMimeObject* obj = GMIME_OBJECT(msg);
+void MapEnvelope(GMimeObject* obj, const std::vector<HeaderField>* fields, GMimeParserOptions* options,
+                 std::string_view raw_headers, const TextDefaults& defaults, pst::MessageContent* out,
+                 ImportReport* report) {
+  if (fields != nullptr) CheckAddressFields(*fields, options);
 
   // Subject, From, Sender and Date given twice: the first counts. Address
   // lists given twice are read together, so no recipient is dropped.
-  std::vector<std::string> subjects = RawHeaderValues(obj, "Subject");
+  std::vector<std::string> subjects = RawValues(obj, fields, "Subject");
   bool subject_lossy = false;
   std::u16string subject =
       subjects.empty() ? u"" : text::Utf8ToUtf16(DecodeHeaderText(subjects.front(), defaults, &subject_lossy));
@@ -86,15 +119,15 @@ void MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, const TextDefa
   out->Set(pst::MakeString(prop::kNormalizedSubject, parts.normalized));
   out->Set(pst::MakeString(prop::kConversationTopic, parts.normalized));
 
-  std::vector<Address> from = AddressField(obj, "From", true, defaults);
-  std::vector<Address> sender = AddressField(obj, "Sender", true, defaults);
+  std::vector<Address> from = AddressField(obj, fields, "From", true, defaults);
+  std::vector<Address> sender = AddressField(obj, fields, "Sender", true, defaults);
   if (!from.empty()) SetSentRepresenting(from.front(), out);
   if (!sender.empty()) {
     SetSender(sender.front(), out);
   } else if (!from.empty()) {
     SetSender(from.front(), out);
   }
-  SetReplyTo(AddressField(obj, "Reply-To", false, defaults), out);
+  SetReplyTo(AddressField(obj, fields, "Reply-To", false, defaults), out);
 
   const struct {
     const char* field;
@@ -103,12 +136,12 @@ void MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, const TextDefa
   } kLists[] = {{"To", kRecipTo, prop::kDisplayTo}, {"Cc", kRecipCc, prop::kDisplayCc},
                 {"Bcc", kRecipBcc, prop::kDisplayBcc}};
   for (const auto& l : kLists) {
-    std::vector<Address> list = AddressField(obj, l.field, false, defaults);
+    std::vector<Address> list = AddressField(obj, fields, l.field, false, defaults);
     out->Set(pst::MakeString(l.display, DisplayList(list)));
     for (const auto& a : list) out->recipients.push_back(MakeRecipient(a, l.recipient_type));
   }
 
-  std::vector<std::string> dates = RawHeaderValues(obj, "Date");
+  std::vector<std::string> dates = RawValues(obj, fields, "Date");
   GDateTime* date = dates.empty() ? nullptr : g_mime_utils_header_decode_date(dates.front().c_str());
   if (date != nullptr) {
     int64_t unix_seconds = g_date_time_to_unix(date);

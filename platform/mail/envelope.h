@@ -8,18 +8,29 @@
 #include <gmime/gmime.h>
 
 #include <string_view>
+#include <vector>
 
 #include "platform/mail/charset.h"
+#include "platform/mail/header_fields.h"
 #include "platform/mail/import.h"
 #include "platform/pst/message.h"
 
 namespace mail {
 
-// Sets the envelope properties and recipient rows of `out` from `msg`.
+// Sets the envelope properties and recipient rows of `out` from `message`.
 // `raw_headers` is the message's header block as it stands in the input;
 // `defaults` read its 8-bit text. Problems go to `report`.
-void MapEnvelope(GMimeMessage* msg, std::string_view raw_headers, const TextDefaults& defaults,
-                 pst::MessageContent* out, ImportReport* report);
+//
+// Either `message` is a GMimeMessage and `fields` null, or `message` is the
+// message parsed as one entity (ParseEntity) from a text that left out some
+// of its fields, and `fields` are all of them as written: the address,
+// subject and date fields are then read from `fields`, and the address
+// fields are also parsed with `options`, so that the parse's warning
+// callback hears of a broken address list as GMime reports it while it
+// parses a message.
+void MapEnvelope(GMimeObject* message, const std::vector<HeaderField>* fields, GMimeParserOptions* options,
+                 std::string_view raw_headers, const TextDefaults& defaults, pst::MessageContent* out,
+                 ImportReport* report);
 
 }  // namespace mail
 

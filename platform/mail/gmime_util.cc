@@ -55,6 +55,56 @@ void EnsureGMimeInitialized() {
   });
 }
 
+namespace {
+
+// One parser per thread, lent to one parse at a time. Between parses it
+// holds an empty stream, so that it never keeps a borrowed one alive.
+class ThreadParser {
+ public:
+  ThreadParser() : idle_(g_mime_stream_mem_new()), parser_(g_mime_parser_new_with_stream(idle_)) {}
+  ~ThreadParser() {
+    g_object_unref(parser_);
+    g_object_unref(idle_);
+  }
+  ThreadParser(const ThreadParser&) = delete;
+  ThreadParser& operator=(const ThreadParser&) = delete;
+
+  // Runs `construct` (one of GMime's construct calls) on `stream`.
+  template <typename T>
+  T* Parse(GMimeStream* stream, GMimeParserOptions* options, T* (*construct)(GMimeParser*, GMimeParserOptions*)) {
+    if (busy_) {
+      GRef<GMimeParser> own(g_mime_parser_new_with_stream(stream));
+      return construct(own.get(), options);
+    }
+    busy_ = true;
+    g_mime_parser_init_with_stream(parser_, stream);
+    T* result = construct(parser_, options);
+    g_mime_parser_init_with_stream(parser_, idle_);
+    busy_ = false;
+    return result;
+  }
+
+ private:
+  GMimeStream* idle_;
+  GMimeParser* parser_;
+  bool busy_ = false;
+};
+
+ThreadParser& ThisThreadsParser() {
+  thread_local ThreadParser parser;
+  return parser;
+}
+
+}  // namespace
+
+GMimeMessage* ParseMessage(GMimeStream* stream, GMimeParserOptions* options) {
+  return ThisThreadsParser().Parse(stream, options, g_mime_parser_construct_message);
+}
+
+GMimeObject* ParseEntity(GMimeStream* stream, GMimeParserOptions* options) {
+  return ThisThreadsParser().Parse(stream, options, g_mime_parser_construct_part);
+}
+
 BorrowedStream::BorrowedStream(std::string_view bytes) {
   // The array lends the bytes to the stream without owning them: the stream
   // is told not to free the array, and the array is let go below with

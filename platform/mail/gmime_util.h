@@ -50,6 +50,17 @@ class BorrowedStream {
   GMimeStream* stream_;
 };
 
+// Parse `stream` as a message, or as one MIME entity whose header fields
+// are all its own (no GMimeMessage around it: GMime then does not read
+// address fields, dates and subjects for a message object, and warns of a
+// repeated field of any name, not only of those a message may hold once).
+// Attached messages inside are GMimeMessageParts either way. The parser is
+// kept for the thread and handed the next stream, as making one costs more
+// than a small message's parse; a call made while it is in use gets one of
+// its own. Null when GMime cannot read the text.
+GMimeMessage* ParseMessage(GMimeStream* stream, GMimeParserOptions* options);
+GMimeObject* ParseEntity(GMimeStream* stream, GMimeParserOptions* options);
+
 // "type/subtype" of an entity in lower case ("text/plain" when GMime has no
 // content type for it).
 std::string MimeTypeOf(GMimeObject* obj);

@@ -17,6 +17,8 @@ std::string Trimmed(std::string_view v) {
   return s;
 }
 
+bool IsAsciiAlnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
 bool IsLetter(char16_t c) {
   if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) return true;
   // Letters of other scripts ("ΑΠ: ", "Отв: "): anything above Latin-1
@@ -115,6 +117,40 @@ HeaderBlock FindHeaderBlock(std::string_view m) {
   block.headers = m;
   block.body_offset = m.size();
   return block;
+}
+
+std::optional<std::vector<HeaderField>> SplitPlainHeaderBlock(std::string_view headers) {
+  std::vector<HeaderField> fields;
+  // A field ends where the next begins: each is cut to its length then.
+  auto close_last = [&](size_t end) {
+    if (fields.empty()) return;
+    HeaderField& f = fields.back();
+    const size_t text_at = static_cast<size_t>(f.text.data() - headers.data());
+    const size_t value_at = static_cast<size_t>(f.value.data() - headers.data());
+    f.text = headers.substr(text_at, end - text_at);
+    f.value = headers.substr(value_at, end - value_at);
+  };
+  size_t pos = 0;
+  while (pos < headers.size()) {
+    const size_t nl = headers.find('\n', pos);
+    if (nl == std::string_view::npos) return std::nullopt;
+    std::string_view line = headers.substr(pos, nl - pos);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.find('\r') != std::string_view::npos) return std::nullopt;
+    if (line.starts_with(' ') || line.starts_with('\t')) {
+      if (fields.empty() || line.find_first_not_of(" \t") == std::string_view::npos) return std::nullopt;
+    } else {
+      size_t n = 0;
+      while (n < line.size() && (IsAsciiAlnum(line[n]) || line[n] == '-' || line[n] == '_')) ++n;
+      if (n == 0 || n == line.size() || line[n] != ':') return std::nullopt;
+      close_last(pos);
+      fields.push_back({headers.substr(pos, n), headers.substr(pos + n + 1), headers.substr(pos)});
+    }
+    pos = nl + 1;
+  }
+  if (fields.empty()) return std::nullopt;
+  close_last(headers.size());
+  return fields;
 }
 
 std::string TrimBlanks(std::string_view v) {

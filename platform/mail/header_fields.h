@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mail {
 
@@ -52,6 +53,22 @@ struct HeaderBlock {
   size_t body_offset = 0;
 };
 HeaderBlock FindHeaderBlock(std::string_view message);
+
+// One field of a header block as written: its name, and its value from just
+// after the colon to the end of its last line, line breaks included (the
+// form GMime gives as a field's raw value); `text` is the whole field.
+struct HeaderField {
+  std::string_view name;
+  std::string_view value;
+  std::string_view text;
+};
+
+// The fields of a header block, in order, when the block is plain: not
+// empty, every line ending in LF or CRLF (no other CR), the first line
+// starting a field, every field starting with a name of ASCII letters,
+// digits, '-' and '_' directly followed by ':', and no continuation line
+// blank. nullopt for any other block, which only a full parse reads right.
+std::optional<std::vector<HeaderField>> SplitPlainHeaderBlock(std::string_view headers);
 
 // `value` without leading and trailing blanks and line breaks.
 std::string TrimBlanks(std::string_view value);

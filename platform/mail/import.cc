@@ -6,6 +6,7 @@
 #include <chrono>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -162,6 +163,95 @@ size_t ContentSize(const pst::MessageContent& m) {
   return n;
 }
 
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && g_ascii_strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+bool IsContentField(std::string_view name) { return name.size() > 8 && EqualNoCase(name.substr(0, 8), "content-"); }
+
+// Fields whose value the import reads through GMime, decoded, or that shape
+// the MIME structure.
+bool ReadThroughParser(std::string_view name) {
+  static constexpr std::string_view kNames[] = {"mime-version", "message-id", "in-reply-to", "references",
+                                                "importance", "priority", "x-priority", "x-msmail-priority",
+                                                "sensitivity"};
+  if (IsContentField(name)) return true;
+  for (std::string_view n : kNames) {
+    if (EqualNoCase(name, n)) return true;
+  }
+  return false;
+}
+
+// A value with control characters (a NUL ends GMime's copy of it).
+bool HasControls(std::string_view value) {
+  for (char c : value) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u == 0x7F || (u < 0x20 && c != '\t' && c != '\r' && c != '\n')) return true;
+  }
+  return false;
+}
+
+// What may be an encoded word, which GMime decodes as it parses (and may
+// warn about).
+bool HasEncodedWord(std::string_view value) { return value.find("=?") != std::string_view::npos; }
+
+// Fields a message holds once, which GMime reports when they come twice.
+bool OnceOnlyField(std::string_view name) {
+  static constexpr std::string_view kNames[] = {"from", "sender", "reply-to", "to", "cc", "bcc", "subject",
+                                                "date", "message-id", "in-reply-to", "references"};
+  if (IsContentField(name)) return true;
+  for (std::string_view n : kNames) {
+    if (EqualNoCase(name, n)) return true;
+  }
+  return false;
+}
+
+// More fields than this in a plain header block: parsed whole.
+constexpr size_t kMaxPlainFields = 100;
+
+// Making, decoding and freeing an object for each header field is most of
+// what GMime's parse of a small message costs, and most fields (the address
+// fields, subject, date, trace and X- fields) the import reads from the text
+// itself or not at all. So GMime is shown the message with only the fields
+// it needs: `rest` (the empty line and the body) after the fields that shape
+// the structure or that the import reads through GMime, and any field with
+// an encoded word, which GMime may warn about as it decodes it. The parse
+// then finds what it finds in the whole message, warnings included: the one
+// warning GMime gives for a field left out, 8-bit text that is not UTF-8,
+// is given to `log` here. Repeated fields it reports differently for a
+// message: a block with a repeated field that is shown, or that a message
+// holds once, is not taken (false), nor one with control characters.
+bool TextForParser(const std::vector<HeaderField>& fields, std::string_view rest, ParseLog* log,
+                   std::string* text) {
+  if (fields.size() > kMaxPlainFields) return false;
+  std::vector<bool> shown(fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (HasControls(fields[i].value)) return false;
+    shown[i] = ReadThroughParser(fields[i].name) || HasEncodedWord(fields[i].value);
+  }
+  size_t size = rest.size();
+  for (size_t i = 0; i < fields.size(); ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      if (EqualNoCase(fields[i].name, fields[j].name) && (shown[i] || shown[j] || OnceOnlyField(fields[i].name))) {
+        return false;
+      }
+    }
+    if (shown[i]) size += fields[i].text.size();
+  }
+  text->clear();
+  text->reserve(size);
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const HeaderField& f = fields[i];
+    if (shown[i]) {
+      text->append(f.text);
+    } else if (!g_utf8_validate(f.value.data(), static_cast<gssize>(f.value.size()), nullptr)) {
+      OnParserWarning(0, GMIME_WARN_UNENCODED_8BIT_HEADER, std::string(f.name).c_str(), log);
+    }
+  }
+  text->append(rest);
+  return true;
+}
+
 // The message being built while walking its MIME tree.
 struct WalkState {
   bool body_started = false;
@@ -292,22 +382,32 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
 
   input_ = bytes;
   ParseLog log;
-  // Parsed in place: the parts are windows on `bytes`, never a second copy.
-  BorrowedStream stream(bytes);
-  GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+  HeaderBlock block = FindHeaderBlock(bytes);
+  // A plain header block is read here, and GMime shown only the fields it
+  // needs (TextForParser); any other message it parses whole, in place.
+  std::optional<std::vector<HeaderField>> fields;
+  std::string shown;
+  if (bytes.size() < kStreamedPartMin && block.body_offset > block.headers.size()) {
+    fields = SplitPlainHeaderBlock(block.headers);
+    if (fields && !TextForParser(*fields, bytes.substr(block.headers.size()), &log, &shown)) fields.reset();
+    if (fields) input_ = shown;
+  }
+  // GMime reads its text in place: the parts are windows on it, not copies.
+  BorrowedStream stream(input_);
   GMimeParserOptions* popts = g_mime_parser_options_new();
   g_mime_parser_options_set_warning_callback(popts, OnParserWarning, &log);
   std::string fallback = CharsetForCodePage(opts_.default_code_page);
   const char* charsets[] = {"utf-8", fallback.empty() ? "windows-1252" : fallback.c_str(), nullptr};
   g_mime_parser_options_set_fallback_charsets(popts, opts_.guess_utf8 ? charsets : charsets + 1);
-  GRef<GMimeMessage> msg(g_mime_parser_construct_message(parser.get(), popts));
+  GRef<GMimeMessage> msg(fields ? nullptr : ParseMessage(stream.get(), popts));
+  GRef<GMimeObject> entity(fields ? ParseEntity(stream.get(), popts) : nullptr);
 
-  HeaderBlock block = FindHeaderBlock(bytes);
-  if (!msg) {
+  if (!msg && !entity) {
     Unmapped("the text is not a readable Internet message");
   } else {
-    MapEnvelope(msg.get(), block.headers, defaults_, out, report_);
-    GMimeObject* top = g_mime_message_get_mime_part(msg.get());
+    GMimeObject* message = msg ? GMIME_OBJECT(msg.get()) : entity.get();
+    MapEnvelope(message, fields ? &*fields : nullptr, popts, block.headers, defaults_, out, report_);
+    GMimeObject* top = msg ? g_mime_message_get_mime_part(msg.get()) : entity.get();
     bool done = false;
     if (top != nullptr && GMIME_IS_MULTIPART_SIGNED(top)) {
       done = ImportSigned(GMIME_MULTIPART_SIGNED(top), bytes, block.headers, block.body_offset, out);

@@ -82,6 +82,23 @@ TEST(MailHeaderBlockTest, EndsAtFirstEmptyLine) {
   EXPECT_EQ(b.body_offset, 2u);
 }
 
+TEST(MailHeaderBlockTest, PlainBlockSplitsIntoFieldsAsWritten) {
+  auto fields = SplitPlainHeaderBlock("Subject: a\r\n b\r\nX-Id:1\r\nCc:\r\n");
+  ASSERT_TRUE(fields);
+  ASSERT_EQ(fields->size(), 3u);
+  EXPECT_EQ((*fields)[0].name, "Subject");
+  EXPECT_EQ((*fields)[0].value, " a\r\n b\r\n");
+  EXPECT_EQ((*fields)[0].text, "Subject: a\r\n b\r\n");
+  EXPECT_EQ((*fields)[1].value, "1\r\n");
+  EXPECT_EQ((*fields)[2].value, "\r\n");
+  // Anything a full parse has to judge.
+  for (const char* block : {"", "From someone Mon Jan 1\nTo: a\n", " cont\nTo: a\n", "To : a\n", "To: a\n \n",
+                            "To: a\rb\n", "To: a", "T\xF6: a\n", ": a\n"}) {
+    SCOPED_TRACE(block);
+    EXPECT_FALSE(SplitPlainHeaderBlock(block));
+  }
+}
+
 TEST(MailEntryIdTest, OneOffLayout) {
   std::vector<uint8_t> id = MakeOneOffEntryId(u"Bob", u"SMTP", u"bob@x.org");
   ASSERT_EQ(id.size(), 4u + 16 + 2 + 2 + 2 * (4 + 5 + 10));

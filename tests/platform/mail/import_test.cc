@@ -161,6 +161,35 @@ TEST(MailImportEnvelopeTest, ImportanceHeaderAndNoPriorityFields) {
   EXPECT_FALSE(Int(r.msg.props, prop::kSensitivity).has_value());
 }
 
+// Most fields of a plain header block are read from the text and kept from
+// GMime's parse; the report must still say what a parse of the whole
+// message says, and the values must be those it reads.
+TEST(MailImportEnvelopeTest, FieldsReadFromTheTextReportAsAWholeParse) {
+  struct Case {
+    std::string text;
+    std::string subject;
+    std::vector<std::string> warnings;
+    std::vector<std::string> unmapped;
+  };
+  const Case cases[] = {
+      {"Received: a\nReceived: b\nX-A: 1\nx-a: 2\nSubject: s\n\nbody", "s", {}, {}},
+      {"X-Foo: caf\xE9\nSubject: caf\xC3\xA9\n\nbody", "caf\xC3\xA9", {"8-bit text in a header field"}, {}},
+      {"To: a@, @b\nSubject: s\n\nbody", "s", {"invalid address list (@b )", "invalid address list (a@, @b )"}, {}},
+      {"Subject: a\nSUBJECT: b\n\nbody", "a", {}, {"conflicting header fields (SUBJECT)"}},
+      {"Subject: one\r\n two\r\nMIME-Version: 1.0\r\nMIME-Version: 1.0\r\n\r\nbody", "one two", {}, {}},
+      {std::string("Subject: t\0x\n\nbody", 18), "t", {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    auto r = ImportText(c.text);
+    ASSERT_TRUE(r.status.ok());
+    EXPECT_EQ(Str(r.msg.props, prop::kSubject), c.subject);
+    EXPECT_EQ(r.report.warnings, c.warnings);
+    EXPECT_EQ(r.report.unmapped, c.unmapped);
+    EXPECT_EQ(r.report.original_attached, !c.unmapped.empty());
+  }
+}
+
 TEST(MailImportBodyTest, HtmlOnlyKeepsBytesAndDerivesText) {
   auto r = ImportCorpus("html_only.eml");
   ASSERT_TRUE(r.status.ok());
