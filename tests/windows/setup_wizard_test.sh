@@ -10,7 +10,9 @@
 # the same input, message by message (compare_psts.py); uninstalls silently
 # and checks that the files, the shortcut, the registration and the
 # uninstall entry are gone, and the registry's classes and uninstall keys
-# are as they were before the installation.
+# are as they were before the installation. First, before installing, the
+# zip's tollan-cli.exe, unpacked, converts the default store through the
+# kestrel.dll beside it, not registered.
 #
 # With SHOTS_DIR, a screenshot of each page, the options dialog and the
 # closing messages goes there (PNG).
@@ -22,10 +24,11 @@ win=$1
 linux=$2
 shots=${3:-}
 setup=$(ls "$win"/tollan-setup-*.exe 2>/dev/null | head -1)
+zip=$(ls "$win"/tollan-*-windows.zip 2>/dev/null | head -1)
 make_store="$linux/tools/make-sample-store/make-sample-store"
 cli="$linux/tools/tollan-cli/tollan-cli"
-for f in "$setup" "$make_store" "$cli"; do
-  [ -f "$f" ] || { echo "setup_wizard_test: ${f:-tollan-setup-*.exe} is missing; build it first" >&2; exit 2; }
+for f in "$setup" "$zip" "$make_store" "$cli"; do
+  [ -f "$f" ] || { echo "setup_wizard_test: ${f:-the installer or zip} is missing; make it first" >&2; exit 2; }
 done
 [ -z "$shots" ] || mkdir -p "$shots"
 
@@ -81,6 +84,42 @@ export_keys() {
 }
 export_keys "$work/before"
 
+# compare NAME LINUX_DIR WINDOWS_DIR: the same messages in the .pst files of
+# both, named without their time stamps.
+compare() {
+  for d in "$2" "$3"; do
+    for f in "$d"/*.pst; do
+      [ -f "$f" ] || continue
+      local plain
+      plain=$(basename "$f" | sed -E 's/[0-9]+\.[0-9]+\.[0-9]+ [0-9]+\.[0-9]+\.[0-9]+\.pst$/.pst/')
+      [ "$d/$plain" = "$f" ] || mv "$f" "$d/$plain"
+    done
+  done
+  if ! bounded 600 /usr/bin/python3 "$here/tests/windows/compare_psts.py" "$2" "$3" >"$work/$1.compare" 2>&1; then
+    fail "$1: the .pst files differ from the Linux build's:"
+    sed 's/^/  /' "$work/$1.compare" | head -40
+  fi
+  echo "$1: $(ls "$3" | grep -c '\.pst$') .pst file(s)"
+}
+
+# The identity whose store the zip's tollan-cli.exe and the wizard convert.
+id='{6D4A1F2E-3B5C-4D7E-8F90-A1B2C3D4E5F6}'
+w reg add 'HKCU\Identities' /v 'Default User ID' /d "$id" /f >/dev/null
+w reg add "HKCU\\Identities\\$id" /v UserName /d 'Main Identity' /f >/dev/null
+w reg add "HKCU\\Identities\\$id\\Software\\Microsoft\\Outlook Express\\5.0" /v 'Store Root' \
+  /t REG_EXPAND_SZ /d '%USERPROFILE%\Store' /f >/dev/null
+profile=$(w cmd /c 'echo %USERPROFILE%' | tr -d '\r')
+"$make_store" "$(winepath -u "$profile\\Store")" --folders 'Inbox,Ärchiv' --messages-per-folder 5 --quiet
+
+step "the zip, unpacked, with kestrel.dll beside tollan-cli.exe and not registered"
+/usr/bin/python3 -m zipfile -e "$zip" "$drive/unpacked"
+unpacked=$(winepath -w "$(ls -d "$drive"/unpacked/*/ | head -1)")
+w "${unpacked}tollan-cli.exe" --default-store --single-pst -q -o 'C:\out-zip' >"$work/zip.out" 2>&1 ||
+  { fail "the zip's tollan-cli.exe exited with $?:"; sed 's/^/  /' "$work/zip.out"; }
+settle || fail "$current: Wine processes did not end"  # the registry written out
+bounded 300 "$cli" --jobs 1 --single-pst --default-store --wine-prefix "$WINEPREFIX" -q -o "$work/linux-zip" >/dev/null || true
+compare zip "$work/linux-zip" "$drive/out-zip"
+
 step "silent install"
 cp "$setup" "$drive/setup.exe"
 w 'C:\setup.exe' /S || fail "the installer exited with $?"
@@ -104,24 +143,6 @@ if [ -z "$clsid" ]; then
 elif ! w reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve 2>/dev/null | grep -qi 'Program Files\\Tollan\\kestrel.dll'; then
   fail "Kestrel.OE is not registered to the installed kestrel.dll"
 fi
-
-# compare NAME LINUX_DIR WINDOWS_DIR: the same messages in the .pst files of
-# both, named without their time stamps.
-compare() {
-  for d in "$2" "$3"; do
-    for f in "$d"/*.pst; do
-      [ -f "$f" ] || continue
-      local plain
-      plain=$(basename "$f" | sed -E 's/[0-9]+\.[0-9]+\.[0-9]+ [0-9]+\.[0-9]+\.[0-9]+\.pst$/.pst/')
-      [ "$d/$plain" = "$f" ] || mv "$f" "$d/$plain"
-    done
-  done
-  if ! bounded 600 /usr/bin/python3 "$here/tests/windows/compare_psts.py" "$2" "$3" >"$work/$1.compare" 2>&1; then
-    fail "$1: the .pst files differ from the Linux build's:"
-    sed 's/^/  /' "$work/$1.compare" | head -40
-  fi
-  echo "$1: $(ls "$3" | grep -c '\.pst$') .pst file(s)"
-}
 
 step "the installed tollan-cli.exe"
 "$make_store" "$drive/store" --folders 'Inbox,Ärchiv' --messages-per-folder 4 --quiet
@@ -171,13 +192,6 @@ bounded 300 "$cli" --jobs 1 --single-pst -q -o "$work/linux-files" "$drive/store
 compare files "$work/linux-files" "$drive/out-files"
 
 step "the wizard: the default store, one .pst per folder"
-id='{6D4A1F2E-3B5C-4D7E-8F90-A1B2C3D4E5F6}'
-w reg add 'HKCU\Identities' /v 'Default User ID' /d "$id" /f >/dev/null
-w reg add "HKCU\\Identities\\$id" /v UserName /d 'Main Identity' /f >/dev/null
-w reg add "HKCU\\Identities\\$id\\Software\\Microsoft\\Outlook Express\\5.0" /v 'Store Root' \
-  /t REG_EXPAND_SZ /d '%USERPROFILE%\Store' /f >/dev/null
-profile=$(w cmd /c 'echo %USERPROFILE%' | tr -d '\r')
-"$make_store" "$(winepath -u "$profile\\Store")" --folders 'Inbox,Ärchiv' --messages-per-folder 5 --quiet
 wizard default 'click CmdNext' 'wait LblDefaultOEIdentity' 'shot default-store' 'click OptEachPST' \
   'folder C:\out-default' 'click CmdExtractDBX' 'box' 'shot closing' 'press ok' 'shot after' 'settle' \
   'click cmdEnd' 'box' 'press yes'
