@@ -84,6 +84,69 @@ std::vector<Address> AddressField(GMimeObject* obj, const std::vector<HeaderFiel
 
 constexpr const char* kAddressFields[] = {"From", "Sender", "Reply-To", "To", "Cc", "Bcc"};
 
+bool IsAtomChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '+' ||
+         c == '-';
+}
+
+// Atoms of IsAtomChar joined by single dots ("a.b-c").
+bool IsDotAtom(std::string_view s) {
+  if (s.empty() || s.front() == '.' || s.back() == '.') return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '.' ? s[i - 1] == '.' : !IsAtomChar(s[i])) return false;
+  }
+  return true;
+}
+
+// local@domain, both dot-atoms, the domain with at least one dot.
+bool IsPlainAddress(std::string_view s) {
+  const size_t at = s.find('@');
+  if (at == std::string_view::npos) return false;
+  std::string_view domain = s.substr(at + 1);
+  return IsDotAtom(s.substr(0, at)) && IsDotAtom(domain) && domain.find('.') != std::string_view::npos;
+}
+
+// Words of letters and digits between single blanks, or such text in quotes.
+bool IsPlainName(std::string_view s) {
+  if (s.size() >= 2 && s.front() == '"' && s.back() == '"') s = s.substr(1, s.size() - 2);
+  if (s.empty() || s.front() == ' ' || s.back() == ' ') return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!alnum && !(c == ' ' && s[i - 1] != ' ')) return false;
+  }
+  return true;
+}
+
+// An address list GMime reads without a word to say, so that it need not be
+// parsed for its warnings: one line of comma-separated mailboxes, each a
+// plain address alone, or in angle brackets after nothing or a plain name
+// and a blank.
+bool IsPlainAddressList(std::string_view value) {
+  if (value.ends_with("\r\n")) {
+    value.remove_suffix(2);
+  } else if (value.ends_with('\n')) {
+    value.remove_suffix(1);
+  }
+  if (value.find_first_of("\r\n") != std::string_view::npos) return false;
+  while (true) {
+    const size_t comma = value.find(',');
+    std::string_view item = value.substr(0, comma);
+    const size_t b = item.find_first_not_of(' ');
+    if (b == std::string_view::npos) return false;
+    item = item.substr(b, item.find_last_not_of(' ') + 1 - b);
+    if (item.ends_with('>')) {
+      const size_t lt = item.find('<');
+      if (lt == std::string_view::npos || !IsPlainAddress(item.substr(lt + 1, item.size() - lt - 2))) return false;
+      if (lt > 0 && (item[lt - 1] != ' ' || !IsPlainName(item.substr(0, lt - 1)))) return false;
+    } else if (!IsPlainAddress(item)) {
+      return false;
+    }
+    if (comma == std::string_view::npos) return true;
+    value.remove_prefix(comma + 1);
+  }
+}
+
 // GMime reads the address fields of a message as address lists while it
 // parses one, and warns of what it cannot read in them.
 void CheckAddressFields(const std::vector<HeaderField>& fields, GMimeParserOptions* options) {
@@ -92,6 +155,7 @@ void CheckAddressFields(const std::vector<HeaderField>& fields, GMimeParserOptio
       if (f.name.size() != std::strlen(name) || g_ascii_strncasecmp(f.name.data(), name, f.name.size()) != 0) {
         continue;
       }
+      if (IsPlainAddressList(f.value)) break;
       const std::string value(f.value);
       if (InternetAddressList* parsed = internet_address_list_parse(options, value.c_str())) g_object_unref(parsed);
       break;

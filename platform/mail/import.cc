@@ -172,7 +172,7 @@ bool IsContentField(std::string_view name) { return name.size() > 8 && EqualNoCa
 // Fields whose value the import reads through GMime, decoded, or that shape
 // the MIME structure.
 bool ReadThroughParser(std::string_view name) {
-  static constexpr std::string_view kNames[] = {"mime-version", "message-id", "in-reply-to", "references",
+  static constexpr std::string_view kNames[] = {"message-id", "in-reply-to", "references",
                                                 "importance", "priority", "x-priority", "x-msmail-priority",
                                                 "sensitivity"};
   if (IsContentField(name)) return true;

@@ -175,6 +175,8 @@ TEST(MailImportEnvelopeTest, FieldsReadFromTheTextReportAsAWholeParse) {
       {"Received: a\nReceived: b\nX-A: 1\nx-a: 2\nSubject: s\n\nbody", "s", {}, {}},
       {"X-Foo: caf\xE9\nSubject: caf\xC3\xA9\n\nbody", "caf\xC3\xA9", {"8-bit text in a header field"}, {}},
       {"To: a@, @b\nSubject: s\n\nbody", "s", {"invalid address list (@b )", "invalid address list (a@, @b )"}, {}},
+      {"From: \"Ann Lee\" <ann@x.org>\nTo: Bob <bob@x.org>, c@d.e\nCc: a@b.c, <x@y.z>x\nSubject: s\n\nbody", "s",
+       {"invalid address list (a@b.c, <x@y.z>x )"}, {}},
       {"Subject: a\nSUBJECT: b\n\nbody", "a", {}, {"conflicting header fields (SUBJECT)"}},
       {"Subject: one\r\n two\r\nMIME-Version: 1.0\r\nMIME-Version: 1.0\r\n\r\nbody", "one two", {}, {}},
       {std::string("Subject: t\0x\n\nbody", 18), "t", {}, {}},
