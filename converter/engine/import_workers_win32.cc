@@ -18,6 +18,7 @@
 
 #include "converter/engine/import_workers.h"
 #include "converter/engine/import_workers_process.h"
+#include "platform/os/process.h"
 #include "platform/os/wide_path.h"
 
 namespace tollan {
@@ -293,6 +294,7 @@ std::optional<std::string> WorkerProcess::Reap(std::chrono::milliseconds wait) {
   if (WaitForSingleObject(impl_->process, ms) != WAIT_OBJECT_0) return std::nullopt;
   DWORD code = 0;
   GetExitCodeProcess(impl_->process, &code);
+  os::CountChild(impl_->process);
   CloseHandle(impl_->process);
   impl_->process = nullptr;
   return impl_->killed ? "the import process was ended" : DescribeExit(code);

@@ -46,9 +46,13 @@ struct Usage {
   long peak_mb = 0;
 };
 // This process; and the child processes that ended and were waited for
-// (POSIX; on Windows those the import workers report, see import_workers.h).
+// (POSIX; on Windows those reported by CountChild).
 Usage SelfUsage();
 Usage ChildrenUsage();
+
+// Windows: adds an ended child process (its handle, still open) to
+// ChildrenUsage, which the system does not keep there. Nothing on POSIX.
+void CountChild(void* process_handle);
 
 }  // namespace os
 

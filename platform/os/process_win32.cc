@@ -7,7 +7,9 @@
 #include <shellapi.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
 
 #include "platform/os/wide_path.h"
 
@@ -89,6 +91,28 @@ Usage SelfUsage() {
   return out;
 }
 
-Usage ChildrenUsage() { return Usage(); }
+namespace {
+std::mutex g_children_lock;
+Usage g_children;
+}  // namespace
+
+Usage ChildrenUsage() {
+  std::lock_guard<std::mutex> lock(g_children_lock);
+  return g_children;
+}
+
+void CountChild(void* process_handle) {
+  HANDLE h = static_cast<HANDLE>(process_handle);
+  Usage u;
+  FILETIME created, exited, kernel, user;
+  if (GetProcessTimes(h, &created, &exited, &kernel, &user)) u.cpu_seconds = Seconds(kernel) + Seconds(user);
+  PROCESS_MEMORY_COUNTERS memory{};
+  if (GetProcessMemoryInfo(h, &memory, sizeof memory)) {
+    u.peak_mb = static_cast<long>(memory.PeakWorkingSetSize / (1024 * 1024));
+  }
+  std::lock_guard<std::mutex> lock(g_children_lock);
+  g_children.cpu_seconds += u.cpu_seconds;
+  g_children.peak_mb = std::max(g_children.peak_mb, u.peak_mb);
+}
 
 }  // namespace os
