@@ -14,13 +14,11 @@ namespace {
 
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
-void RemoveAll(std::string* s, char c) {
-  std::string out;
-  out.reserve(s->size());
-  for (char x : *s) {
-    if (x != c) out.push_back(x);
-  }
-  *s = std::move(out);
+// The characters a subject loses in a file name: the ones a file name
+// cannot hold, the controls 1 to 31 and ".".
+bool RemovedFromSubject(unsigned char c) {
+  return (c >= 1 && c <= 31) || c == ':' || c == '?' || c == '\\' || c == '/' || c == '*' ||
+         c == '"' || c == '<' || c == '>' || c == '|' || c == '.';
 }
 
 constexpr size_t kMaxPathChars = 220;
@@ -59,10 +57,12 @@ std::string Utf8Prefix(const std::string& s, size_t n) {
 }
 
 std::string CleanSubject(const std::string& subject) {
-  std::string s = subject;
-  for (char c : std::string(":?\\/*\"<>|")) RemoveAll(&s, c);
-  for (int c = 1; c <= 31; ++c) RemoveAll(&s, static_cast<char>(c));
-  RemoveAll(&s, '.');
+  // Removing each character in turn leaves what one pass leaves.
+  std::string s;
+  s.reserve(subject.size());
+  for (char c : subject) {
+    if (!RemovedFromSubject(static_cast<unsigned char>(c))) s.push_back(c);
+  }
   if (Utf8Length(s) > kMaxPathChars) s = Utf8Prefix(s, kMaxPathChars);
   return s;
 }

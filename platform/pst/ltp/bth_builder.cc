@@ -19,6 +19,10 @@ std::span<uint8_t> BthLayout::Record(HeapBuilder* heap, size_t index) const {
   return leaf.subspan((index % records_per_leaf) * record_size, record_size);
 }
 
+size_t BthLayout::RecordOffset(const HeapBuilder& heap, size_t index) const {
+  return heap.StreamOffset(leaves.at(index / records_per_leaf)) + (index % records_per_leaf) * record_size;
+}
+
 Status BuildBth(HeapBuilder* heap, uint8_t key_size, uint8_t entry_size,
                 std::span<const uint8_t> records, BthLayout* layout,
                 size_t reserve_after_header) {

@@ -24,6 +24,8 @@ struct BthLayout {
 
   // The bytes of record `index` (in key order).
   std::span<uint8_t> Record(HeapBuilder* heap, size_t index) const;
+  // Where record `index` begins in the heap's finished stream.
+  size_t RecordOffset(const HeapBuilder& heap, size_t index) const;
 };
 
 // Builds the BTH. `records` holds record_count records of key_size +

@@ -50,6 +50,8 @@ Status HeapBuilder::Place(size_t size, Hid* hid) {
   if (pages_.empty() || !fits(pages_.back())) {
     if (pages_.size() >= 0xFFFF) return Status::TooLarge("heap has too many pages");
     Page page;
+    // A page grows to at most one block: reserved once, not grown step by step.
+    page.bytes.reserve(kBlockDataSize);
     page.bytes.assign(HeaderSize(pages_.size()), 0);
     pages_.push_back(std::move(page));
   }
@@ -76,6 +78,11 @@ std::span<uint8_t> HeapBuilder::Item(Hid hid) {
   size_t start = page.starts.at(index);
   size_t end = index + 1 < page.starts.size() ? page.starts[index + 1] : page.bytes.size();
   return {page.bytes.data() + start, end - start};
+}
+
+size_t HeapBuilder::StreamOffset(Hid hid) const {
+  const size_t page = hid >> 16;
+  return page * kBlockDataSize + pages_.at(page).starts.at(((hid >> 5) & 0x7FF) - 1);
 }
 
 std::vector<uint8_t> HeapBuilder::Finish(HeapClient client, Hid user_root) const {

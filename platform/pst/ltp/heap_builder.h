@@ -39,6 +39,10 @@ class HeapBuilder {
   // The bytes of an allocated item, writable until Finish.
   std::span<uint8_t> Item(Hid hid);
 
+  // Where the bytes of item `hid` begin in the stream Finish returns: every
+  // page but the last fills a whole block.
+  size_t StreamOffset(Hid hid) const;
+
   // Serializes the heap with the given client signature and user root.
   std::vector<uint8_t> Finish(HeapClient client, Hid user_root) const;
 

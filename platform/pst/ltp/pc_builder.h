@@ -7,7 +7,6 @@
 #define TOLLAN_PLATFORM_PST_LTP_PC_BUILDER_H_
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -35,7 +34,7 @@ class PcBuilder {
   // Adds a subnode owned by this node (attachment, table, embedded message).
   void AddSubnode(Nid nid, NodeData data);
 
-  bool Has(uint16_t id) const { return props_.count(id) != 0; }
+  bool Has(uint16_t id) const { return Find(id) != nullptr; }
 
   // Lays out the heap and moves data and subnodes into *out. The builder
   // keeps the heap so RewriteInline can change a fixed value afterwards.
@@ -45,14 +44,28 @@ class PcBuilder {
 
  private:
   struct Value {
+    uint16_t id = 0;
     uint16_t type = 0;
     bool is_inline = false;
     uint32_t inline_value = 0;
+    // The encoded value: a heap-sized one in small_ at [offset, offset +
+    // size), a larger one in `bytes`.
+    uint32_t offset = 0;
+    uint32_t size = 0;
     std::vector<uint8_t> bytes;
     std::shared_ptr<const ValueSource> source;  // a large value, not read yet
   };
+  // The value of `id`, or null.
+  Value* Find(uint16_t id);
+  const Value* Find(uint16_t id) const { return const_cast<PcBuilder*>(this)->Find(id); }
+  // The place of `id` in props_: an existing value is replaced, a new one
+  // inserted in id order (usually at the end: callers set in id order).
+  Value& Slot(uint16_t id);
+
   SubnodeIds* ids_;
-  std::map<uint16_t, Value> props_;
+  std::vector<Value> props_;  // sorted by id
+  std::vector<uint8_t> small_;    // heap-sized encoded values, one after another
+  std::vector<uint8_t> scratch_;  // the value being encoded
   std::vector<std::pair<Nid, NodeData>> subnodes_;
   HeapBuilder heap_;
   BthLayout layout_;

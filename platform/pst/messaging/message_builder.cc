@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <memory>
 
 #include "platform/pst/ltp/pc_builder.h"
@@ -17,15 +18,13 @@ constexpr int kMaxEmbeddingDepth = 32;
 constexpr uint8_t kNidTypeNormalMessage = 0x04;
 
 // The cell of `column` among resolved properties: same id and type.
-const Property* Cell(const std::map<uint16_t, const Property*>& props, uint32_t tag) {
-  auto it = props.find(static_cast<uint16_t>(tag >> 16));
-  if (it == props.end() || static_cast<uint16_t>(it->second->type) != (tag & 0xFFFF)) {
-    return nullptr;
-  }
-  return it->second;
+const Property* Cell(const MessageBuilder::Resolved& props, uint32_t tag) {
+  const Property* p = props.Find(static_cast<uint16_t>(tag >> 16));
+  if (p == nullptr || static_cast<uint16_t>(p->type) != (tag & 0xFFFF)) return nullptr;
+  return p;
 }
 
-Status SetAll(const std::map<uint16_t, const Property*>& props, ltp::PcBuilder* pc) {
+Status SetAll(const MessageBuilder::Resolved& props, ltp::PcBuilder* pc) {
   for (const auto& [id, p] : props) {
     Status s = pc->Set(id, *p);
     if (!s.ok()) return s;
@@ -39,6 +38,22 @@ uint64_t StoredSize(const NodeData& node) {
   uint64_t size = node.data_size();
   for (const auto& [nid, sub] : node.subnodes) size += StoredSize(sub);
   return size;
+}
+
+const Property* MessageBuilder::Resolved::Find(uint16_t id) const {
+  auto it = std::lower_bound(props_.begin(), props_.end(), id,
+                             [](const auto& e, uint16_t key) { return e.first < key; });
+  return it != props_.end() && it->first == id ? it->second : nullptr;
+}
+
+void MessageBuilder::Resolved::Set(uint16_t id, const Property* p) {
+  auto it = std::lower_bound(props_.begin(), props_.end(), id,
+                             [](const auto& e, uint16_t key) { return e.first < key; });
+  if (it != props_.end() && it->first == id) {
+    it->second = p;
+  } else {
+    props_.emplace(it, id, p);
+  }
 }
 
 Status MessageBuilder::Resolve(const Property& p, uint16_t* id) {
@@ -63,8 +78,23 @@ Status MessageBuilder::ResolveAll(const std::vector<Property>& in, const char* w
     uint16_t id;
     Status s = Resolve(p, &id);
     if (!s.ok()) return s;
-    (*out)[id] = &p;
+    out->props_.emplace_back(id, &p);
   }
+  // In id order; of several properties with one id the last one given wins.
+  auto& v = out->props_;
+  // The values lie in `in` in its order, so their addresses keep it.
+  std::sort(v.begin(), v.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first < b.first : std::less<const Property*>()(a.second, b.second);
+  });
+  size_t kept = 0;
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (kept > 0 && v[kept - 1].first == v[i].first) {
+      v[kept - 1] = v[i];
+    } else {
+      v[kept++] = v[i];
+    }
+  }
+  v.resize(kept);
   return Status::Ok();
 }
 
@@ -84,9 +114,9 @@ Status MessageBuilder::BuildMessage(const MessageContent& msg, int depth, NodeDa
   Status s = ResolveAll(msg.props, "message", &props);
   if (!s.ok()) return s;
   const Property default_class = MakeString(kPidMessageClass, u"IPM.Note");
-  if (!props.count(kPidMessageClass)) props[kPidMessageClass] = &default_class;
+  props.SetDefault(kPidMessageClass, &default_class);
   Property size_prop = MakeInt32(kPidMessageSize, 0);
-  props[kPidMessageSize] = &size_prop;
+  props.Set(kPidMessageSize, &size_prop);
 
   ltp::SubnodeIds ids;
   ltp::PcBuilder pc(&ids);
@@ -172,11 +202,11 @@ Status MessageBuilder::BuildAttachment(const AttachmentContent& a, int depth, No
   Status s = ResolveAll(a.props, "attachment", &props);
   if (!s.ok()) return s;
   const Property not_rendered = MakeInt32(kPidRenderingPosition, -1);
-  if (!props.count(kPidRenderingPosition)) props[kPidRenderingPosition] = &not_rendered;
+  props.SetDefault(kPidRenderingPosition, &not_rendered);
   const Property embedded_method = MakeInt32(kPidAttachMethod, 5);  // afEmbeddedMessage
-  if (a.embedded && !props.count(kPidAttachMethod)) props[kPidAttachMethod] = &embedded_method;
+  if (a.embedded) props.SetDefault(kPidAttachMethod, &embedded_method);
   Property size_prop = MakeInt32(kPidAttachSize, 0);
-  props[kPidAttachSize] = &size_prop;
+  props.Set(kPidAttachSize, &size_prop);
 
   ltp::SubnodeIds ids;
   ltp::PcBuilder pc(&ids);

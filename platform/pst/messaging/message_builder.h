@@ -9,8 +9,8 @@
 #define TOLLAN_PLATFORM_PST_MESSAGING_MESSAGE_BUILDER_H_
 
 #include <cstdint>
-#include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/pst/ltp/subnode_ids.h"
@@ -45,10 +45,32 @@ class MessageBuilder {
   Status Build(const MessageContent& msg, const std::vector<ltp::TcColumn>& row_columns,
                NodeData* out, std::vector<std::optional<Property>>* row);
 
+  // Property ids resolved, in id order, one property per id; the values
+  // point into the caller's content or the builder's own defaults.
+  class Resolved {
+   public:
+    // The property of `id`, or null.
+    const Property* Find(uint16_t id) const;
+    // Sets the property of `id`, replacing an earlier one.
+    void Set(uint16_t id, const Property* p);
+    // Sets it only when `id` has none yet.
+    void SetDefault(uint16_t id, const Property* p) {
+      if (Find(id) == nullptr) Set(id, p);
+    }
+    std::vector<std::pair<uint16_t, const Property*>>::const_iterator begin() const {
+      return props_.begin();
+    }
+    std::vector<std::pair<uint16_t, const Property*>>::const_iterator end() const {
+      return props_.end();
+    }
+
+   private:
+    friend class MessageBuilder;
+    std::vector<std::pair<uint16_t, const Property*>> props_;
+  };
+
  private:
   Status Resolve(const Property& p, uint16_t* id);
-  // Property ids resolved; values point into the caller's content or `own`.
-  using Resolved = std::map<uint16_t, const Property*>;
   Status ResolveAll(const std::vector<Property>& in, const char* what, Resolved* out);
   Status BuildMessage(const MessageContent& msg, int depth, NodeData* out,
                       const std::vector<ltp::TcColumn>* row_columns,

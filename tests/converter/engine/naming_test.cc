@@ -23,6 +23,7 @@ TEST(NamingTest, SubjectCleaning) {
   EXPECT_EQ(SubjectTempPath("/out/", 7, "..."), "/out/7_.eml");
   EXPECT_EQ(SubjectTempPath("/out/", 1, "Re: a/b"), "/out/1_Re ab.eml");
   EXPECT_EQ(CleanSubject("a\x01:b\x1f?c*d\"e<f>g|h\\i.j"), "abcdefghij");
+  EXPECT_EQ(CleanSubject(std::string("\0\x7f\x80 x", 5)), std::string("\0\x7f\x80 x", 5));
   EXPECT_EQ(SubjectTempPath("/out/", 2, "  spaced  "), "/out/2_spaced.eml");
 }
 

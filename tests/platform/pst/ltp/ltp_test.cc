@@ -217,6 +217,35 @@ TEST(PcTest, LargeValuesGoToSubnodesAndInlineRewrite) {
   EXPECT_EQ(read[0x0E08].raw, 12345u);
 }
 
+TEST(PcTest, OrderOfSettingReplacedValuesAndRewritesLeaveNoTrace) {
+  // Values over three heap pages, one in a subnode.
+  std::vector<Property> wanted = {MakeInt32(0x0E07, 17), MakeString(0x0037, u"subject"),
+                                  MakeBinary(0x1000, std::vector<uint8_t>(5000, 7)),
+                                  MakeBinary(0x1001, {1, 2})};
+  for (uint16_t id = 0x2000; id < 0x2006; ++id) {
+    wanted.push_back(MakeBinary(id, std::vector<uint8_t>(3000, 5)));
+  }
+  auto build = [](const std::vector<Property>& sets, int32_t rewrite, NodeData* node) {
+    SubnodeIds ids;
+    PcBuilder pc(&ids);
+    for (const Property& p : sets) pc.Set(p.id, p).ok();  // a refused value changes nothing
+    ASSERT_TRUE(pc.Finish(node).ok());
+    if (rewrite != 0) {
+      ASSERT_TRUE(pc.RewriteInline(0x0E07, static_cast<uint32_t>(rewrite), node).ok());
+    }
+  };
+  NodeData in_order, shuffled;
+  build(wanted, 0, &in_order);
+  std::vector<Property> sets(wanted.rbegin(), wanted.rend());
+  sets.insert(sets.begin(), {MakeString(0x1001, u"replaced"), MakeInt32(0x0E07, 1),
+                             MakeBinary(0x0037, std::vector<uint8_t>(4000, 1))});
+  sets.push_back({0x0037, PropType::kString, false, {}, int64_t{1}});
+  build(sets, 17, &shuffled);
+  EXPECT_EQ(shuffled.data, in_order.data);
+  ASSERT_EQ(shuffled.subnodes.size(), 1u);
+  EXPECT_EQ(shuffled.subnodes[0].second.data, std::vector<uint8_t>(5000, 7));
+}
+
 TEST(PcTest, RejectsValuesOfTheWrongKind) {
   SubnodeIds ids;
   PcBuilder pc(&ids);
