@@ -300,6 +300,7 @@ class Scanner {
       return DbxStatus::Ok();
     });
     if (!s.ok()) return s;
+    indexed_records_.reserve(offsets.size());
     indexed_records_.insert(offsets.begin(), offsets.end());
     // Body positions from the records the scan noted; a record it passed
     // over is decoded as a normal open decodes it.
@@ -317,6 +318,9 @@ class Scanner {
       if (record.decoded && !record.body_unreadable) positions[i] = record.body_position;
     }
     std::unordered_set<uint32_t> bodies;
+    bodies.reserve(offsets.size());
+    // A message record is large: the list is made once, not grown and moved.
+    scan_->messages.reserve(scan_->messages.size() + offsets.size());
     for (size_t i = 0; i < offsets.size(); ++i) {
       const uint32_t p = positions[i];
       if (p == 0) continue;

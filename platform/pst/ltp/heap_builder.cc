@@ -37,7 +37,7 @@ size_t HeapBuilder::HeaderSize(size_t page_index) {
   return 2;
 }
 
-Status HeapBuilder::Place(size_t size, Hid* hid) {
+Status HeapBuilder::Place(std::span<const uint8_t> bytes, size_t size, Hid* hid) {
   if (size > kMaxItemSize) {
     return Status::InvalidArgument("heap item of " + std::to_string(size) +
                                    " bytes exceeds the limit of 3580");
@@ -52,25 +52,27 @@ Status HeapBuilder::Place(size_t size, Hid* hid) {
     Page page;
     // A page grows to at most one block: reserved once, not grown step by step.
     page.bytes.reserve(kBlockDataSize);
+    page.starts.reserve(64);
     page.bytes.assign(HeaderSize(pages_.size()), 0);
     pages_.push_back(std::move(page));
   }
   Page& page = pages_.back();
   page.starts.push_back(static_cast<uint16_t>(page.bytes.size()));
-  page.bytes.resize(page.bytes.size() + size);
+  if (bytes.empty()) {
+    page.bytes.resize(page.bytes.size() + size);
+  } else {
+    page.bytes.insert(page.bytes.end(), bytes.begin(), bytes.end());
+  }
   *hid = MakeHid(static_cast<uint32_t>(pages_.size() - 1),
                  static_cast<uint32_t>(page.starts.size()));
   return Status::Ok();
 }
 
 Status HeapBuilder::Allocate(std::span<const uint8_t> bytes, Hid* hid) {
-  Status s = Place(bytes.size(), hid);
-  if (!s.ok()) return s;
-  if (!bytes.empty()) std::memcpy(Item(*hid).data(), bytes.data(), bytes.size());
-  return s;
+  return Place(bytes, bytes.size(), hid);
 }
 
-Status HeapBuilder::AllocateZeroed(size_t size, Hid* hid) { return Place(size, hid); }
+Status HeapBuilder::AllocateZeroed(size_t size, Hid* hid) { return Place({}, size, hid); }
 
 std::span<uint8_t> HeapBuilder::Item(Hid hid) {
   Page& page = pages_.at(hid >> 16);

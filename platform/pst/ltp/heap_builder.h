@@ -55,7 +55,8 @@ class HeapBuilder {
   };
   static size_t HeaderSize(size_t page_index);
   static size_t MapSize(size_t items) { return 4 + 2 * (items + 1); }
-  Status Place(size_t size, Hid* hid);
+  // A new item of `size` bytes: a copy of `bytes`, or zeros when it is empty.
+  Status Place(std::span<const uint8_t> bytes, size_t size, Hid* hid);
 
   std::vector<Page> pages_;
 };

@@ -14,13 +14,14 @@ void Append32(std::vector<uint8_t>* out, uint32_t v) {
 }
 
 void AppendString(std::vector<uint8_t>* out, const std::u16string& s) {
+  if constexpr (std::endian::native == std::endian::little) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
+    out->insert(out->end(), bytes, bytes + 2 * s.size());
+    return;
+  }
   size_t at = out->size();
   out->resize(at + 2 * s.size());
   uint8_t* p = out->data() + at;
-  if constexpr (std::endian::native == std::endian::little) {
-    if (!s.empty()) std::memcpy(p, s.data(), 2 * s.size());
-    return;
-  }
   for (char16_t c : s) {
     *p++ = c & 0xFF;
     *p++ = c >> 8;

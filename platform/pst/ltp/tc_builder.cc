@@ -82,13 +82,18 @@ Status TcBuilder::AddRow(uint32_t row_id, uint32_t row_version,
   if (cells.size() != columns_.size()) {
     return Status::InvalidArgument("row does not have one cell per column");
   }
-  Row row;
-  row.id = row_id;
-  row.fixed.assign(row_size_, 0);
-  uint8_t* ceb = row.fixed.data() + end_1b_;
+  // A row that fails leaves nothing behind.
+  const size_t fixed_at = fixed_.size(), vars_at = vars_.size(), bytes_at = var_bytes_.size();
+  auto fail = [&](Status s) {
+    fixed_.resize(fixed_at);
+    vars_.resize(vars_at);
+    var_bytes_.resize(bytes_at);
+    return s;
+  };
+  fixed_.resize(fixed_at + row_size_, 0);
   for (size_t i = 0; i < columns_.size(); ++i) {
     const TcColumn& c = columns_[i];
-    uint8_t* cell = row.fixed.data() + c.offset;
+    uint8_t* cell = fixed_.data() + fixed_at + c.offset;
     if (c.tag == kTagLtpRowId || c.tag == kTagLtpRowVer) {
       Put32(cell, c.tag == kTagLtpRowId ? row_id : row_version);
     } else {
@@ -98,23 +103,24 @@ Status TcBuilder::AddRow(uint32_t row_id, uint32_t row_version,
         char buf[96];
         std::snprintf(buf, sizeof buf, "cell of type 0x%04X given for column 0x%08X",
                       p->tag() & 0xFFFF, c.tag);
-        return Status::InvalidArgument(buf);
+        return fail(Status::InvalidArgument(buf));
       }
       if (IsFixedSize(p->type)) {
         uint64_t bits;
         Status s = FixedBits(*p, &bits);
-        if (!s.ok()) return s;
+        if (!s.ok()) return fail(s);
         for (size_t k = 0; k < c.size; ++k) cell[k] = (bits >> (8 * k)) & 0xFF;
       } else {
-        std::vector<uint8_t> bytes;
-        Status s = EncodeValue(*p, &bytes);
-        if (!s.ok()) return s;
-        row.vars.emplace_back(static_cast<uint16_t>(i), std::move(bytes));
+        const size_t at = var_bytes_.size();
+        Status s = EncodeValue(*p, &var_bytes_);
+        if (!s.ok()) return fail(s);
+        vars_.push_back({static_cast<uint16_t>(i), at, var_bytes_.size() - at});
       }
     }
+    uint8_t* ceb = fixed_.data() + fixed_at + end_1b_;
     ceb[c.bit / 8] |= static_cast<uint8_t>(0x80 >> (c.bit % 8));
   }
-  rows_.push_back(std::move(row));
+  rows_.push_back({row_id, static_cast<uint32_t>(vars_at)});
   return Status::Ok();
 }
 
@@ -155,14 +161,17 @@ Status TcBuilder::Finish(SubnodeIds* ids, NodeData* out) {
     hnid_rows = matrix_hid;
   }
 
-  // Variable-size values.
-  for (Row& row : rows_) {
-    for (auto& [col, bytes] : row.vars) {
+  // Variable-size values, row by row.
+  for (size_t r = 0; r < rows_.size(); ++r) {
+    const size_t end = r + 1 < rows_.size() ? rows_[r + 1].first_var : vars_.size();
+    for (size_t v = rows_[r].first_var; v < end; ++v) {
+      const Var& var = vars_[v];
+      std::span<const uint8_t> bytes(var_bytes_.data() + var.offset, var.size);
       uint32_t hnid = 0;
       if (bytes.size() > HeapBuilder::kMaxItemSize) {
         Nid nid = ids->Next(kNidTypeLtp);
         NodeData value;
-        value.data = std::move(bytes);
+        value.data.assign(bytes.begin(), bytes.end());
         out->subnodes.emplace_back(nid, std::move(value));
         hnid = nid;
       } else if (!bytes.empty()) {
@@ -171,16 +180,14 @@ Status TcBuilder::Finish(SubnodeIds* ids, NodeData* out) {
         if (!s.ok()) return s;
         hnid = hid;
       }
-      Put32(row.fixed.data() + columns_[col].offset, hnid);
+      Put32(fixed_.data() + r * row_size_ + columns_[var.column].offset, hnid);
     }
-    row.vars.clear();
   }
+  std::vector<Var>().swap(vars_);
+  std::vector<uint8_t>().swap(var_bytes_);
 
   if (matrix_hid != 0) {
-    uint8_t* p = heap.Item(matrix_hid).data();
-    for (size_t i = 0; i < rows_.size(); ++i) {
-      std::memcpy(p + i * row_size_, rows_[i].fixed.data(), row_size_);
-    }
+    std::memcpy(heap.Item(matrix_hid).data(), fixed_.data(), matrix_size);
   } else if (matrix_size > 0) {
     // A data tree is one stream of full blocks. Each block holds as many
     // whole rows as fit and is padded with zeros to the full block, all but
@@ -193,7 +200,7 @@ Status TcBuilder::Finish(SubnodeIds* ids, NodeData* out) {
     matrix.data.assign((blocks - 1) * HeapBuilder::kBlockDataSize + last_rows * row_size_, 0);
     for (size_t i = 0; i < rows_.size(); ++i) {
       const size_t at = (i / per_block) * HeapBuilder::kBlockDataSize + (i % per_block) * row_size_;
-      std::memcpy(matrix.data.data() + at, rows_[i].fixed.data(), row_size_);
+      std::memcpy(matrix.data.data() + at, fixed_.data() + i * row_size_, row_size_);
     }
     Nid nid = ids->Next(kNidTypeLtp);
     out->subnodes.emplace_back(nid, std::move(matrix));
@@ -220,6 +227,7 @@ Status TcBuilder::Finish(SubnodeIds* ids, NodeData* out) {
   }
   out->data = heap.Finish(HeapClient::kTable, tcinfo);
   rows_.clear();
+  std::vector<uint8_t>().swap(fixed_);
   return Status::Ok();
 }
 

@@ -58,12 +58,20 @@ class TcBuilder {
 
   struct Row {
     uint32_t id;
-    std::vector<uint8_t> fixed;  // row_size_ bytes, variable cells still empty
-    std::vector<std::pair<uint16_t, std::vector<uint8_t>>> vars;  // column index, bytes
+    uint32_t first_var;  // its variable-size values: vars_[first_var, next row's)
+  };
+  // A variable-size value: its column index and its bytes in var_bytes_.
+  struct Var {
+    uint16_t column;
+    size_t offset;
+    size_t size;
   };
   std::vector<TcColumn> columns_;  // sorted by tag
   uint16_t end_4b_ = 0, end_2b_ = 0, end_1b_ = 0, row_size_ = 0;
   std::vector<Row> rows_;
+  std::vector<uint8_t> fixed_;  // row_size_ bytes per row, variable cells still empty
+  std::vector<Var> vars_;
+  std::vector<uint8_t> var_bytes_;
 };
 
 }  // namespace pst::ltp

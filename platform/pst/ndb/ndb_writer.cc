@@ -255,7 +255,8 @@ class Writer : public NdbWriter {
   Status WriteSubnodeTree(std::vector<SubnodeEntry> entries, Bid* bid);
   Status WriteContent(const NodeData& content, Bid* data, Bid* sub);
   Status Put(Nid nid, Nid parent, Bid data, Bid sub);
-  Status CheckRef(Bid bid, bool subnode_tree, const std::string& what);
+  // `owner` and `nid` name what refers to `bid` ("node", "subnode").
+  Status CheckRef(Bid bid, bool subnode_tree, const char* owner, Nid nid);
   Status WritePage(uint8_t ptype, uint8_t* page, PageRef* where);
   Status WriteTrees(PageRef* nbt, PageRef* bbt);
   Status CloseImpl();
@@ -402,18 +403,19 @@ Status Writer::WriteTreeHead(Kind kind, const std::vector<Bid>& children, uint64
   return WriteBlock(kind, head, children, bid);
 }
 
-Status Writer::CheckRef(Bid bid, bool subnode_tree, const std::string& what) {
+Status Writer::CheckRef(Bid bid, bool subnode_tree, const char* owner, Nid nid) {
   if (bid == 0) return Status::Ok();
   BlockInfo* b = Find(bid);
+  if (b != nullptr && (subnode_tree ? IsSubnodeTree(b->kind) : IsDataTree(b->kind))) {
+    return Status::Ok();
+  }
+  const std::string what = std::string(owner) + " " + Hex(nid);
   if (b == nullptr) {
     return Status::InvalidArgument(what + " refers to block " + Hex(bid) +
                                    ", which this file does not hold");
   }
-  if (subnode_tree ? !IsSubnodeTree(b->kind) : !IsDataTree(b->kind)) {
-    return Status::InvalidArgument(what + " refers to block " + Hex(bid) + ", which is not a " +
-                                   (subnode_tree ? "subnode tree" : "data tree"));
-  }
-  return Status::Ok();
+  return Status::InvalidArgument(what + " refers to block " + Hex(bid) + ", which is not a " +
+                                 (subnode_tree ? "subnode tree" : "data tree"));
 }
 
 Status Writer::WriteSubnodeTree(std::vector<SubnodeEntry> entries, Bid* bid) {
@@ -425,9 +427,8 @@ Status Writer::WriteSubnodeTree(std::vector<SubnodeEntry> entries, Bid* bid) {
     if (i > 0 && entries[i - 1].nid == e.nid) {
       return Status::InvalidArgument("subnode " + Hex(e.nid) + " is listed twice");
     }
-    std::string what = "subnode " + Hex(e.nid);
-    Status s = CheckRef(e.data, false, what);
-    if (s.ok()) s = CheckRef(e.sub, true, what);
+    Status s = CheckRef(e.data, false, "subnode", e.nid);
+    if (s.ok()) s = CheckRef(e.sub, true, "subnode", e.nid);
     if (!s.ok()) return s;
   }
   if (entries.size() > kSlEntriesMax * kSiEntriesMax) {
@@ -497,9 +498,8 @@ Status Writer::WriteContent(const NodeData& content, Bid* data, Bid* sub) {
 
 Status Writer::Put(Nid nid, Nid parent, Bid data, Bid sub) {
   if (nid == 0) return Status::InvalidArgument("node id 0 is not a valid node");
-  std::string what = "node " + Hex(nid);
-  Status s = CheckRef(data, false, what);
-  if (s.ok()) s = CheckRef(sub, true, what);
+  Status s = CheckRef(data, false, "node", nid);
+  if (s.ok()) s = CheckRef(sub, true, "node", nid);
   if (!s.ok()) return s;
   if (data != 0) Find(data)->refs++;
   if (sub != 0) Find(sub)->refs++;
