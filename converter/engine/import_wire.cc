@@ -2,6 +2,7 @@
 #include "converter/engine/import_wire.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/mail/part_source.h"
@@ -252,6 +253,10 @@ class Reader {
     std::string_view raw;
     if (!Get32(&n) || !GetRaw(size_t{n} * 2, &raw)) return false;
     s->resize(n);
+    if constexpr (std::endian::native == std::endian::little) {
+      if (n != 0) std::memcpy(s->data(), raw.data(), size_t{n} * 2);  // the wire's order already
+      return true;
+    }
     for (uint32_t i = 0; i < n; ++i) {
       (*s)[i] = static_cast<char16_t>(static_cast<uint8_t>(raw[2 * i]) | (static_cast<uint8_t>(raw[2 * i + 1]) << 8));
     }

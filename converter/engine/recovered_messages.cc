@@ -17,6 +17,7 @@ void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
                               FileOutcome& outcome) {
   std::unique_ptr<dbx::FileSource> file;
   dbx::DbxRecoveryScan scan;
+  scan.keep_indexed = false;  // those are converted already
   if (!dbx::FileSource::Open(dbx_path, false, &file).ok() ||
       !dbx::ScanFolderFile(*file, &scan).ok()) {
     return;

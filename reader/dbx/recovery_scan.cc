@@ -320,7 +320,7 @@ class Scanner {
     std::unordered_set<uint32_t> bodies;
     bodies.reserve(offsets.size());
     // A message record is large: the list is made once, not grown and moved.
-    scan_->messages.reserve(scan_->messages.size() + offsets.size());
+    if (scan_->keep_indexed) scan_->messages.reserve(scan_->messages.size() + offsets.size());
     for (size_t i = 0; i < offsets.size(); ++i) {
       const uint32_t p = positions[i];
       if (p == 0) continue;
@@ -350,7 +350,7 @@ class Scanner {
         if (s.ok() && k != kNone && !claimed_[k]) s = Follow(k, &m);
         if (!s.ok()) return s;
       }
-      scan_->messages.push_back(std::move(m));
+      if (scan_->keep_indexed) scan_->messages.push_back(std::move(m));
     }
     return DbxStatus::Ok();
   }

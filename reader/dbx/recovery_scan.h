@@ -80,6 +80,10 @@ struct DbxRecoveredMessage {
 };
 
 struct DbxRecoveryScan {
+  // Set before the scan: false leaves the kIndex messages out of `messages`
+  // (their chains are still followed and claimed, so every other message is
+  // found as before), for a caller that wants only what the index misses.
+  bool keep_indexed = true;
   // The header carried the folder-file signature and its index was walked.
   bool index_walked = false;
   // kIndex messages in index order, then kRecord and kOrphan messages in the

@@ -85,6 +85,14 @@ TEST(RecoveryScanTest, ADamagedLiveChainGivesWhatItHoldsAndItsTailAsAFragment) {
     DbxRecoveryScan scan;
     ASSERT_TRUE(ScanFolderFile(source, &scan).ok());
     ASSERT_EQ(scan.messages.size(), t.fragment ? 2u : 1u);
+    // Left out, the live message still claims its blocks.
+    DbxRecoveryScan beyond;
+    beyond.keep_indexed = false;
+    ASSERT_TRUE(ScanFolderFile(source, &beyond).ok());
+    ASSERT_EQ(beyond.messages.size(), scan.messages.size() - 1);
+    if (t.fragment) {
+      EXPECT_EQ(beyond.messages[0].body_position, scan.messages[1].body_position);
+    }
     std::string text, damage;
     ASSERT_TRUE(ReadRecoveredText(source, scan.messages[0], &text, &damage).ok());
     EXPECT_EQ(text, sound_text.substr(0, t.live));
