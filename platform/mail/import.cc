@@ -387,7 +387,7 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
   // needs (TextForParser); any other message it parses whole, in place.
   std::optional<std::vector<HeaderField>> fields;
   std::string shown;
-  if (bytes.size() < kStreamedPartMin && block.body_offset > block.headers.size()) {
+  if (!opts_.parse_whole && bytes.size() < kStreamedPartMin && block.body_offset > block.headers.size()) {
     fields = SplitPlainHeaderBlock(block.headers);
     if (fields && !TextForParser(*fields, bytes.substr(block.headers.size()), &log, &shown)) fields.reset();
     if (fields) input_ = shown;

@@ -6,6 +6,7 @@
 #include <gmime/gmime.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/mail/entry_id.h"
@@ -190,6 +191,49 @@ TEST(MailImportEnvelopeTest, FieldsReadFromTheTextReportAsAWholeParse) {
     EXPECT_EQ(r.report.unmapped, c.unmapped);
     EXPECT_EQ(r.report.original_attached, !c.unmapped.empty());
   }
+}
+
+bool SameProps(const std::vector<pst::Property>& a, const std::vector<pst::Property>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const pst::Property& x, const pst::Property& y) {
+    return x.id == y.id && x.type == y.type && x.named == y.named && x.name == y.name && x.value == y.value;
+  });
+}
+
+bool SameContent(const pst::MessageContent& a, const pst::MessageContent& b) {
+  if (!SameProps(a.props, b.props) || a.recipients.size() != b.recipients.size() ||
+      a.attachments.size() != b.attachments.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.recipients.size(); ++i) {
+    if (!SameProps(a.recipients[i].props, b.recipients[i].props)) return false;
+  }
+  for (size_t i = 0; i < a.attachments.size(); ++i) {
+    const auto &x = a.attachments[i], &y = b.attachments[i];
+    if (!SameProps(x.props, y.props) || !x.embedded != !y.embedded) return false;
+    if (x.embedded && !SameContent(*x.embedded, *y.embedded)) return false;
+  }
+  return true;
+}
+
+// The quick reading of plain header blocks against GMime's parse of the
+// whole message, over every message of the corpus: the same content and
+// the same report.
+TEST(MailImportEnvelopeTest, EveryCorpusMessageImportsAsAWholeParseImportsIt) {
+  int compared = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(mail_test::CorpusPath(""))) {
+    if (!e.is_regular_file() || e.path().extension() != ".eml") continue;
+    SCOPED_TRACE(e.path().string());
+    const std::string text = mail_test::ReadFile(e.path().string());
+    mail::ImportOptions whole;
+    whole.parse_whole = true;
+    auto quick = ImportText(text), slow = ImportText(text, whole);
+    EXPECT_EQ(quick.status.ok(), slow.status.ok());
+    EXPECT_TRUE(SameContent(quick.msg, slow.msg));
+    EXPECT_EQ(quick.report.warnings, slow.report.warnings);
+    EXPECT_EQ(quick.report.unmapped, slow.report.unmapped);
+    ++compared;
+  }
+  EXPECT_GT(compared, 50);
 }
 
 TEST(MailImportBodyTest, HtmlOnlyKeepsBytesAndDerivesText) {
