@@ -393,14 +393,26 @@ void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
     if (fields) input_ = shown;
   }
   // GMime reads its text in place: the parts are windows on it, not copies.
-  BorrowedStream stream(input_);
+  std::optional<BorrowedStream> stream(std::in_place, input_);
   GMimeParserOptions* popts = g_mime_parser_options_new();
   g_mime_parser_options_set_warning_callback(popts, OnParserWarning, &log);
   std::string fallback = CharsetForCodePage(opts_.default_code_page);
   const char* charsets[] = {"utf-8", fallback.empty() ? "windows-1252" : fallback.c_str(), nullptr};
   g_mime_parser_options_set_fallback_charsets(popts, opts_.guess_utf8 ? charsets : charsets + 1);
-  GRef<GMimeMessage> msg(fields ? nullptr : ParseMessage(stream.get(), popts));
-  GRef<GMimeObject> entity(fields ? ParseEntity(stream.get(), popts) : nullptr);
+  GMimeObject* quick = fields ? ParseEntity(stream->get(), popts) : nullptr;
+  if (fields && (quick == nullptr || !log.structural.empty())) {
+    // GMime may say more of a broken message when it parses it whole: such
+    // a message is parsed again, whole, so that what the report says of it
+    // does not depend on how it was read.
+    if (quick != nullptr) g_object_unref(quick);
+    quick = nullptr;
+    fields.reset();
+    log = ParseLog();
+    input_ = bytes;
+    stream.emplace(input_);
+  }
+  GRef<GMimeObject> entity(quick);
+  GRef<GMimeMessage> msg(fields ? nullptr : ParseMessage(stream->get(), popts));
 
   if (!msg && !entity) {
     Unmapped("the text is not a readable Internet message");

@@ -16,6 +16,7 @@ struct MessageContent;
 
 struct RecipientContent {
   std::vector<Property> props;  // PidTagRecipientType, PidTagDisplayName, ...
+  bool operator==(const RecipientContent&) const = default;
 };
 
 struct AttachmentContent {
@@ -24,6 +25,8 @@ struct AttachmentContent {
   std::vector<Property> props;
   // Set for an embedded message (PidTagAttachMethod 5, afEmbeddedMessage).
   std::unique_ptr<MessageContent> embedded;
+  // The same properties and the same embedded message (by content).
+  bool operator==(const AttachmentContent& other) const;
 };
 
 struct MessageContent {
@@ -35,7 +38,15 @@ struct MessageContent {
   void Set(Property p);
   // The property with this tag, or nullptr.
   const Property* Find(uint32_t tag) const;
+
+  // The same properties, recipients and attachments, in the same order.
+  bool operator==(const MessageContent&) const = default;
 };
+
+inline bool AttachmentContent::operator==(const AttachmentContent& other) const {
+  if (props != other.props || !embedded != !other.embedded) return false;
+  return !embedded || *embedded == *other.embedded;
+}
 
 inline void MessageContent::Set(Property p) {
   for (auto& q : props) {

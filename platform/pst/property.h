@@ -66,6 +66,9 @@ struct Property {
   PropertyData value;
 
   uint32_t tag() const { return (uint32_t{id} << 16) | static_cast<uint16_t>(type); }
+  // Equal in every field; a value too large to hold is equal only to the
+  // same source.
+  bool operator==(const Property&) const = default;
 };
 
 // Convenience constructors.

@@ -193,47 +193,31 @@ TEST(MailImportEnvelopeTest, FieldsReadFromTheTextReportAsAWholeParse) {
   }
 }
 
-bool SameProps(const std::vector<pst::Property>& a, const std::vector<pst::Property>& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const pst::Property& x, const pst::Property& y) {
-    return x.id == y.id && x.type == y.type && x.named == y.named && x.name == y.name && x.value == y.value;
-  });
-}
-
-bool SameContent(const pst::MessageContent& a, const pst::MessageContent& b) {
-  if (!SameProps(a.props, b.props) || a.recipients.size() != b.recipients.size() ||
-      a.attachments.size() != b.attachments.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.recipients.size(); ++i) {
-    if (!SameProps(a.recipients[i].props, b.recipients[i].props)) return false;
-  }
-  for (size_t i = 0; i < a.attachments.size(); ++i) {
-    const auto &x = a.attachments[i], &y = b.attachments[i];
-    if (!SameProps(x.props, y.props) || !x.embedded != !y.embedded) return false;
-    if (x.embedded && !SameContent(*x.embedded, *y.embedded)) return false;
-  }
-  return true;
-}
-
 // The quick reading of plain header blocks against GMime's parse of the
-// whole message, over every message of the corpus: the same content and
-// the same report.
-TEST(MailImportEnvelopeTest, EveryCorpusMessageImportsAsAWholeParseImportsIt) {
-  int compared = 0;
+// whole message, over every message of the corpus and some broken ones: the
+// same content and the same report.
+TEST(MailImportEnvelopeTest, MessagesImportAsAWholeParseImportsThem) {
+  std::vector<std::string> texts = {
+      // A part's header with a line that is no field, cut off before the
+      // closing boundary: GMime finds the whole message malformed.
+      "From: a@b.c\r\nSubject: s\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"W\"\r\n\r\n"
+      "--W\r\nContent-Type: text/plain\r\n\r\nsee\r\n--W\r\nContent-Type: application/octet-stream\r\n"
+      "Content-Disposition: attachment;\r\n filename*0*=x\r\nSubjfilename*2*=y;\r\n filename*3*=z\r\nCoecntet",
+  };
   for (const auto& e : std::filesystem::recursive_directory_iterator(mail_test::CorpusPath(""))) {
-    if (!e.is_regular_file() || e.path().extension() != ".eml") continue;
-    SCOPED_TRACE(e.path().string());
-    const std::string text = mail_test::ReadFile(e.path().string());
+    if (e.is_regular_file() && e.path().extension() == ".eml") texts.push_back(mail_test::ReadFile(e.path().string()));
+  }
+  ASSERT_GT(texts.size(), 50u);
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text.substr(0, 200));
     mail::ImportOptions whole;
     whole.parse_whole = true;
     auto quick = ImportText(text), slow = ImportText(text, whole);
     EXPECT_EQ(quick.status.ok(), slow.status.ok());
-    EXPECT_TRUE(SameContent(quick.msg, slow.msg));
+    EXPECT_TRUE(quick.msg == slow.msg);
     EXPECT_EQ(quick.report.warnings, slow.report.warnings);
     EXPECT_EQ(quick.report.unmapped, slow.report.unmapped);
-    ++compared;
   }
-  EXPECT_GT(compared, 50);
 }
 
 TEST(MailImportBodyTest, HtmlOnlyKeepsBytesAndDerivesText) {
