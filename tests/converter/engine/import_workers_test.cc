@@ -17,6 +17,7 @@
 #include "converter/engine/message_pipeline.h"
 #include "converter/engine/pst_writer_session.h"
 #include "platform/pst/check/check.h"
+#include "platform/text/utf.h"
 #include "tests/converter/wizard/fake_page.h"
 
 namespace tollan {
@@ -108,12 +109,22 @@ TEST(ImportWorkers, HungOrLyingWorkerFailsItsMessageAndIsReplaced) {
   ASSERT_TRUE(ImportWorkers::Start(o, &pool).ok());
   const pid_t stuck = pool->Pids()[0];
   ASSERT_EQ(::kill(stuck, SIGSTOP), 0);
+  // Enough messages that those beyond the two in a worker's hands are
+  // gathered: the stopped worker's are handed on, each answered once, as
+  // itself.
+  std::vector<std::string> messages;
+  for (int i = 1; i <= 40; ++i) messages.push_back(Message(i));
   std::vector<uint64_t> tickets;
-  auto answers = RunAll(*pool, {Message(1), Message(2), Message(3), Message(4)}, &tickets);
+  auto answers = RunAll(*pool, messages, &tickets);
   // The first message went to the stopped worker: it alone failed.
   EXPECT_NE(answers[tickets[0]].status.message().find("did not finish within 300 ms"), std::string::npos)
       << answers[tickets[0]].status.ToString();
-  for (size_t i = 1; i < tickets.size(); ++i) EXPECT_TRUE(answers[tickets[i]].status.ok()) << i;
+  for (size_t i = 1; i < tickets.size(); ++i) {
+    EXPECT_TRUE(answers[tickets[i]].status.ok()) << i;
+    const pst::Property* subject = answers[tickets[i]].content.Find(0x0037001F);
+    ASSERT_NE(subject, nullptr) << i;
+    EXPECT_EQ(std::get<std::u16string>(subject->value), text::Utf8ToUtf16("message " + std::to_string(i + 1)));
+  }
   EXPECT_NE(pool->Pids()[0], stuck);
 
   // Programs that are not the worker are found out before any message is
