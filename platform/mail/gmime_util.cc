@@ -33,7 +33,9 @@ class PinnedConverters {
   PinnedConverters() {
     static const char* const kCharsets[] = {
         "ISO-8859-1", "ISO-8859-2", "ISO-8859-15", "WINDOWS-1250", "WINDOWS-1251",
-        "WINDOWS-1252", "KOI8-R", "ISO-2022-JP", "SHIFT_JIS", "GB18030", "BIG5", "UTF-16LE"};
+        "WINDOWS-1252", "KOI8-R", "ISO-2022-JP", "SHIFT_JIS", "GB18030", "BIG5", "UTF-16LE",
+        // What GMime tries on a header of raw 8-bit text that is not UTF-8.
+        "EUC-JP", "EUC-KR"};
     for (const char* cs : kCharsets) {
       iconv_t cd = iconv_open("UTF-8", cs);
       if (cd != reinterpret_cast<iconv_t>(-1)) open_.push_back(cd);
