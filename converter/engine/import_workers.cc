@@ -20,15 +20,8 @@ using Clock = std::chrono::steady_clock;
 // A message over this is refused before it is sent (the import takes at
 // most 2 GiB).
 constexpr size_t kMaxMessage = size_t{1} << 31;
-// Messages handed to one worker at a time: at least two, so that the next
-// one is already in its channel when it finishes the first; more while they
-// are small. Those beyond the two it has in hand wait here and go in one
-// write when it is down to one.
-constexpr size_t kHeldPerWorker = 2;
-constexpr size_t kMaxHeldPerWorker = 32;
-constexpr size_t kHeldBytes = 256 * 1024;
-// Frames gathered into one write.
-constexpr size_t kFramesPerWrite = 16;
+// Frames gathered into one write: two batches.
+constexpr size_t kFramesPerWrite = 2 * ImportWorkers::kBatchMessages;
 
 std::string DescribeLimit(std::chrono::milliseconds limit) {
   if (limit.count() % 1000 != 0) return std::to_string(limit.count()) + " ms";
@@ -125,39 +118,45 @@ void ImportWorkers::Hurry(std::chrono::milliseconds grace) {
   if (!stop_by_) stop_by_ = Clock::now() + grace;
 }
 
+void ImportWorkers::Fail(const Request& r, Status why, std::vector<wire::ImportAnswer>* done) {
+  wire::ImportAnswer failed;
+  failed.ticket = r.ticket;
+  failed.status = std::move(why);
+  done->push_back(std::move(failed));
+  --outstanding_;
+}
+
 void ImportWorkers::Abandon(std::vector<wire::ImportAnswer>* done) {
   const std::string stopped = "the run was stopped before this message was imported";
   for (Worker& w : workers_) {
     if (w.held.empty()) continue;
-    // Still importing when the grace ran out: ended, and its message named.
-    const auto busy = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - w.front_since);
-    const bool in_hand = w.sending > 0;
+    // Still importing when the grace ran out: ended, and its messages
+    // named. Which of several it was on is not known (its answers go out
+    // together), so each says it was one of them.
+    const auto busy = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - w.since);
+    const size_t in_hand = w.sending;
     Stop(w, true);
-    bool front = true;
-    for (Request& r : w.held) {
-      wire::ImportAnswer failed;
-      failed.ticket = r.ticket;
-      failed.status = Status::IoError(
-          front && in_hand ? "the run was stopped while this message was being imported (for " +
-                                 DescribeLimit(busy) + "); its import process was ended"
-                           : stopped);
-      front = false;
-      done->push_back(std::move(failed));
-      --outstanding_;
+    for (size_t i = 0; i < w.held.size(); ++i) {
+      std::string why = stopped;
+      if (i < in_hand && in_hand == 1) {
+        why = "the run was stopped while this message was being imported (for " + DescribeLimit(busy) +
+              "); its import process was ended";
+      } else if (i < in_hand) {
+        why = "the run was stopped while its import process held this message and " +
+              std::to_string(in_hand - 1) + " more not yet answered (for " + DescribeLimit(busy) +
+              "); the process was ended";
+      }
+      Fail(w.held[i], Status::IoError(why), done);
     }
     // Not started again: the run is ending, and whatever is sent after
     // goes to the workers left or fails as not imported.
     w.held.clear();
-    w.held_bytes = 0;
+    w.batches.clear();
   }
-  for (Request& r : queue_) {
-    wire::ImportAnswer failed;
-    failed.ticket = r.ticket;
-    failed.status = Status::IoError(stopped);
-    done->push_back(std::move(failed));
-    --outstanding_;
+  for (std::deque<Request>* q : {&retry_, &queue_}) {
+    for (const Request& r : *q) Fail(r, Status::IoError(stopped), done);
+    q->clear();
   }
-  queue_.clear();
 }
 
 ImportWorkers::~ImportWorkers() {
@@ -199,7 +198,7 @@ Status ImportWorkers::Spawn(Worker* w) {
   w->process.reset();
   w->greeted = false;
   w->held.clear();
-  w->held_bytes = 0;
+  w->batches.clear();
   w->sending = 0;
   w->sent = 0;
   w->in.clear();
@@ -227,30 +226,81 @@ std::chrono::milliseconds ImportWorkers::LimitFor(const Request& r) const {
   return options_.time_limit + options_.time_per_mb * static_cast<int64_t>(r.message->size() >> 20);
 }
 
-void ImportWorkers::Assign() {
-  // The least busy live worker first, so that work spreads over all.
+std::chrono::milliseconds ImportWorkers::LimitFor(const Worker& w) const {
+  std::chrono::milliseconds limit{0};
+  for (const Request& r : w.held) limit = std::max(limit, LimitFor(r));
+  return limit;
+}
+
+bool ImportWorkers::BatchReady() const {
+  bool whole = false;
+  return !queue_.empty() && (NextBatch(&whole), whole);
+}
+
+size_t ImportWorkers::NextBatch(bool* whole) const {
+  // Small messages together, up to the count and the bytes of a batch; a
+  // large one alone.
+  size_t n = 0;
+  size_t bytes = 0;
+  for (const Request& r : queue_) {
+    const size_t size = r.message->size();
+    if (n > 0 && (size > kAloneBytes || bytes + size > kBatchBytes)) {
+      *whole = true;
+      return n;
+    }
+    ++n;
+    bytes += size;
+    if (n == kBatchMessages || size > kAloneBytes) {
+      *whole = true;
+      return n;
+    }
+  }
+  *whole = false;
+  return n;
+}
+
+void ImportWorkers::Assign(bool partial) {
+  const auto now = Clock::now();
+  const auto start = [now](Worker& w) {
+    // A worker started again has its start-up to itself: its clock starts
+    // when it has greeted.
+    if (w.held.empty() || !w.greeted) w.since = now;
+  };
+  // A message sent again goes alone, to a worker that holds nothing, and
+  // nothing follows it there until it is answered.
+  while (!retry_.empty()) {
+    auto idle = std::find_if(workers_.begin(), workers_.end(),
+                             [](const Worker& w) { return w.process && w.held.empty(); });
+    if (idle == workers_.end()) return;
+    start(*idle);
+    idle->held.push_back(std::move(retry_.front()));
+    idle->batches.push_back(1);
+    retry_.pop_front();
+  }
+  // New batches, to the least busy worker first, so that work spreads over
+  // all; none while a message sent again waits, so that a worker empties
+  // for it.
   while (!queue_.empty()) {
-    const size_t size = queue_.front().message->size();
+    bool whole = false;
+    const size_t n = NextBatch(&whole);
+    if (!whole && !partial) return;
     Worker* best = nullptr;
     for (Worker& w : workers_) {
-      if (!w.process || w.held.size() >= kMaxHeldPerWorker) continue;
-      if (w.held.size() >= kHeldPerWorker && w.held_bytes + size > kHeldBytes) continue;
-      if (best == nullptr || w.held.size() < best->held.size()) best = &w;
+      if (!w.process || w.batches.size() >= kBatchesPerWorker) continue;
+      if (!w.held.empty() && w.held.front().alone) continue;
+      if (best == nullptr || w.batches.size() < best->batches.size()) best = &w;
     }
     if (best == nullptr) return;
-    // A worker started again has its start-up to itself: the clock of its
-    // front message starts when it has greeted.
-    if (best->held.empty() || !best->greeted) best->front_since = Clock::now();
-    best->held_bytes += size;
-    best->held.push_back(std::move(queue_.front()));
-    queue_.pop_front();
+    start(*best);
+    for (size_t i = 0; i < n; ++i) {
+      best->held.push_back(std::move(queue_.front()));
+      queue_.pop_front();
+    }
+    best->batches.push_back(n);
   }
 }
 
 bool ImportWorkers::Flush(Worker& w) {
-  // While the worker has enough in hand, what is handed to it gathers, to
-  // go in one write when it is down to its last message.
-  if (w.sending >= kHeldPerWorker && w.sent == 0) return true;
   while (w.sending < w.held.size()) {
     // The frames not yet written, gathered into one write.
     std::string_view parts[2 * kFramesPerWrite];
@@ -293,7 +343,7 @@ bool ImportWorkers::Receive(Worker& w, std::vector<wire::ImportAnswer>* done, st
       return false;
     }
     if (!w.greeted) return true;
-    w.front_since = Clock::now();
+    w.since = Clock::now();
   }
   // Whole frames are taken off the front as they complete.
   size_t used = 0;
@@ -325,10 +375,10 @@ bool ImportWorkers::Receive(Worker& w, std::vector<wire::ImportAnswer>* done, st
       return false;
     }
     used += wire::kHeaderSize + *length;
-    w.held_bytes -= w.held.front().message->size();
     w.held.pop_front();
+    if (--w.batches.front() == 0) w.batches.pop_front();
     --w.sending;
-    w.front_since = Clock::now();
+    w.since = Clock::now();
     --outstanding_;
     done->push_back(std::move(answer));
   }
@@ -342,17 +392,16 @@ void ImportWorkers::Replace(Worker& w, const std::string& why, std::vector<wire:
   const std::string how = Stop(w, !why.empty());
   const std::string reason = why.empty() ? how : why;
   std::deque<Request> held = std::move(w.held);
-  if (!held.empty()) {
-    wire::ImportAnswer failed;
-    failed.ticket = held.front().ticket;
-    // Not the message's fault as far as is known: the process failed.
-    failed.status = Status::IoError(reason + " while importing this message; it was not imported");
-    done->push_back(std::move(failed));
-    --outstanding_;
-    held.pop_front();
+  if (held.size() == 1 && held.front().alone) {
+    // Alone in its hands: this message failed it.
+    Fail(held.front(), Status::IoError(reason + " while importing this message; it was not imported"), done);
+    held.clear();
   }
-  // The others it held go first to the next free worker.
-  for (auto it = held.rbegin(); it != held.rend(); ++it) queue_.push_front(std::move(*it));
+  // Any of several may have been the one: each goes again, alone.
+  for (Request& r : held) {
+    r.alone = true;
+    retry_.push_back(std::move(r));
+  }
   Status s = Spawn(&w);
   (void)s;  // a worker that cannot be started again leaves the others to go on
 }
@@ -374,27 +423,30 @@ void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) 
       Abandon(done);
       return;
     }
-    Assign();
+    Assign(timeout_ms != 0);
     const auto now = Clock::now();
     auto wait = std::chrono::milliseconds(timeout_ms < 0 ? INT_MAX : timeout_ms);
+    bool replaced = false;  // then its messages are handed on before any wait
     for (size_t i = 0; i < workers_.size(); ++i) {
       Worker& w = workers_[i];
       waits[i] = {};
       if (!w.process) continue;
       if (!Flush(w)) {
         Replace(w, "", done);
+        replaced = true;
         continue;
       }
       waits[i].process = w.process.get();
-      waits[i].want_write = w.sending < w.held.size() && (w.sending < kHeldPerWorker || w.sent > 0);
+      waits[i].want_write = w.sending < w.held.size();
       if (!w.held.empty()) {
-        const auto limit = w.greeted ? LimitFor(w.held.front()) : options_.greeting_limit;
-        const auto deadline = w.front_since + limit;
+        const auto limit = w.greeted ? LimitFor(w) : options_.greeting_limit;
+        const auto deadline = w.since + limit;
         if (now >= deadline) {
           Replace(w, w.greeted ? "the import did not finish within " + DescribeLimit(limit)
                                : "the import process did not greet within " + DescribeLimit(limit),
                   done);
           waits[i] = {};
+          replaced = true;
           continue;
         }
         wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
@@ -407,17 +459,14 @@ void ImportWorkers::Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done) 
     }
     if (std::none_of(workers_.begin(), workers_.end(), [](const Worker& w) { return w.process != nullptr; })) {
       // No worker could be started again: what is queued cannot be imported.
-      for (Request& r : queue_) {
-        wire::ImportAnswer failed;
-        failed.ticket = r.ticket;
-        failed.status = Status::IoError("no import process is running");
-        done->push_back(std::move(failed));
-        --outstanding_;
+      for (std::deque<Request>* q : {&retry_, &queue_}) {
+        for (const Request& r : *q) Fail(r, Status::IoError("no import process is running"), done);
+        q->clear();
       }
-      queue_.clear();
       return;
     }
     if (done->size() > answered_before || outstanding_ == 0) return;
+    if (replaced) continue;
     WorkerProcess::WaitForAny(&waits, wait.count() >= INT_MAX ? std::chrono::milliseconds(-1) : wait);
     bool any = false;
     for (size_t i = 0; i < workers_.size(); ++i) {

@@ -6,21 +6,37 @@
 // of its own (import_workers_process.h) and out of reach of the terminal's
 // Ctrl-C (the converter gets it and closes its .pst cleanly; the workers end
 // when their channel closes, and the system ends them if the converter
-// dies). Several messages go to a worker in one write when they are small.
-// A worker takes message bytes and answers with the imported message in the
-// frames of import_wire.h; its answers are checked as untrusted input.
+// dies). A worker takes message bytes and answers with the imported message
+// in the frames of import_wire.h; its answers are checked as untrusted input.
+//
+// Messages go to a worker in batches (up to kBatchMessages messages or
+// kBatchBytes bytes, a large message alone), each batch in one write, and
+// a worker has at most kBatchesPerWorker batches in hand, so that the next
+// is already in its channel when it finishes one. It answers a batch with
+// one write (serve_imports.h), and every answer that has come is taken
+// with one read.
 //
 // Typical use (one thread):
 //   std::unique_ptr<ImportWorkers> workers;
 //   Status s = ImportWorkers::Start(options, &workers);
 //   uint64_t ticket = workers->Send(std::move(bytes));
 //   std::vector<wire::ImportAnswer> done;
+//   if (workers->BatchReady()) workers->Pump(0, &done);  // hand over, take what came
 //   while (...) workers->Pump(-1, &done);   // answers in any order
 //
-// A message that makes its worker crash, send a bad answer or run past the
-// time limit gets an answer with a failed status that says why; the worker
-// is replaced and the other messages it held go to another worker. Every
-// message sent gets exactly one answer.
+// When a worker crashes, sends a bad answer or runs past the time limit, no
+// message fails on that account alone: the worker is replaced, and each
+// message it held unanswered is sent again on its own, one to a worker
+// that holds nothing else, with the normal time limit (new batches wait
+// until every such message is answered). Only a message that fails its
+// worker when it is alone in its hands gets an answer with a failed status
+// that says why. Every message sent gets exactly one answer.
+//
+// The time limit of a batch: a worker must answer within the limit of the
+// largest message it holds (Options), counted from when it last answered,
+// or from when it was handed work while it held none (or greeted, when it
+// was started again). A batch of slow messages that passes it only costs
+// the time of sending them again one by one, each with its own limit.
 #ifndef TOLLAN_CONVERTER_ENGINE_IMPORT_WORKERS_H_
 #define TOLLAN_CONVERTER_ENGINE_IMPORT_WORKERS_H_
 
@@ -48,7 +64,7 @@ inline constexpr char kImportWorkerName[] = "tollan-import-worker";
 
 // What a worker writes on its output as soon as it starts, before any
 // answer: a program that does not is not taken for the worker.
-inline constexpr std::string_view kImportWorkerGreeting = "tollan-import-worker/2\n";
+inline constexpr std::string_view kImportWorkerGreeting = "tollan-import-worker/3\n";
 
 // The number of import processes a run uses when none is asked for:
 // ImportJobsFor() of the processors this process may run on.
@@ -105,14 +121,30 @@ class ImportWorkers {
   // are windows on it (import_wire.h).
   uint64_t Send(std::string message);
 
+  // The batches: messages and bytes, and a message over kAloneBytes goes
+  // alone.
+  static constexpr size_t kBatchMessages = 16;
+  static constexpr size_t kBatchBytes = size_t{1} << 20;
+  static constexpr size_t kAloneBytes = kBatchBytes / 4;
+  static constexpr size_t kBatchesPerWorker = 2;
+
   // Messages sent and not yet answered.
   size_t Outstanding() const { return outstanding_; }
 
-  // Moves the work on: hands queued messages to free workers, writes and
-  // reads what the sockets take, and appends every finished answer to
-  // `done`. Waits up to `timeout_ms` (-1: until something is answered)
-  // when nothing was answered at once; returns at once when nothing is
-  // outstanding.
+  // A whole batch waits to be handed over: worth a Pump(0).
+  bool BatchReady() const;
+
+  // The messages the workers may hold at once, with a batch waiting: a
+  // caller that keeps this many sent keeps every worker busy.
+  size_t Capacity() const { return (jobs() * kBatchesPerWorker + 1) * kBatchMessages; }
+
+  // Moves the work on: hands queued messages to workers with room for a
+  // batch, writes and reads what the channels take, and appends every
+  // finished answer to `done`. Waits up to `timeout_ms` (-1: until something
+  // is answered) when nothing was answered at once; returns at once when
+  // nothing is outstanding. With a `timeout_ms` of 0 (the caller has other
+  // work) only whole batches are handed over; otherwise whatever is queued
+  // goes, since the caller would only wait for it.
   void Pump(int timeout_ms, std::vector<wire::ImportAnswer>* done);
 
   // The run is being stopped: the messages in the workers' hands may take
@@ -129,15 +161,16 @@ class ImportWorkers {
     uint64_t ticket = 0;
     std::shared_ptr<const std::string> message;
     std::array<char, wire::kRequestPrefixSize> prefix;  // the frame's bytes before the message
+    bool alone = false;  // sent again on its own after its worker failed
   };
   struct Worker {
     std::unique_ptr<WorkerProcess> process;  // null: not running
     std::deque<Request> held;  // handed over, in the order the worker takes them
-    size_t held_bytes = 0;     // the sizes of their messages
+    std::deque<size_t> batches;  // the number of held messages of each batch, in order
     size_t sending = 0;        // held[sending] is the frame being written
     size_t sent = 0;           // of which this many bytes are written
     std::string in;            // bytes read, not yet a whole frame
-    std::chrono::steady_clock::time_point front_since;  // when the front message started
+    std::chrono::steady_clock::time_point since;  // when it last answered, or was handed work idle
     bool greeted = false;      // kImportWorkerGreeting has come
   };
 
@@ -152,16 +185,26 @@ class ImportWorkers {
   // Past the grace of Hurry: ends the workers still importing and fails
   // every message not yet answered.
   void Abandon(std::vector<wire::ImportAnswer>* done);
-  void Assign();
+  // Hands the messages sent again alone to workers that hold nothing, then
+  // (when none waits) batches to workers with room; a batch that is not
+  // whole only when `partial`.
+  void Assign(bool partial);
+  // The messages at the front of queue_ that go together.
+  size_t NextBatch(bool* whole) const;
   // Writes what the channel takes; false when the worker is gone.
   bool Flush(Worker& w);
   // Reads and decodes what has come; false when the worker is gone or
   // sent something unreadable (then *why says what).
   bool Receive(Worker& w, std::vector<wire::ImportAnswer>* done, std::string* why);
-  // Ends a worker that failed: its front message fails with `why`, the
-  // others go back to the queue, and a new worker takes its place.
+  // Ends a worker that failed and starts another in its place. A message
+  // it held alone fails with `why`; every other message it held is sent
+  // again alone.
   void Replace(Worker& w, const std::string& why, std::vector<wire::ImportAnswer>* done);
   std::chrono::milliseconds LimitFor(const Request& r) const;
+  // The time a worker has for what it holds: the largest limit among them.
+  std::chrono::milliseconds LimitFor(const Worker& w) const;
+  // Fails a message that will not be imported.
+  void Fail(const Request& r, pst::Status why, std::vector<wire::ImportAnswer>* done);
   // Closes the worker's channel and reaps it, killing it at once or after
   // a grace for it to end by itself; returns how it ended.
   std::string Stop(Worker& w, bool kill_now);
@@ -169,6 +212,7 @@ class ImportWorkers {
   Options options_;
   std::vector<Worker> workers_;
   std::deque<Request> queue_;  // sent, not yet handed to a worker
+  std::deque<Request> retry_;  // held by a worker that failed: each goes again alone
   uint64_t next_ticket_ = 1;
   size_t outstanding_ = 0;
   // Set by Hurry: when the messages in hand must be done.

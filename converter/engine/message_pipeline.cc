@@ -2,6 +2,7 @@
 // thread preparing the imports ahead of the saves.
 #include "converter/engine/message_pipeline.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <utility>
@@ -81,6 +82,7 @@ MessagePipeline::MessagePipeline(ConversionPage& page, PstSession* session, Mess
       session_(session),
       dates_(dates),
       workers_(session != nullptr ? session->Workers() : nullptr),
+      worker_depth_(workers_ != nullptr ? std::min(workers_->Capacity(), kMaxWorkerDepth) : kDepth),
       concurrent_(session != nullptr && workers_ == nullptr && session->ImportsOffThread()) {}
 
 MessagePipeline::~MessagePipeline() {
@@ -165,15 +167,36 @@ void MessagePipeline::SubmitToWorkers(std::unique_ptr<Slot> slot) {
   }
   slots_.push_back(std::move(slot));
   page_.DoEvents();
-  DrainWorkers(kDepth);
+  DrainWorkers(worker_depth_);
 }
 
 void MessagePipeline::DrainWorkers(size_t keep) {
-  bool wait = false;
+  const auto complete_ready = [this] {
+    while (!slots_.empty() && slots_.front()->prepared) {
+      std::unique_ptr<Slot> slot = std::move(slots_.front());
+      slots_.pop_front();
+      inflight_bytes_ -= slot->bytes;
+      Complete(std::move(slot));
+    }
+  };
   for (;;) {
+    complete_ready();
     // A stopped run waits a moment for the messages in hand, not for a
     // worker that hangs: the pump wakes often enough to notice the stop.
     if (page_.Cancelled()) workers_->Hurry(kStopGrace);
+    // Until it must wait, this thread turns to the workers only when a
+    // whole batch can go; then it also takes the answers that have come.
+    const bool wait = !slots_.empty() && (slots_.size() > keep || inflight_bytes_ > kMaxBytes);
+    if (!wait && !workers_->BatchReady()) return;
+    if (wait && workers_->Outstanding() == 0) {
+      // Cannot happen while every waiting slot holds a ticket; never spin.
+      for (auto& slot : slots_) {
+        if (!slot->prepared) slot->status = Status::IoError("the import process lost the message");
+        slot->prepared = true;
+      }
+      awaited_.clear();
+      continue;
+    }
     answers_.clear();
     workers_->Pump(wait ? kStopCheckMs : 0, &answers_);
     for (wire::ImportAnswer& a : answers_) {
@@ -186,22 +209,11 @@ void MessagePipeline::DrainWorkers(size_t keep) {
       s.status = s.item->TakeImported(std::move(a));
       s.prepared = true;
     }
-    while (!slots_.empty() && slots_.front()->prepared) {
-      std::unique_ptr<Slot> slot = std::move(slots_.front());
-      slots_.pop_front();
-      inflight_bytes_ -= slot->bytes;
-      Complete(std::move(slot));
+    if (!wait) {
+      // Handed over (when a worker had room): no waiting yet.
+      complete_ready();
+      return;
     }
-    if (slots_.empty() || (slots_.size() <= keep && inflight_bytes_ <= kMaxBytes)) return;
-    if (workers_->Outstanding() == 0) {
-      // Cannot happen while every waiting slot holds a ticket; never spin.
-      for (auto& slot : slots_) {
-        if (!slot->prepared) slot->status = Status::IoError("the import process lost the message");
-        slot->prepared = true;
-      }
-      awaited_.clear();
-    }
-    wait = true;
   }
 }
 

@@ -119,11 +119,15 @@ class MessagePipeline {
   static constexpr int kStopCheckMs = 200;
   static constexpr std::chrono::milliseconds kStopGrace{3000};
   static constexpr size_t kLowWater = kDepth / 2;
+  // With workers: enough messages ahead that every worker has a batch in
+  // hand and the next in its channel (ImportWorkers::Capacity), within this.
+  static constexpr size_t kMaxWorkerDepth = 512;
 
   ConversionPage& page_;
   PstSession* session_;
   MessageDateReader& dates_;
   ImportWorkers* const workers_;
+  const size_t worker_depth_;
   const bool concurrent_;
 
   std::mutex mu_;

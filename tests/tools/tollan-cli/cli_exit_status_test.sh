@@ -27,7 +27,7 @@ cp "$work/s/Inbox.dbx" "$odd/In"$'\xff'".dbx"
 mkdir -p "$work/bad"$'\n'"name"
 head -c 16 "$work/s/Inbox.dbx" >"$work/bad"$'\n'"name/Inbox.dbx"
 printf '#!/bin/sh\necho "I am not the worker"\nexec cat\n' >"$work/not-worker"
-printf '#!/bin/sh\nprintf "tollan-import-worker/2\\n"\nexec sleep 600\n' >"$work/hung-worker"
+printf '#!/bin/sh\nprintf "tollan-import-worker/3\\n"\nexec sleep 600\n' >"$work/hung-worker"
 chmod +x "$work/not-worker" "$work/hung-worker"
 
 # Converts with one .pst per file into a new folder and checks the exit
@@ -103,7 +103,7 @@ for sig in INT HUP; do
   pst=$(ls "$out"/*.pst 2>/dev/null)
   if [ $rc -eq 130 ] && [ $took -lt 15 ] && [ -n "$pst" ] && "$build/tools/pst-check/pst-check" "$pst" >/dev/null &&
      [ -z "$(ls "$out" | grep -v '\.pst$')" ] &&
-     grep -q "stopped while this message was being imported" "$out.csv"; then
+     grep -q "the run was stopped while" "$out.csv"; then
     ok "hung worker, SIG$sig: exit 130 after ${took}s, a valid .pst, nothing left, the messages named"
   else
     fail "hung worker, SIG$sig: exit $rc after ${took}s, files: $(ls "$out")" "$out.log"
