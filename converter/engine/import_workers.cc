@@ -234,7 +234,12 @@ std::chrono::milliseconds ImportWorkers::LimitFor(const Worker& w) const {
 
 bool ImportWorkers::BatchReady() const {
   bool whole = false;
-  return !queue_.empty() && (NextBatch(&whole), whole);
+  if (queue_.empty() || !retry_.empty() || (NextBatch(&whole), !whole)) return false;
+  return std::any_of(workers_.begin(), workers_.end(), HasRoom);
+}
+
+bool ImportWorkers::HasRoom(const Worker& w) {
+  return w.process && w.batches.size() < kBatchesPerWorker && (w.held.empty() || !w.held.front().alone);
 }
 
 size_t ImportWorkers::NextBatch(bool* whole) const {
@@ -286,9 +291,7 @@ void ImportWorkers::Assign(bool partial) {
     if (!whole && !partial) return;
     Worker* best = nullptr;
     for (Worker& w : workers_) {
-      if (!w.process || w.batches.size() >= kBatchesPerWorker) continue;
-      if (!w.held.empty() && w.held.front().alone) continue;
-      if (best == nullptr || w.batches.size() < best->batches.size()) best = &w;
+      if (HasRoom(w) && (best == nullptr || w.batches.size() < best->batches.size())) best = &w;
     }
     if (best == nullptr) return;
     start(*best);

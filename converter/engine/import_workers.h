@@ -131,7 +131,7 @@ class ImportWorkers {
   // Messages sent and not yet answered.
   size_t Outstanding() const { return outstanding_; }
 
-  // A whole batch waits to be handed over: worth a Pump(0).
+  // A whole batch waits and a worker has room for it: worth a Pump(0).
   bool BatchReady() const;
 
   // The messages the workers may hold at once, with a batch waiting: a
@@ -189,6 +189,9 @@ class ImportWorkers {
   // (when none waits) batches to workers with room; a batch that is not
   // whole only when `partial`.
   void Assign(bool partial);
+  // A worker may take a new batch: it runs, holds fewer than
+  // kBatchesPerWorker and no message sent again alone.
+  static bool HasRoom(const Worker& w);
   // The messages at the front of queue_ that go together.
   size_t NextBatch(bool* whole) const;
   // Writes what the channel takes; false when the worker is gone.
