@@ -1,12 +1,12 @@
 // The import of one message, as a worker process or the converter itself
-// does it (see import_workers.h).
+// does it.
+#include "converter/engine/import_one.h"
+
 #include <exception>
 #include <new>
 #include <span>
 
-#include "converter/engine/import_workers.h"
 #include "converter/engine/message_date.h"
-#include "converter/engine/pst_writer_session.h"
 
 namespace tollan {
 
@@ -39,6 +39,13 @@ wire::ImportAnswer Import(uint64_t ticket, std::string_view message, std::shared
 }
 
 }  // namespace
+
+std::string KeptOriginalText(const mail::ImportReport& report) {
+  if (!report.original_attached) return std::string();
+  std::string text;
+  for (const std::string& u : report.unmapped) text += (text.empty() ? "" : "; ") + u;
+  return text.empty() ? "could not be mapped fully" : text;
+}
 
 wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::string_view message, const mail::ImportOptions& options) {
   return Import(ticket, message, nullptr, options);

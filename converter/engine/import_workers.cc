@@ -7,8 +7,6 @@
 #include <climits>
 #include <cstring>
 
-#include "converter/engine/message_date.h"
-#include "converter/engine/pst_writer_session.h"
 
 namespace tollan {
 

@@ -79,15 +79,6 @@ int DefaultImportJobs();
 inline constexpr int kWorkersPayFrom = 4;
 int ImportJobsFor(int processors);
 
-// The import of one message as a worker does it: the mapping, the report's
-// verdict and the date from the header block (the reader of the date
-// component).
-wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::string_view message, const mail::ImportOptions& options);
-// The same for a text the answer may share: a large attachment stays a
-// window on it (mail::ImportMessage), which AppendAnswer sends as such.
-wire::ImportAnswer ImportOneMessage(uint64_t ticket, std::shared_ptr<const std::string> message,
-                                    const mail::ImportOptions& options);
-
 class ImportWorkers {
  public:
   struct Options {

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "converter/engine/import_one.h"
 #include "converter/engine/output_file.h"
 #include "converter/engine/pst_parts.h"
 #include "converter/engine/written_digests.h"
@@ -400,13 +401,6 @@ class WriterSession : public PstSession {
 };
 
 }  // namespace
-
-std::string KeptOriginalText(const mail::ImportReport& report) {
-  if (!report.original_attached) return std::string();
-  std::string text;
-  for (const std::string& u : report.unmapped) text += (text.empty() ? "" : "; ") + u;
-  return text.empty() ? "could not be mapped fully" : text;
-}
 
 std::unique_ptr<PstSession> NewPstWriterSession(const mail::ImportOptions& options,
                                                 ImportTally* tally, ImportWorkers* workers,

@@ -18,10 +18,6 @@ struct ImportTally {
   int64_t original_attached = 0;  // could not be mapped fully: original kept
 };
 
-// What the item says when an import kept the original attached: the
-// report's reasons, joined; empty when it kept none.
-std::string KeptOriginalText(const mail::ImportReport& report);
-
 // Makes a session whose imports read unlabelled 8-bit text with the given
 // options. `tally` (optional) is updated by every import. With `workers`
 // (optional; they must outlive the session, and import with the same

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "converter/engine/import_one.h"
 #include "converter/engine/import_wire.h"
 #include "converter/engine/import_workers.h"
 #include "platform/mail/gmime_util.h"

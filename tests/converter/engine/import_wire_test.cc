@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "converter/engine/import_workers.h"
+#include "converter/engine/import_one.h"
 
 namespace tollan::wire {
 namespace {

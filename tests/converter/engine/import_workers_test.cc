@@ -1,6 +1,7 @@
 // The import worker processes: the same answers as the import in this
 // process, and a worker that is killed, hangs or talks nonsense costs its
 // one message, reported with the reason, while the run goes on.
+#include "converter/engine/import_one.h"
 #include "converter/engine/import_workers.h"
 
 #include <gtest/gtest.h>
