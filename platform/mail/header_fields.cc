@@ -32,6 +32,8 @@ std::optional<int32_t> XPriorityLevel(std::string_view v) {
   return t[0] - '0';
 }
 
+}  // namespace
+
 bool EqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -41,8 +43,6 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   }
   return true;
 }
-
-}  // namespace
 
 SubjectParts SplitSubject(std::u16string_view subject) {
   SubjectParts parts;

@@ -73,6 +73,10 @@ std::optional<std::vector<HeaderField>> SplitPlainHeaderBlock(std::string_view h
 // `value` without leading and trailing blanks and line breaks.
 std::string TrimBlanks(std::string_view value);
 
+// Whether two field names (or other ASCII words) are equal but for the case
+// of their ASCII letters.
+bool EqualNoCase(std::string_view a, std::string_view b);
+
 // `value` with folding white space (line breaks, tabs, runs of blanks)
 // collapsed to single blanks, trimmed.
 std::string UnfoldValue(std::string_view value);

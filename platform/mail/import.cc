@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <string_view>
 
 #include "platform/mail/charset.h"
@@ -163,11 +164,11 @@ size_t ContentSize(const pst::MessageContent& m) {
   return n;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && g_ascii_strncasecmp(a.data(), b.data(), a.size()) == 0;
+// Whether `name` is a Content- field or one of `names`.
+bool ContentFieldOrOneOf(std::string_view name, std::span<const std::string_view> names) {
+  if (name.size() > 8 && EqualNoCase(name.substr(0, 8), "content-")) return true;
+  return std::any_of(names.begin(), names.end(), [name](std::string_view n) { return EqualNoCase(name, n); });
 }
-
-bool IsContentField(std::string_view name) { return name.size() > 8 && EqualNoCase(name.substr(0, 8), "content-"); }
 
 // Fields whose value the import reads through GMime, decoded, or that shape
 // the MIME structure.
@@ -175,11 +176,7 @@ bool ReadThroughParser(std::string_view name) {
   static constexpr std::string_view kNames[] = {"message-id", "in-reply-to", "references",
                                                 "importance", "priority", "x-priority", "x-msmail-priority",
                                                 "sensitivity"};
-  if (IsContentField(name)) return true;
-  for (std::string_view n : kNames) {
-    if (EqualNoCase(name, n)) return true;
-  }
-  return false;
+  return ContentFieldOrOneOf(name, kNames);
 }
 
 // A value with control characters (a NUL ends GMime's copy of it).
@@ -199,11 +196,7 @@ bool HasEncodedWord(std::string_view value) { return value.find("=?") != std::st
 bool OnceOnlyField(std::string_view name) {
   static constexpr std::string_view kNames[] = {"from", "sender", "reply-to", "to", "cc", "bcc", "subject",
                                                 "date", "message-id", "in-reply-to", "references"};
-  if (IsContentField(name)) return true;
-  for (std::string_view n : kNames) {
-    if (EqualNoCase(name, n)) return true;
-  }
-  return false;
+  return ContentFieldOrOneOf(name, kNames);
 }
 
 // More fields than this in a plain header block: parsed whole.
