@@ -1,7 +1,9 @@
 // Header fields to envelope properties and recipient rows.
 #include "platform/mail/envelope.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "platform/mail/encoded_words.h"
 #include "platform/mail/gmime_util.h"
@@ -49,40 +51,6 @@ std::vector<Address> AddressesOf(InternetAddressList* list) {
   }
   return out;
 }
-
-// The values of the fields `name` as written: from `fields` when given,
-// else from the parsed message.
-std::vector<std::string> RawValues(GMimeObject* obj, const std::vector<HeaderField>* fields, const char* name) {
-  if (fields == nullptr) return RawHeaderValues(obj, name);
-  std::vector<std::string> values;
-  for (const HeaderField& f : *fields) {
-    if (f.name.size() == std::strlen(name) && g_ascii_strncasecmp(f.name.data(), name, f.name.size()) == 0) {
-      values.emplace_back(f.value);
-    }
-  }
-  return values;
-}
-
-// The addresses of the fields `name`: of every one of them, or of the first
-// only for a field that may occur once. Names are decoded word by word
-// before the address parser sees them.
-std::vector<Address> AddressField(GMimeObject* obj, const std::vector<HeaderField>* fields, const char* name,
-                                  bool first_only, const TextDefaults& defaults) {
-  std::vector<std::string> raw = RawValues(obj, fields, name);
-  if (raw.empty()) return {};
-  if (first_only) raw.resize(1);
-  std::string joined;
-  for (const auto& value : raw) {
-    if (!joined.empty()) joined += ", ";
-    joined += DecodeAddressWords(value, defaults);
-  }
-  InternetAddressList* list = internet_address_list_parse(nullptr, joined.c_str());
-  std::vector<Address> out = AddressesOf(list);
-  if (list != nullptr) g_object_unref(list);
-  return out;
-}
-
-constexpr const char* kAddressFields[] = {"From", "Sender", "Reply-To", "To", "Cc", "Bcc"};
 
 bool IsAtomChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '+' ||
@@ -147,6 +115,73 @@ bool IsPlainAddressList(std::string_view value) {
   }
 }
 
+// The mailboxes of a list IsPlainAddressList accepts, as GMime reads them:
+// the name without its quotes, the address as written.
+std::vector<Address> PlainAddresses(std::string_view value) {
+  std::vector<Address> out;
+  while (!value.empty()) {
+    const size_t comma = value.find(',');
+    std::string_view item = value.substr(0, comma);
+    value.remove_prefix(comma == std::string_view::npos ? value.size() : comma + 1);
+    const size_t b = item.find_first_not_of(" \r\n");
+    if (b == std::string_view::npos) continue;
+    item = item.substr(b, item.find_last_not_of(" \r\n") + 1 - b);
+    Address a;
+    const size_t lt = item.find('<');
+    if (lt == std::string_view::npos) {
+      a.address = text::Utf8ToUtf16(item);
+    } else {
+      a.address = text::Utf8ToUtf16(item.substr(lt + 1, item.size() - lt - 2));
+      std::string_view name = item.substr(0, lt);
+      while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+      if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+      a.name = text::Utf8ToUtf16(name);
+    }
+    out.push_back(std::move(a));
+  }
+  return out;
+}
+
+// The values of the fields `name` as written: from `fields` when given,
+// else from the parsed message.
+std::vector<std::string> RawValues(GMimeObject* obj, const std::vector<HeaderField>* fields, const char* name) {
+  if (fields == nullptr) return RawHeaderValues(obj, name);
+  std::vector<std::string> values;
+  for (const HeaderField& f : *fields) {
+    if (f.name.size() == std::strlen(name) && g_ascii_strncasecmp(f.name.data(), name, f.name.size()) == 0) {
+      values.emplace_back(f.value);
+    }
+  }
+  return values;
+}
+
+// The addresses of the fields `name`: of every one of them, or of the first
+// only for a field that may occur once. Names are decoded word by word
+// before the address parser sees them.
+std::vector<Address> AddressField(GMimeObject* obj, const std::vector<HeaderField>* fields, const char* name,
+                                  bool first_only, const TextDefaults& defaults) {
+  std::vector<std::string> raw = RawValues(obj, fields, name);
+  if (raw.empty()) return {};
+  if (first_only) raw.resize(1);
+  if (std::all_of(raw.begin(), raw.end(), [](const std::string& v) { return IsPlainAddressList(v); })) {
+    // Nothing to decode, and nothing a parser could read otherwise.
+    std::vector<Address> out;
+    for (const std::string& value : raw) {
+      std::vector<Address> some = PlainAddresses(value);
+      out.insert(out.end(), std::make_move_iterator(some.begin()), std::make_move_iterator(some.end()));
+    }
+    return out;
+  }
+  std::string joined;
+  for (const auto& value : raw) {
+    if (!joined.empty()) joined += ", ";
+    joined += DecodeAddressWords(value, defaults);
+  }
+  return ParseAddressListWithGMime(joined);
+}
+
+constexpr const char* kAddressFields[] = {"From", "Sender", "Reply-To", "To", "Cc", "Bcc"};
+
 // GMime reads the address fields of a message as address lists while it
 // parses one, and warns of what it cannot read in them.
 void CheckAddressFields(const std::vector<HeaderField>& fields, GMimeParserOptions* options) {
@@ -164,6 +199,19 @@ void CheckAddressFields(const std::vector<HeaderField>& fields, GMimeParserOptio
 }
 
 }  // namespace
+
+std::vector<Address> ParseAddressListWithGMime(std::string_view value) {
+  EnsureGMimeInitialized();
+  const std::string text(value);
+  InternetAddressList* list = internet_address_list_parse(nullptr, text.c_str());
+  std::vector<Address> out = AddressesOf(list);
+  if (list != nullptr) g_object_unref(list);
+  return out;
+}
+
+std::vector<Address> ParseAddressList(std::string_view value) {
+  return IsPlainAddressList(value) ? PlainAddresses(value) : ParseAddressListWithGMime(value);
+}
 
 void MapEnvelope(GMimeObject* obj, const std::vector<HeaderField>* fields, GMimeParserOptions* options,
                  std::string_view raw_headers, const TextDefaults& defaults, pst::MessageContent* out,

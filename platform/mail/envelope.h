@@ -13,6 +13,7 @@
 #include "platform/mail/charset.h"
 #include "platform/mail/header_fields.h"
 #include "platform/mail/import.h"
+#include "platform/mail/recipients.h"
 #include "platform/pst/message.h"
 
 namespace mail {
@@ -28,6 +29,14 @@ namespace mail {
 // fields are also parsed with `options`, so that the parse's warning
 // callback hears of a broken address list as GMime reports it while it
 // parses a message.
+// The addresses of an address-list field value whose encoded words are
+// decoded: each mailbox's name (without quotes) and address, the members of
+// a group in its place. A list of plain mailboxes ("a@b.example, Ann
+// <ann@b.example>") is read here; any other goes through GMime's parser,
+// as ParseAddressListWithGMime. Both give the same for every value.
+std::vector<Address> ParseAddressList(std::string_view value);
+std::vector<Address> ParseAddressListWithGMime(std::string_view value);
+
 void MapEnvelope(GMimeObject* message, const std::vector<HeaderField>* fields, GMimeParserOptions* options,
                  std::string_view raw_headers, const TextDefaults& defaults, pst::MessageContent* out,
                  ImportReport* report);

@@ -1,12 +1,15 @@
 // Fuzz target: any bytes as an Internet message. The import must succeed,
 // never crash or hang, and keep the original whenever it reports something
 // it could not map; its quick reading of a plain header block must give what
-// GMime's parse of the whole message gives.
+// GMime's parse of the whole message gives; a plain address list must read
+// as GMime's parser reads it.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 
+#include "platform/mail/envelope.h"
 #include "platform/mail/import.h"
 #include "platform/mail/prop_ids.h"
 
@@ -32,6 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!s.ok() || !(whole == msg) || whole_report.warnings != report.warnings ||
       whole_report.unmapped != report.unmapped) {
     std::abort();
+  }
+  const std::string_view line(reinterpret_cast<const char*>(data), std::min<size_t>(size, 512));
+  const std::vector<mail::Address> quick = mail::ParseAddressList(line), slow = mail::ParseAddressListWithGMime(line);
+  if (quick.size() != slow.size()) std::abort();
+  for (size_t i = 0; i < quick.size(); ++i) {
+    if (quick[i].name != slow[i].name || quick[i].address != slow[i].address) std::abort();
   }
   return 0;
 }

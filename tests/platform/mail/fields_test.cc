@@ -3,6 +3,7 @@
 
 #include "platform/mail/charset.h"
 #include "platform/mail/encoding_check.h"
+#include "platform/mail/envelope.h"
 #include "platform/mail/entry_id.h"
 #include "platform/mail/file_names.h"
 #include "platform/mail/header_fields.h"
@@ -97,6 +98,35 @@ TEST(MailHeaderBlockTest, PlainBlockSplitsIntoFieldsAsWritten) {
     SCOPED_TRACE(block);
     EXPECT_FALSE(SplitPlainHeaderBlock(block));
   }
+}
+
+// Plain lists are read without GMime; they and the rest must read as
+// GMime's parser reads them.
+TEST(MailAddressListTest, ReadsAsGMimeDoes) {
+  const char* const kValues[] = {
+      "ann@example.com",
+      " Ann Lee <ann@example.com>, bob@example.org\r\n",
+      "\"Ann Lee\" <ann.lee@mail.example.com>,<bob@example.org> , Carl 2 <c-d_e+f@x.example.net>",
+      "<ann@example.com>",
+      "Ann  Lee <ann@example.com>",        // two blanks: not plain
+      "\"Lee, Ann\" <ann@example.com>",    // a comma in quotes
+      "ann@localhost, bob@example.org",    // no dot in the domain
+      "Team: ann@example.com, bob@example.org;",
+      "ann@example.com (Ann)",
+      "Ann <ann@example.com",
+      "ann@example.com,,bob@example.org",
+      "",
+  };
+  for (const char* v : kValues) {
+    const std::vector<Address> got = ParseAddressList(v), want = ParseAddressListWithGMime(v);
+    ASSERT_EQ(got.size(), want.size()) << v;
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].name, want[i].name) << v;
+      EXPECT_EQ(got[i].address, want[i].address) << v;
+    }
+  }
+  ASSERT_EQ(ParseAddressList(" Ann Lee <ann@example.com>, bob@example.org").size(), 2u);
+  EXPECT_EQ(ParseAddressList("\"Ann Lee\" <ann@example.com>")[0].name, u"Ann Lee");
 }
 
 TEST(MailEntryIdTest, OneOffLayout) {
