@@ -9,3 +9,6 @@ find "$here/tests/platform/mail/corpus" -name '*.eml' -print0 |
     rel=${f#"$here/tests/platform/mail/corpus/"}
     cp "$f" "$1/seed_${rel//\//_}"
   done
+# Address lists, which the target also reads as such.
+printf 'Ann Lee <ann@example.com>, bob@example.org\r\n' >"$1/seed_address_list"
+printf '"Ann Lee" <a.b@c.example.net>,<bob@example.org> , Carl 2 <c-d_e+f@x.example>' >"$1/seed_address_list_quoted"
