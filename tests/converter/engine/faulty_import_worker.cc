@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "converter/engine/import_one.h"
 #include "converter/engine/import_workers.h"
 #include "platform/mail/gmime_util.h"
 #include "tools/tollan-import-worker/serve_imports.h"
