@@ -154,7 +154,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     return;
   }
   ComDateReader dates;
-  MessagePipeline pipeline(page, state.PSTSession.get(), dates);
+  MessagePipeline pipeline(page, state.PSTSession.get(), dates, count);
   for (LONG i = 1; i <= count; ++i) {
     page.DoEvents();
     if (page.Cancelled()) {

@@ -47,19 +47,39 @@ Status ImportWorkers::Start(const Options& options, std::unique_ptr<ImportWorker
                             " is not installed beside this program");
   }
   std::unique_ptr<ImportWorkers> pool(new ImportWorkers(std::move(opts)));
-  pool->workers_.resize(static_cast<size_t>(pool->options_.jobs));
-  for (Worker& w : pool->workers_) {
-    Status s = pool->Spawn(&w);
-    if (!s.ok()) return s;  // the destructor ends the ones started
-  }
-  Status s = pool->AwaitGreetings();
-  if (!s.ok()) {
-    // Not the worker: whatever it is, it is not left running.
-    for (Worker& w : pool->workers_) pool->Stop(w, true);
-    return s;
+  if (pool->options_.start_from_messages <= 0) {
+    Status s = pool->StartAll();
+    if (!s.ok()) return s;
   }
   *out = std::move(pool);
   return Status::Ok();
+}
+
+Status ImportWorkers::StartAll() {
+  workers_.resize(static_cast<size_t>(options_.jobs));
+  Status s;
+  for (Worker& w : workers_) {
+    s = Spawn(&w);
+    if (!s.ok()) break;
+  }
+  if (s.ok()) s = AwaitGreetings();
+  if (!s.ok()) {
+    // Not the worker, or not all of them: whatever runs is not left running.
+    for (Worker& w : workers_) Stop(w, true);
+    workers_.clear();
+  }
+  return s;
+}
+
+bool ImportWorkers::Use(int64_t messages) {
+  if (!workers_.empty()) return true;
+  if (!start_failure_.empty()) return false;
+  if (messages >= 0 && messages < options_.start_from_messages) return false;
+  Status s = StartAll();
+  if (s.ok()) return true;
+  start_failure_ = s.message();
+  if (start_failure_.empty()) start_failure_ = "the import processes could not be started";
+  return false;
 }
 
 bool ImportWorkers::TakeGreeting(Worker& w, std::string* why) {

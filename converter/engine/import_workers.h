@@ -92,19 +92,38 @@ class ImportWorkers {
     // The workers (and each one started again) must have greeted within
     // this time of their start.
     std::chrono::milliseconds greeting_limit{10000};
+    // Start the workers only when a file comes with at least this many
+    // messages (see Use); 0 starts them in Start. Starting them costs about
+    // as much as importing a few hundred messages, so a run that chose
+    // workers for itself (the default) starts them only where they pay.
+    int64_t start_from_messages = 0;
   };
 
-  // Starts `options.jobs` workers (1 to 64). Fails when the program cannot
-  // be found or started, or when it does not greet as the worker does
-  // (kImportWorkerGreeting): then it is not the worker, and nothing is left
-  // running.
+  // A file with fewer messages than this imports them in the converting
+  // process when the run did not ask for workers itself.
+  static constexpr int64_t kPaysFromMessages = 2000;
+
+  // Starts `options.jobs` workers (1 to 64), or, with a
+  // start_from_messages, only finds the program. Fails when the program
+  // cannot be found or started, or when it does not greet as the worker
+  // does (kImportWorkerGreeting): then it is not the worker, and nothing is
+  // left running.
   static pst::Status Start(const Options& options, std::unique_ptr<ImportWorkers>* out);
+
+  // Whether a file of `messages` messages (-1: not known) goes to the
+  // workers: once they run, every file does; before, only one of at least
+  // start_from_messages, and then they are started here. A start that fails
+  // is not tried again: every file is then imported by the caller, and
+  // start_failure() says why.
+  bool Use(int64_t messages);
+  const std::string& start_failure() const { return start_failure_; }
 
   ImportWorkers(const ImportWorkers&) = delete;
   ImportWorkers& operator=(const ImportWorkers&) = delete;
   // Closes every worker's socket and reaps them (killing any that lingers).
   ~ImportWorkers();
 
+  // The workers running (or that ran); 0 before they are started.
   int jobs() const { return static_cast<int>(workers_.size()); }
 
   // Queues one message; its answer carries the returned ticket. The text is
@@ -165,6 +184,9 @@ class ImportWorkers {
     bool greeted = false;      // kImportWorkerGreeting has come
   };
 
+  // Starts every worker and waits for their greetings.
+  pst::Status StartAll();
+
   explicit ImportWorkers(Options options) : options_(std::move(options)) {}
 
   pst::Status Spawn(Worker* w);
@@ -204,6 +226,7 @@ class ImportWorkers {
   std::string Stop(Worker& w, bool kill_now);
 
   Options options_;
+  std::string start_failure_;  // the start in Use failed: why
   std::vector<Worker> workers_;
   std::deque<Request> queue_;  // sent, not yet handed to a worker
   std::deque<Request> retry_;  // held by a worker that failed: each goes again alone

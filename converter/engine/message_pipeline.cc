@@ -77,11 +77,21 @@ struct MessagePipeline::Slot {
   bool prepared = false;  // guarded by mu_
 };
 
-MessagePipeline::MessagePipeline(ConversionPage& page, PstSession* session, MessageDateReader& dates)
+namespace {
+
+ImportWorkers* WorkersFor(PstSession* session, int64_t messages) {
+  ImportWorkers* workers = session != nullptr ? session->Workers() : nullptr;
+  return workers != nullptr && workers->Use(messages) ? workers : nullptr;
+}
+
+}  // namespace
+
+MessagePipeline::MessagePipeline(ConversionPage& page, PstSession* session, MessageDateReader& dates,
+                                 int64_t messages)
     : page_(page),
       session_(session),
       dates_(dates),
-      workers_(session != nullptr ? session->Workers() : nullptr),
+      workers_(WorkersFor(session, messages)),
       worker_depth_(workers_ != nullptr ? std::min(workers_->Capacity(), kMaxWorkerDepth) : kDepth),
       concurrent_(session != nullptr && workers_ == nullptr && session->ImportsOffThread()) {}
 

@@ -74,7 +74,10 @@ class MessagePipeline {
   using Done = std::function<void(const Status&, const std::string& kept_original)>;
 
   // `session` may be null: every message then fails with "no .pst is open".
-  MessagePipeline(ConversionPage& page, PstSession* session, MessageDateReader& dates);
+  // `messages` is how many the caller means to submit (-1: not known): the
+  // session's import workers take them only when they pay for that many
+  // (ImportWorkers::Use).
+  MessagePipeline(ConversionPage& page, PstSession* session, MessageDateReader& dates, int64_t messages = -1);
   MessagePipeline(const MessagePipeline&) = delete;
   MessagePipeline& operator=(const MessagePipeline&) = delete;
   // Finishes every submitted message.

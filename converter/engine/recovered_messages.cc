@@ -41,7 +41,7 @@ void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
     return;
   }
   ComDateReader dates;
-  MessagePipeline pipeline(page, state.PSTSession.get(), dates);
+  MessagePipeline pipeline(page, state.PSTSession.get(), dates, outcome.messages_beyond_index);
   int64_t number = 0;
   for (const dbx::DbxRecoveredMessage& m : scan.messages) {
     if (m.origin == dbx::RecoveryOrigin::kIndex) continue;

@@ -336,7 +336,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   page.SetProgressRange(ProgressBarId::kProgressBar2, 0, 100);
   page.DoEvents();
   ComDateReader dates;
-  MessagePipeline pipeline(page, state.PSTSession.get(), dates);
+  MessagePipeline pipeline(page, state.PSTSession.get(), dates, count);
   for (LONG i = 0; i < count; ++i) {
     page.DoEvents();
     if (page.Cancelled()) {

@@ -74,6 +74,7 @@ bool PageRun::Run(ConversionPage* page, const PageState& state,
   if (jobs > 1) {
     ImportWorkers::Options options;
     options.jobs = jobs;
+    options.start_from_messages = ImportWorkers::kPaysFromMessages;
     Status s = ImportWorkers::Start(options, &workers_);
     if (!s.ok()) {
       // Slower, but every message is still imported.
@@ -89,6 +90,9 @@ bool PageRun::Run(ConversionPage* page, const PageState& state,
     return NewPstWriterSession(mail::ImportOptions(), nullptr, workers, verify, max_pst_bytes);
   };
   convert(env);
+  if (workers_ && !workers_->start_failure().empty()) {
+    std::fprintf(stderr, "tollan: imported in this process only: %s\n", workers_->start_failure().c_str());
+  }
   workers_.reset();
   page->SetRunLock(false);
   running_ = false;

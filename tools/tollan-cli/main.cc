@@ -305,9 +305,10 @@ int Main(int argc, char** argv) {
                  "Write a CSV line for every message not converted cleanly to this new file "
                  "(default: conversion-report.csv beside the outputs, when anything went wrong)");
   app.add_option("--codepage", codepage, "Windows code page of unlabelled 8-bit text (default 1252)");
-  app.add_option("-j,--jobs", jobs,
+  auto* jobs_opt = app.add_option("-j,--jobs", jobs,
                  "Processes that import messages; 1 imports in this process (default: 1 below four "
-                 "cores, else the number of cores, at most 16)")
+                 "cores, else the number of cores, at most 16, started for the first folder of 2000 "
+                 "messages or more)")
       ->check(CLI::Range(1, 64));
   app.add_flag("--stats", stats, "Print processor time and peak memory at the end");
   uint64_t max_pst_size = 0;
@@ -475,6 +476,9 @@ int Main(int argc, char** argv) {
     ImportWorkers::Options worker_options;
     worker_options.jobs = jobs;
     worker_options.import = import_options;
+    // Chosen for the run, they start only for a file they pay for; asked
+    // for, they start now.
+    if (jobs_opt->count() == 0) worker_options.start_from_messages = ImportWorkers::kPaysFromMessages;
     Status s = ImportWorkers::Start(worker_options, &workers);
     if (!s.ok()) {
       std::fprintf(stderr, "tollan-cli: importing in this process only: %s\n", s.message().c_str());
@@ -500,6 +504,9 @@ int Main(int argc, char** argv) {
   BatchDriver(&page, source, env.sessions).Run(&state);
   page.EndProgress();
   const int workers_used = workers ? workers->jobs() : 0;
+  if (workers && !workers->start_failure().empty()) {
+    std::fprintf(stderr, "tollan-cli: imported in this process only: %s\n", workers->start_failure().c_str());
+  }
   workers.reset();  // ends and reaps them, so their times are counted
 
   PrintSummary(state.report, tally, quiet);

@@ -278,5 +278,52 @@ TEST(ImportWorkers, KilledWorkerFailsItsMessageAloneAndThePstStaysValid) {
   fs::remove_all(dir);
 }
 
+// A run that chose workers for itself starts them for the first file big
+// enough to pay for them, and imports every file itself when they cannot
+// start.
+TEST(ImportWorkers, StartOnlyForAFileTheyPayForAndNeverCostAMessage) {
+  const fs::path dir = fs::temp_directory_path() / ("workers-demand-" + std::to_string(getpid()));
+  for (const char* program : {kWorker, "/bin/false"}) {
+    SCOPED_TRACE(program);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    ImportWorkers::Options o = Options(2);
+    o.program = program;
+    o.start_from_messages = 4;
+    std::unique_ptr<ImportWorkers> pool;
+    ASSERT_TRUE(ImportWorkers::Start(o, &pool).ok());
+    auto session = NewPstWriterSession(Options(1).import, nullptr, pool.get());
+    PstStoreHandle* store = nullptr;
+    ASSERT_TRUE(session->AddPSTStore((dir / "out.pst").string(), "Store", &store).ok());
+    ASSERT_TRUE(session->AddFolder(store, "Inbox").ok());
+    FakePage page;
+    NoDates dates;
+    int next = 0;
+    // A file of `n` messages; the number of workers running after it.
+    auto file = [&](int n) {
+      MessagePipeline pipeline(page, session.get(), dates, n);
+      for (int i = 0; i < n; ++i, ++next) {
+        MessageJob job;
+        job.text = Message(next);
+        job.temp_path = (dir / (std::to_string(next) + ".eml")).string();
+        job.folder_path = "\\\\Store\\Inbox";
+        pipeline.Submit(std::move(job), [](const Status& s, const std::string&) { EXPECT_TRUE(s.ok()) << s.ToString(); });
+      }
+      pipeline.Finish();
+      return pool->jobs();
+    };
+    const bool works = program == std::string(kWorker);
+    EXPECT_EQ(file(3), 0);
+    EXPECT_EQ(file(4), works ? 2 : 0);
+    EXPECT_EQ(file(1), works ? 2 : 0);
+    EXPECT_EQ(pool->start_failure().empty(), works) << pool->start_failure();
+    ASSERT_TRUE(session->Logoff().ok());
+    std::string listing;
+    for (int i = 0; i < next; ++i) listing += "Inbox message " + std::to_string(i) + "\n";
+    EXPECT_EQ(OutsideListing((dir / "out.pst").string()), listing);
+  }
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace tollan
