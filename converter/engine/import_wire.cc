@@ -453,19 +453,18 @@ Status GetMessage(Reader& r, MessageContent* m, int depth) {
 
 }  // namespace
 
-void AppendRequest(uint64_t ticket, std::string_view message, std::string* out) {
-  const size_t at = out->size();
-  out->resize(at + kHeaderSize);
-  Put64(out, ticket);
+void AppendRequest(uint64_t ticket, std::string_view temp_path, std::string_view message, std::string* out) {
+  out->append(RequestPrefix(ticket, temp_path, message.size()));
   out->append(message);
-  PutHeader(out, kRequestTag, at);
 }
 
-std::string RequestPrefix(uint64_t ticket, size_t message_size) {
+std::string RequestPrefix(uint64_t ticket, std::string_view temp_path, size_t message_size) {
   std::string out;
   out.append(kRequestTag, 4);
-  Put32(&out, static_cast<uint32_t>(message_size + 8));
+  Put32(&out, static_cast<uint32_t>(8 + 4 + temp_path.size() + message_size));
   Put64(&out, ticket);
+  Put32(&out, static_cast<uint32_t>(temp_path.size()));
+  out.append(temp_path);
   return out;
 }
 
@@ -508,10 +507,14 @@ Status ReadHeader(std::string_view buffer, FrameKind kind, size_t max_payload,
   return Status::Ok();
 }
 
-Status DecodeRequest(std::string_view payload, uint64_t* ticket, std::string_view* message) {
+Status DecodeRequest(std::string_view payload, uint64_t* ticket, std::string_view* temp_path,
+                     std::string_view* message) {
   Reader r(payload, nullptr);
-  if (!r.Get64(ticket)) return Status::Corrupt("import request without a ticket");
-  *message = payload.substr(8);
+  uint32_t path_size = 0;
+  if (!r.Get64(ticket) || !r.Get32(&path_size)) return Status::Corrupt("import request cut short");
+  if (path_size > payload.size() - 12) return Status::Corrupt("import request with a path past its end");
+  *temp_path = payload.substr(12, path_size);
+  *message = payload.substr(12 + path_size);
   return Status::Ok();
 }
 

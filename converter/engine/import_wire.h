@@ -1,13 +1,14 @@
 // The frames an import worker process and the converter exchange: a request
-// carries one message's bytes, an answer carries what the import made of it
+// carries one message's bytes and the path of its temporary file, an answer carries what the import made of it
 // (properties, recipients, attachments, embedded messages), the message's
 // date and the import's verdict.
 //
 // Every frame starts with a four-byte tag (three letters and the format
 // version) and the payload length, little-endian:
 //
-//   request: "TLQ" 2, u32 length, u64 ticket, message bytes
-//   answer:  "TLA" 2, u32 length, u64 ticket, u8 status code, text status
+//   request: "TLQ" 3, u32 length, u64 ticket, u32 length + temporary file
+//            path (UTF-8; empty: none), message bytes
+//   answer:  "TLA" 3, u32 length, u64 ticket, u8 status code, text status
 //            message, u8 has date, u64 date, u8 report bits, text kept-
 //            original reasons, message
 //   message: u32 count, properties; u32 count, recipients (u32 count,
@@ -43,7 +44,7 @@
 namespace tollan::wire {
 
 inline constexpr size_t kHeaderSize = 8;
-inline constexpr uint8_t kVersion = 2;
+inline constexpr uint8_t kVersion = 3;
 // Embedded messages deeper than this are refused (the writer stops at 32).
 inline constexpr int kMaxDepth = 40;
 
@@ -60,11 +61,12 @@ struct ImportAnswer {
 
 enum class FrameKind { kRequest, kAnswer };
 
-// Appends a request frame for `message` to `out`.
-void AppendRequest(uint64_t ticket, std::string_view message, std::string* out);
+// Appends a request frame for `message` to `out`; the worker writes it to a
+// new file at `temp_path` (or the first free name beside it) before the
+// import and removes it after, unless the path is empty.
+void AppendRequest(uint64_t ticket, std::string_view temp_path, std::string_view message, std::string* out);
 // The bytes of a request frame before its message.
-inline constexpr size_t kRequestPrefixSize = kHeaderSize + 8;
-std::string RequestPrefix(uint64_t ticket, size_t message_size);
+std::string RequestPrefix(uint64_t ticket, std::string_view temp_path, size_t message_size);
 
 // Appends an answer frame to `out`. Fails (and appends nothing) for content
 // the format cannot carry (a property of an unknown type, or a value that
@@ -78,8 +80,10 @@ pst::Status AppendAnswer(const ImportAnswer& answer, std::string* out, const std
 pst::Status ReadHeader(std::string_view buffer, FrameKind kind, size_t max_payload,
                        std::optional<size_t>* payload_length);
 
-// Splits a request payload into ticket and message bytes.
-pst::Status DecodeRequest(std::string_view payload, uint64_t* ticket, std::string_view* message);
+// Splits a request payload into ticket, temporary file path and message
+// bytes.
+pst::Status DecodeRequest(std::string_view payload, uint64_t* ticket, std::string_view* temp_path,
+                          std::string_view* message);
 
 // Decodes an answer payload (the bytes after the header). A window is taken
 // on `text` (the message the answer is about), which the values keep; one

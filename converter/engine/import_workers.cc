@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 
+#include "converter/engine/temp_file.h"
 
 namespace tollan {
 
@@ -201,6 +202,8 @@ std::string ImportWorkers::Stop(Worker& w, bool kill_now) {
     how = w.process->Reap(std::chrono::milliseconds(-1));
   }
   w.process.reset();
+  // Ended inside a message, it may have left that message's file.
+  for (const Request& r : w.held) RemoveLeftoverTempFile(r.temp_path, *r.message);
   return how.value_or("the import process ended");
 }
 
@@ -223,11 +226,11 @@ Status ImportWorkers::Spawn(Worker* w) {
   return WorkerProcess::Start(options_.program, args, &w->process);
 }
 
-uint64_t ImportWorkers::Send(std::string message) {
+uint64_t ImportWorkers::Send(std::string message, std::string temp_path) {
   Request r;
   r.ticket = next_ticket_++;
-  const std::string prefix = wire::RequestPrefix(r.ticket, message.size());
-  std::memcpy(r.prefix.data(), prefix.data(), r.prefix.size());
+  r.prefix = wire::RequestPrefix(r.ticket, temp_path, message.size());
+  r.temp_path = std::move(temp_path);
   r.message = std::make_shared<const std::string>(std::move(message));
   ++outstanding_;
   queue_.push_back(std::move(r));

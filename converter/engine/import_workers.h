@@ -42,7 +42,6 @@
 
 #include <sys/types.h>
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -64,7 +63,7 @@ inline constexpr char kImportWorkerName[] = "tollan-import-worker";
 
 // What a worker writes on its output as soon as it starts, before any
 // answer: a program that does not is not taken for the worker.
-inline constexpr std::string_view kImportWorkerGreeting = "tollan-import-worker/3\n";
+inline constexpr std::string_view kImportWorkerGreeting = "tollan-import-worker/4\n";
 
 // The number of import processes a run uses when none is asked for:
 // ImportJobsFor() of the processors this process may run on.
@@ -128,8 +127,11 @@ class ImportWorkers {
 
   // Queues one message; its answer carries the returned ticket. The text is
   // kept until the answer comes, and after that by the answer's values that
-  // are windows on it (import_wire.h).
-  uint64_t Send(std::string message);
+  // are windows on it (import_wire.h). With a `temp_path`, the worker writes
+  // the text to that new file (or the first free name beside it) before the
+  // import and removes it after; when a worker is ended before it answers,
+  // what it may have left there is removed (RemoveLeftoverTempFile).
+  uint64_t Send(std::string message, std::string temp_path = std::string());
 
   // The batches: messages and bytes, and a message over kAloneBytes goes
   // alone.
@@ -170,7 +172,8 @@ class ImportWorkers {
   struct Request {
     uint64_t ticket = 0;
     std::shared_ptr<const std::string> message;
-    std::array<char, wire::kRequestPrefixSize> prefix;  // the frame's bytes before the message
+    std::string temp_path;
+    std::string prefix;  // the frame's bytes before the message
     bool alone = false;  // sent again on its own after its worker failed
   };
   struct Worker {

@@ -148,7 +148,9 @@ void MessagePipeline::Submit(MessageJob job, Done done) {
 }
 
 void MessagePipeline::Open(Slot& s) {
-  s.status = s.file.Create(s.job.temp_path, s.job.text);
+  // With workers, the worker writes the file (and removes it) around its
+  // import, so that this thread only reads and writes the stores.
+  s.status = workers_ != nullptr ? Status::Ok() : s.file.Create(s.job.temp_path, s.job.text);
   if (s.status.ok()) {
     PstFolderHandle* folder = nullptr;
     s.status = session_->GetFolderFromPath(s.job.folder_path, &folder);
@@ -165,13 +167,14 @@ void MessagePipeline::Finish() {
 }
 
 void MessagePipeline::SubmitToWorkers(std::unique_ptr<Slot> slot) {
-  // The file and the session's calls as above; the worker gets the bytes.
+  // The session's calls as above; the worker gets the bytes and the name
+  // of the temporary file.
   Slot& s = *slot;
   Open(s);
   if (s.status.ok()) {
     s.bytes = s.job.text.size();
     inflight_bytes_ += s.bytes;
-    awaited_[workers_->Send(std::move(s.job.text))] = &s;
+    awaited_[workers_->Send(std::move(s.job.text), s.job.temp_path)] = &s;
   } else {
     s.prepared = true;
   }

@@ -59,10 +59,10 @@ Status ConvertMessage(ConversionPage& page, PstSession& session, MessageDateRead
 // outcome reaches its `done` on the calling thread, in the order the
 // messages were submitted; the page is only ever called from that thread.
 //
-// When the session has import workers, they read the dates of the next
-// messages and import them (with the same date reader and import) while the
-// calling thread writes the temporary files of later ones and saves earlier
-// ones. Else, when the session lets imports run off its thread, a helper
+// When the session has import workers, they write the temporary files of
+// the next messages, read their dates, import them and remove the files
+// while the calling thread saves earlier ones (the date read from the
+// header block, as the date reader does). Else, when the session lets imports run off its thread, a helper
 // thread does that part, and the calling thread imports the next messages
 // too whenever it would otherwise wait for the helper; otherwise each
 // message runs to its end within Submit. Either way every message goes

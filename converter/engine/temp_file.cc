@@ -1,8 +1,10 @@
 // Exclusive creation and removal of the temporary .eml files.
 #include "converter/engine/temp_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "converter/engine/naming.h"
 #include "platform/os/file.h"
@@ -37,7 +39,40 @@ pst::Status WriteAll(int fd, std::string_view text, const std::string& path) {
   return pst::Status::Ok();
 }
 
+// Whether the file at `path` holds exactly `text`; nullopt when there is no
+// file there (or it cannot be read).
+std::optional<bool> Holds(const std::string& path, std::string_view text) {
+  const int fd = os::OpenForReading(path);
+  if (fd < 0) return std::nullopt;
+  bool same = os::Size(fd) == static_cast<long long>(text.size());
+  std::string buf(64 * 1024, '\0');
+  for (size_t done = 0; same && done < text.size();) {
+    const long long n = os::Read(fd, buf.data(), std::min(buf.size(), text.size() - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || text.compare(done, static_cast<size_t>(n), buf.data(), static_cast<size_t>(n)) != 0) {
+      same = false;
+    } else {
+      done += static_cast<size_t>(n);
+    }
+  }
+  os::Close(fd);
+  return same;
+}
+
 }  // namespace
+
+void RemoveLeftoverTempFile(const std::string& wanted, std::string_view text) {
+  if (wanted.empty()) return;
+  for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
+    const std::string candidate = attempt == 1 ? wanted : Alternative(wanted, attempt);
+    const std::optional<bool> same = Holds(candidate, text);
+    if (!same) return;
+    if (*same) {
+      os::Remove(candidate);
+      return;
+    }
+  }
+}
 
 TempEmlFile::~TempEmlFile() { Remove(); }
 

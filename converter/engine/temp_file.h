@@ -1,6 +1,8 @@
 // Temporary .eml files of the conversion: created exclusively under a free
 // name in the output folder, so an existing file of the user's is never
-// overwritten or deleted, and removed again after the import.
+// overwritten or deleted, and removed again after the import. The import
+// process that writes one may be ended before it removes it; what it left
+// is then found by its bytes (RemoveLeftoverTempFile).
 #ifndef TOLLAN_CONVERTER_ENGINE_TEMP_FILE_H_
 #define TOLLAN_CONVERTER_ENGINE_TEMP_FILE_H_
 
@@ -10,6 +12,12 @@
 #include "platform/pst/status.h"
 
 namespace tollan {
+
+// Removes what an import that was ended while it held `text` may have left
+// of its temporary file: the first of `wanted`, "name (2).eml", ... whose
+// bytes are exactly `text` (another file under those names is not touched).
+// Looks no further than the first free name, where Create would have gone.
+void RemoveLeftoverTempFile(const std::string& wanted, std::string_view text);
 
 class TempEmlFile {
  public:

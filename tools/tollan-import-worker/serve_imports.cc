@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "converter/engine/temp_file.h"
 #include "tools/tollan-import-worker/worker_system.h"
 
 namespace tollan::worker {
@@ -67,17 +68,29 @@ int ServeImports(const ImportFunction& import) {
       continue;
     }
     uint64_t ticket = 0;
-    std::string_view message;
-    s = wire::DecodeRequest(rest.substr(wire::kHeaderSize, *length), &ticket, &message);
+    std::string_view message, temp_path;
+    s = wire::DecodeRequest(rest.substr(wire::kHeaderSize, *length), &ticket, &temp_path, &message);
     if (!s.ok()) return 1;
     auto text = std::make_shared<const std::string>(message);
+    const std::string wanted(temp_path);
     used += frame;
     if (used == in.size() && in.capacity() > kKeepCapacity) {
       std::string().swap(in);
       used = 0;
     }
 
-    const wire::ImportAnswer a = import(ticket, text);
+    // The message's temporary file is written before its import and removed
+    // after it; one that cannot be written fails the message.
+    TempEmlFile file;
+    wire::ImportAnswer a;
+    pst::Status written = wanted.empty() ? pst::Status::Ok() : file.Create(wanted, *text);
+    if (written.ok()) {
+      a = import(ticket, text);
+    } else {
+      a.ticket = ticket;
+      a.status = written;
+    }
+    file.Remove();
     s = wire::AppendAnswer(a, &answers, text.get());
     if (!s.ok()) {
       // Content the answer cannot carry: the message fails, saying why.

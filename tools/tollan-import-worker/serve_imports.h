@@ -1,5 +1,7 @@
 // The import worker's loop: request frames in on standard input, answer
-// frames out on standard output (import_wire.h), until the input ends.
+// frames out on standard output (import_wire.h), until the input ends. Each
+// message is written to its temporary file (the request names it) before
+// it is imported, and the file is removed after.
 //
 // Answers go out together: the worker imports every whole request it has
 // read and writes the answers in one write when no further whole request

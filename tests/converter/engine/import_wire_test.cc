@@ -155,11 +155,11 @@ TEST(ImportWire, DamagedAnswersAreRefused) {
   // Headers: another version, the other direction, a length over the limit.
   std::optional<size_t> length;
   std::string other_version = frame;
-  other_version[3] = 3;
-  EXPECT_NE(ReadHeader(other_version, FrameKind::kAnswer, 1 << 30, &length).ToString().find("version 3"),
+  other_version[3] = 2;
+  EXPECT_NE(ReadHeader(other_version, FrameKind::kAnswer, 1 << 30, &length).ToString().find("version 2"),
             std::string::npos);
   std::string request;
-  AppendRequest(5, "hello", &request);
+  AppendRequest(5, "", "hello", &request);
   EXPECT_FALSE(ReadHeader(request, FrameKind::kAnswer, 1 << 30, &length).ok());
   EXPECT_FALSE(ReadHeader(frame, FrameKind::kAnswer, 16, &length).ok());
   EXPECT_TRUE(ReadHeader(frame.substr(0, 7), FrameKind::kAnswer, 1 << 30, &length).ok());
@@ -178,16 +178,24 @@ TEST(ImportWire, DamagedAnswersAreRefused) {
   EXPECT_TRUE(deep_frame.empty());
 }
 
-TEST(ImportWire, RequestCarriesTheBytes) {
-  std::string frame;
-  AppendRequest(42, std::string("a\0b", 3), &frame);
-  EXPECT_EQ(frame.substr(0, kRequestPrefixSize), RequestPrefix(42, 3));
-  uint64_t ticket = 0;
-  std::string_view message;  // points into `payload`
-  const std::string payload = Payload(frame);
-  ASSERT_TRUE(DecodeRequest(payload, &ticket, &message).ok());
-  EXPECT_EQ(ticket, 42u);
-  EXPECT_EQ(message, std::string_view("a\0b", 3));
+TEST(ImportWire, RequestCarriesTheBytesAndTheTemporaryFile) {
+  for (const std::string path : {"", "/out/12_Grüße.eml"}) {
+    std::string frame;
+    AppendRequest(42, path, std::string("a\0b", 3), &frame);
+    const std::string prefix = RequestPrefix(42, path, 3);
+    EXPECT_EQ(frame.substr(0, prefix.size()), prefix);
+    uint64_t ticket = 0;
+    std::string_view message, temp_path;  // point into `payload`
+    const std::string payload = Payload(frame);
+    ASSERT_TRUE(DecodeRequest(payload, &ticket, &temp_path, &message).ok());
+    EXPECT_EQ(ticket, 42u);
+    EXPECT_EQ(temp_path, path);
+    EXPECT_EQ(message, std::string_view("a\0b", 3));
+    // A path longer than what follows it is refused.
+    if (!path.empty()) {
+      EXPECT_FALSE(DecodeRequest(payload.substr(0, 12 + path.size() / 2), &ticket, &temp_path, &message).ok());
+    }
+  }
 }
 
 }  // namespace

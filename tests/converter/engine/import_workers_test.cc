@@ -174,7 +174,9 @@ TEST(ImportWorkers, HungOrLyingWorkerFailsItsMessageAndIsReplaced) {
 
   // One that greets and then hangs: once the run is stopped, the messages
   // it holds fail within the grace, each saying so.
-  std::ofstream(script) << "#!/bin/sh\nprintf 'tollan-import-worker/3\\n'\nexec sleep 600\n";
+  std::ofstream(script) << "#!/bin/sh\nprintf '"
+                        << kImportWorkerGreeting.substr(0, kImportWorkerGreeting.size() - 1)
+                        << "\\n'\nexec sleep 600\n";
   ImportWorkers::Options hung = Options(2);
   hung.program = script.string();
   std::unique_ptr<ImportWorkers> sleeper;
@@ -242,7 +244,8 @@ TEST(ImportWorkers, KilledWorkerFailsItsMessageAloneAndThePstStaysValid) {
   ASSERT_TRUE(session->AddFolder(store, "Inbox").ok());
 
   // The third message kills its worker, in the middle of the batch the
-  // six go in.
+  // six go in; a file of the user's holds its temporary file's first name.
+  std::ofstream(dir / "3.eml") << "the user's own";
   FakePage page;
   NoDates dates;
   std::vector<std::string> outcomes;
@@ -273,8 +276,12 @@ TEST(ImportWorkers, KilledWorkerFailsItsMessageAloneAndThePstStaysValid) {
   EXPECT_TRUE(report.ok()) << report.Summary();
   EXPECT_EQ(OutsideListing(pst),
             "Inbox message 1\nInbox message 2\nInbox message 4\nInbox message 5\nInbox message 6\n");
-  // Every temporary file is gone, the failed message's too.
-  for (const auto& e : fs::directory_iterator(dir)) EXPECT_EQ(e.path().extension(), ".pst") << e.path();
+  // Every temporary file is gone, the failed message's too (its workers
+  // were ended inside it), and the user's file is as it was.
+  for (const auto& e : fs::directory_iterator(dir)) {
+    EXPECT_TRUE(e.path().extension() == ".pst" || e.path().filename() == "3.eml") << e.path();
+  }
+  EXPECT_EQ(Slurp(dir / "3.eml"), "the user's own");
   fs::remove_all(dir);
 }
 

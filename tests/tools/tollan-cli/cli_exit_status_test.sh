@@ -27,7 +27,9 @@ cp "$work/s/Inbox.dbx" "$odd/In"$'\xff'".dbx"
 mkdir -p "$work/bad"$'\n'"name"
 head -c 16 "$work/s/Inbox.dbx" >"$work/bad"$'\n'"name/Inbox.dbx"
 printf '#!/bin/sh\necho "I am not the worker"\nexec cat\n' >"$work/not-worker"
-printf '#!/bin/sh\nprintf "tollan-import-worker/3\\n"\nexec sleep 600\n' >"$work/hung-worker"
+# It greets as the worker (the greeting is taken from the worker itself).
+greeting=$(strings "$(dirname "$cli")/tollan-import-worker" | grep -m1 -x 'tollan-import-worker/[0-9]*')
+printf '#!/bin/sh\nprintf "%s\\n"\nexec sleep 600\n' "$greeting" >"$work/hung-worker"
 chmod +x "$work/not-worker" "$work/hung-worker"
 
 # Converts with one .pst per file into a new folder and checks the exit
