@@ -2,7 +2,6 @@
 #include "platform/mail/envelope.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 
 #include "platform/mail/encoded_words.h"
@@ -148,7 +147,7 @@ std::vector<std::string> RawValues(GMimeObject* obj, const std::vector<HeaderFie
   if (fields == nullptr) return RawHeaderValues(obj, name);
   std::vector<std::string> values;
   for (const HeaderField& f : *fields) {
-    if (f.name.size() == std::strlen(name) && g_ascii_strncasecmp(f.name.data(), name, f.name.size()) == 0) {
+    if (EqualNoCase(f.name, name)) {
       values.emplace_back(f.value);
     }
   }
@@ -187,7 +186,7 @@ constexpr const char* kAddressFields[] = {"From", "Sender", "Reply-To", "To", "C
 void CheckAddressFields(const std::vector<HeaderField>& fields, GMimeParserOptions* options) {
   for (const HeaderField& f : fields) {
     for (const char* name : kAddressFields) {
-      if (f.name.size() != std::strlen(name) || g_ascii_strncasecmp(f.name.data(), name, f.name.size()) != 0) {
+      if (!EqualNoCase(f.name, name)) {
         continue;
       }
       if (IsPlainAddressList(f.value)) break;
