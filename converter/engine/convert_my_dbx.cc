@@ -71,6 +71,9 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   const std::string output_folder = state.OutputFolder;
   page.DoEvents();
   const bool own_pst = page.OptEachPST();
+  // Reading the whole file for messages its index no longer reaches runs
+  // beside the conversion of those it does.
+  PendingRecoveryScan recovery(dbxPath);
 
   // The folder is opened first, so that one that cannot be read leaves no
   // empty .pst behind in the one-per-file mode.
@@ -92,7 +95,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   auto recover_only = [&] {
     end_call();
     if (state.Recover && own_pst && !StartOwnPst(page, state, env, dbxFolderName, /*show_error=*/false)) return;
-    ConvertRecoveredMessages(page, state, dbxPath,
+    ConvertRecoveredMessages(page, state, recovery,
                              TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName)), outcome);
     if (state.Recover && own_pst) EndOwnPst(state);
   };
@@ -230,7 +233,7 @@ void ConvertMyDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     });
   }
   pipeline.Finish();
-  ConvertRecoveredMessages(page, state, dbxPath,
+  ConvertRecoveredMessages(page, state, recovery,
                            TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName)), outcome);
   if (index_short && count + outcome.messages_recovered < outcome.messages_declared) {
     outcome.state = FileOutcome::State::kFailed;

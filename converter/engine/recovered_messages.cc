@@ -3,6 +3,8 @@
 #include "converter/engine/recovered_messages.h"
 
 #include <memory>
+#include <system_error>
+#include <utility>
 
 #include "converter/engine/engine_internal.h"
 #include "converter/engine/message_pipeline.h"
@@ -12,16 +14,52 @@
 
 namespace tollan {
 
-void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
-                              const std::string& dbx_path, const std::string& folder_path,
-                              FileOutcome& outcome) {
+struct PendingRecoveryScan::Result {
   std::unique_ptr<dbx::FileSource> file;
   dbx::DbxRecoveryScan scan;
-  scan.keep_indexed = false;  // those are converted already
-  if (!dbx::FileSource::Open(dbx_path, false, &file).ok() ||
-      !dbx::ScanFolderFile(*file, &scan).ok()) {
-    return;
+  bool ok = false;
+};
+
+namespace {
+
+void Scan(const std::string& dbx_path, PendingRecoveryScan::Result* result) {
+  result->scan.keep_indexed = false;  // those are converted already
+  result->ok = dbx::FileSource::Open(dbx_path, false, &result->file).ok() &&
+               dbx::ScanFolderFile(*result->file, &result->scan).ok();
+}
+
+}  // namespace
+
+PendingRecoveryScan::PendingRecoveryScan(std::string dbx_path)
+    : dbx_path_(std::move(dbx_path)), result_(std::make_unique<Result>()) {
+  try {
+    thread_ = std::thread(Scan, std::cref(dbx_path_), result_.get());
+  } catch (const std::system_error&) {
+    // Scanned in Take instead.
   }
+}
+
+PendingRecoveryScan::~PendingRecoveryScan() {
+  if (thread_.joinable()) thread_.join();
+}
+
+std::unique_ptr<PendingRecoveryScan::Result> PendingRecoveryScan::Take() {
+  if (thread_.joinable()) {
+    thread_.join();
+  } else if (result_) {
+    Scan(dbx_path_, result_.get());
+  }
+  std::unique_ptr<Result> taken = std::move(result_);
+  if (taken && !taken->ok) taken.reset();
+  return taken;
+}
+
+void ConvertRecoveredMessages(ConversionPage& page, PageState& state, PendingRecoveryScan& pending,
+                              const std::string& folder_path, FileOutcome& outcome) {
+  std::unique_ptr<PendingRecoveryScan::Result> found = pending.Take();
+  if (!found) return;
+  const dbx::DbxRecoveryScan& scan = found->scan;
+  dbx::FileSource& file = *found->file;
   page.DoEvents();
   outcome.messages_beyond_index = static_cast<int64_t>(scan.BeyondIndexCount());
   if (outcome.messages_beyond_index == 0) return;
@@ -69,7 +107,7 @@ void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
                            : ", found as a body chain no record names");
     if (m.incomplete) why += "; its body chain was cut short, the bytes found are converted";
     MessageJob job;
-    const dbx::DbxStatus read = dbx::ReadRecoveredText(*file, m, &job.text);
+    const dbx::DbxStatus read = dbx::ReadRecoveredText(file, m, &job.text);
     if (!read.ok()) {
       s = Status::IoError(read.ToString());
       pipeline.Finish();  // the outcomes stay in message order

@@ -7,7 +7,9 @@
 #ifndef TOLLAN_CONVERTER_ENGINE_RECOVERED_MESSAGES_H_
 #define TOLLAN_CONVERTER_ENGINE_RECOVERED_MESSAGES_H_
 
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "converter/engine/conversion_page.h"
 #include "converter/engine/page_state.h"
@@ -17,7 +19,34 @@ namespace tollan {
 // The name of the subfolder the recovered messages go into.
 inline constexpr const char* kRecoveredFolderName = "Recovered";
 
-// Scans the folder file `dbx_path` and sets outcome.messages_beyond_index.
+// The recovery scan of one folder file, started on a thread of its own when
+// it is made, so that reading the whole file runs beside the conversion of
+// the messages its index lists rather than after it. The scan opens the file
+// itself, read-only. Destroying it waits for the scan to end.
+//
+//   PendingRecoveryScan recovery(dbx_path);
+//   ... convert the indexed messages ...
+//   ConvertRecoveredMessages(page, state, recovery, folder_path, outcome);
+//
+// When no thread can be started, the scan runs when it is first needed.
+class PendingRecoveryScan {
+ public:
+  explicit PendingRecoveryScan(std::string dbx_path);
+  PendingRecoveryScan(const PendingRecoveryScan&) = delete;
+  PendingRecoveryScan& operator=(const PendingRecoveryScan&) = delete;
+  ~PendingRecoveryScan();
+
+  struct Result;
+  // Waits for the scan, once; null when the file could not be scanned.
+  std::unique_ptr<Result> Take();
+
+ private:
+  const std::string dbx_path_;
+  std::unique_ptr<Result> result_;
+  std::thread thread_;
+};
+
+// Waits for `scan` and sets outcome.messages_beyond_index.
 // With state.Recover, converts those messages into "Recovered" below
 // `folder_path` (the folder the file's messages went into) of the open
 // session: the read flag and the fallback date come from the message's
@@ -28,9 +57,8 @@ inline constexpr const char* kRecoveredFolderName = "Recovered";
 // A stopped run (page.Cancelled()) converts no further message and marks the
 // outcome interrupted.
 // A file the scan cannot read changes nothing.
-void ConvertRecoveredMessages(ConversionPage& page, PageState& state,
-                              const std::string& dbx_path, const std::string& folder_path,
-                              FileOutcome& outcome);
+void ConvertRecoveredMessages(ConversionPage& page, PageState& state, PendingRecoveryScan& scan,
+                              const std::string& folder_path, FileOutcome& outcome);
 
 }  // namespace tollan
 

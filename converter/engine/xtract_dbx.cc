@@ -271,6 +271,9 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
   const std::string output_folder = state.OutputFolder;
   page.DoEvents();
   const bool own_pst = page.OptEachPST();
+  // Reading the whole file for messages its index no longer reaches runs
+  // beside the conversion of those it does.
+  PendingRecoveryScan recovery(dbxPath);
 
   // The source is opened first, so that a file that cannot be read leaves
   // no empty .pst behind in the one-per-file mode.
@@ -308,7 +311,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     // Its blocks may still hold messages (converted with recovery on; a
     // .pst of its own is made only then).
     if (state.Recover && own_pst && !StartOwnPst(page, state, env, dbxFolderName)) return;
-    ConvertRecoveredMessages(page, state, dbxPath,
+    ConvertRecoveredMessages(page, state, recovery,
                              TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName)), outcome);
     if (state.Recover && own_pst) EndOwnPst(state);
     return;
@@ -323,7 +326,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     // Its blocks may still hold messages (converted with recovery on; a
     // .pst of its own is made only then).
     if (state.Recover && own_pst && !StartOwnPst(page, state, env, dbxFolderName)) return;
-    ConvertRecoveredMessages(page, state, dbxPath,
+    ConvertRecoveredMessages(page, state, recovery,
                              TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName)), outcome);
     if (state.Recover && own_pst) EndOwnPst(state);
     return;
@@ -397,7 +400,7 @@ void XtractDBX(ConversionPage& page, PageState& state, const EngineEnv& env,
     });
   }
   pipeline.Finish();
-  ConvertRecoveredMessages(page, state, dbxPath,
+  ConvertRecoveredMessages(page, state, recovery,
                            TargetFolderPath(state.StoreDisplayName, DisplayText(dbxFolderName)), outcome);
   if (index_short && count + outcome.messages_recovered < declared) {
     outcome.state = FileOutcome::State::kFailed;
