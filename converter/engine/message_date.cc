@@ -32,9 +32,23 @@ std::optional<int64_t> DecodeDate(const std::string& text) {
   return seconds;
 }
 
-// The unfolded header fields (name, value) of the header block.
-std::vector<std::pair<std::string, std::string>> HeaderFields(std::string_view message) {
-  std::vector<std::pair<std::string, std::string>> fields;
+bool IsDateField(std::string_view name) {
+  return name.size() == 4 && strncasecmp(name.data(), "Date", 4) == 0;
+}
+
+bool IsReceivedField(std::string_view name) {
+  return name.size() == 8 && strncasecmp(name.data(), "Received", 8) == 0;
+}
+
+struct DateField {
+  bool is_date;       // else a Received field
+  std::string value;  // unfolded
+};
+
+// The Date and Received fields of the header block, unfolded, in order.
+std::vector<DateField> DateFields(std::string_view message) {
+  std::vector<DateField> fields;
+  bool continues = false;  // the last field is one of them and may go on
   size_t pos = 0;
   const size_t limit = std::min(message.size(), kMaxHeaderBytes);
   while (pos < limit) {
@@ -44,16 +58,19 @@ std::vector<std::pair<std::string, std::string>> HeaderFields(std::string_view m
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     pos = eol + 1;
     if (line.empty()) break;  // end of the header block
-    if ((line[0] == ' ' || line[0] == '\t') && !fields.empty()) {
-      fields.back().second += ' ';
-      fields.back().second += line.substr(1);
+    if (line[0] == ' ' || line[0] == '\t') {
+      if (continues) {
+        fields.back().value += ' ';
+        fields.back().value += line.substr(1);
+      }
       continue;
     }
     size_t colon = line.find(':');
-    if (colon == std::string_view::npos) continue;
-    std::string name(line.substr(0, colon));
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
-    fields.emplace_back(std::move(name), std::string(line.substr(colon + 1)));
+    if (colon == std::string_view::npos) continue;  // not a field: the last one goes on
+    std::string_view name = line.substr(0, colon);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+    continues = IsDateField(name) || IsReceivedField(name);
+    if (continues) fields.push_back({IsDateField(name), std::string(line.substr(colon + 1))});
   }
   return fields;
 }
@@ -62,10 +79,10 @@ std::vector<std::pair<std::string, std::string>> HeaderFields(std::string_view m
 
 std::optional<int64_t> MessageDateFromHeaders(std::string_view message) {
   std::optional<int64_t> received;
-  for (const auto& [name, value] : HeaderFields(message)) {
-    if (strcasecmp(name.c_str(), "Date") == 0) {
+  for (const auto& [is_date, value] : DateFields(message)) {
+    if (is_date) {
       if (auto d = DecodeDate(value)) return d;
-    } else if (strcasecmp(name.c_str(), "Received") == 0) {
+    } else {
       size_t semi = value.rfind(';');
       if (semi == std::string::npos) continue;
       if (auto d = DecodeDate(value.substr(semi + 1))) {

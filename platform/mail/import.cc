@@ -357,6 +357,7 @@ std::u16string Importer::PartFileName(GMimePart* part) {
 
 void Importer::Import(std::string_view bytes, pst::MessageContent* out) {
   *out = pst::MessageContent();
+  out->props.reserve(48);  // what a message with a few addresses takes
   out->Set(pst::MakeString(prop::kMessageClass, u"IPM.Note"));
   out->Set(pst::MakeTime(prop::kCreationTime, now_));
   out->Set(pst::MakeTime(prop::kLastModificationTime, now_));

@@ -19,6 +19,7 @@ pst::RecipientContent MakeRecipient(const Address& a, int32_t recipient_type) {
   std::u16string display = a.DisplayName();
   std::vector<uint8_t> entry_id = MakeOneOffEntryId(display, kSmtp, a.address);
   auto& p = r.props;
+  p.reserve(14);
   p.push_back(pst::MakeInt32(prop::kRecipientType, recipient_type));
   p.push_back(pst::MakeInt32(prop::kObjectType, kObjectTypeMailUser));
   p.push_back(pst::MakeInt32(prop::kDisplayType, kDisplayTypeMailUser));

@@ -70,6 +70,7 @@ Status MessageBuilder::Resolve(const Property& p, uint16_t* id) {
 
 Status MessageBuilder::ResolveAll(const std::vector<Property>& in, const char* what,
                                   Resolved* out) {
+  out->props_.reserve(out->props_.size() + in.size() + 2);  // and the defaults the caller adds
   for (const Property& p : in) {
     if (p.type == PropType::kObject) {
       return Status::InvalidArgument(std::string("a ") + what +
