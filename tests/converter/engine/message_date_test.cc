@@ -32,6 +32,17 @@ TEST(MessageDateTest, NewestReceivedWhenDateIsMissingOrUnreadable) {
   EXPECT_EQ(MessageDateFromHeaders(""), std::nullopt);
 }
 
+// A folded line belongs to the field before it, past a line that is no
+// field at all, and only to that field.
+TEST(MessageDateTest, FoldedLinesJoinOnlyTheirOwnField) {
+  EXPECT_EQ(MessageDateFromHeaders("Date: Tue, 1 Mar 2005\r\nno field here\r\n 09:00:00 +0000\r\n\r\n"),
+            1109667600);
+  EXPECT_EQ(MessageDateFromHeaders("X-Date: Tue, 1 Mar 2005 09:00:00 +0000\r\n"
+                                   " Date: Tue, 1 Mar 2005 09:00:00 +0000\r\n"
+                                   "Received: by a;\r\nX-B: 1\r\n Tue, 1 Mar 2005 09:00:07 +0000\r\n\r\n"),
+            std::nullopt);
+}
+
 // The file reader stops at the header block's end, however the reads fall,
 // and the component reads a file and the same bytes in memory alike.
 TEST(MessageDateTest, FileAndBytesGiveTheSameDate) {
