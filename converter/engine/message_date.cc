@@ -69,8 +69,9 @@ std::vector<DateField> DateFields(std::string_view message) {
     if (colon == std::string_view::npos) continue;  // not a field: the last one goes on
     std::string_view name = line.substr(0, colon);
     while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
-    continues = IsDateField(name) || IsReceivedField(name);
-    if (continues) fields.push_back({IsDateField(name), std::string(line.substr(colon + 1))});
+    const bool is_date = IsDateField(name);
+    continues = is_date || IsReceivedField(name);
+    if (continues) fields.push_back({is_date, std::string(line.substr(colon + 1))});
   }
   return fields;
 }
