@@ -119,7 +119,7 @@ TEST(FolderTreeTest, MessagesLandInTheFolderOfTheirDisplayPath) {
       }
       const fs::path dump = out / ("readpst-" + e.path().stem().string());
       fs::create_directories(dump);
-      Shell("readpst -q -r -o '" + dump.string() + "' '" + e.path().string() + "'");
+      Shell("readpst -q -j 0 -r -o '" + dump.string() + "' '" + e.path().string() + "'");
       for (const auto& f : fs::recursive_directory_iterator(dump)) {
         if (!f.is_regular_file()) continue;
         // <dump>/<top>/<path>/mbox

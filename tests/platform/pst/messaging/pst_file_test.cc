@@ -279,7 +279,7 @@ TEST_F(PstFileTest, FoldersMessagesAndEveryValueReadBack) {
   EXPECT_NE(listing.find("Folder \"Sub \u00e9\""), std::string::npos) << listing;
   fs::path rp = dir_ / "readpst";
   fs::create_directories(rp);
-  Shell("readpst -q -D -M -o '" + rp.string() + "' '" + path_ + "' 2>&1");
+  Shell("readpst -q -j 0 -D -M -o '" + rp.string() + "' '" + path_ + "' 2>&1");
   // readpst numbers the items of a folder, subfolders included.
   std::string mail;
   int mails = 0;
